@@ -1,0 +1,27 @@
+// Baseline for call-overhead measurements: a bare pybind11 class whose members have the shape of
+// MB100.read() and MB100.is_opened, built the same way as pyzol.unit but doing no device work.
+#include <pybind11/pybind11.h>
+
+namespace py = pybind11;
+
+namespace {
+struct Bare {
+    virtual ~Bare() = default;
+    virtual void Read(unsigned int* word) { *word = latch; }
+    virtual bool IsOpened() const { return opened; }
+    unsigned int latch = 0x8000'0001u;
+    bool opened = true;
+};
+} // namespace
+
+PYBIND11_MODULE(baseline, m) {
+    py::class_<Bare>(m, "Bare")
+        .def(py::init<>())
+        .def("read",
+             [](Bare& self) {
+                 unsigned int word = 0;
+                 self.Read(&word);
+                 return word;
+             })
+        .def_property_readonly("is_opened", [](const Bare& self) { return self.IsOpened(); });
+}

@@ -1,0 +1,79 @@
+"""Call overhead of MB100.read() and MB100.is_opened against a bare pybind11 method of the same
+shape (pyzol.baseline, built with -C cmake.define.PYZOL_BENCH=ON), and the cost of importing
+pyzol.unit in a fresh interpreter.
+
+    python bench/bench_calls.py
+"""
+
+import statistics
+import subprocess
+import sys
+import timeit
+
+from pyzol import unit
+
+try:
+    from pyzol import baseline
+except ImportError:
+    sys.exit("build the baseline first: pip install . -C cmake.define.PYZOL_BENCH=ON")
+
+N = 200_000
+ROUNDS = 15
+
+
+def per_call(stmt, env):
+    times = timeit.repeat(stmt, globals=env, number=N, repeat=ROUNDS)
+    return min(times) / N * 1e9
+
+
+def calls():
+    board = unit.MB100()
+    board.open(0)
+    bare = baseline.Bare()
+    rows = [
+        ("MB100.read()", per_call("b.read()", {"b": board}), per_call("b.read()", {"b": bare})),
+        ("MB100.is_opened", per_call("b.is_opened", {"b": board}), per_call("b.is_opened", {"b": bare})),
+    ]
+    print(f"{'member':<18}{'pyzol ns':>10}{'bare ns':>10}{'ratio':>8}")
+    for name, ours, bare_ns in rows:
+        print(f"{name:<18}{ours:>10.1f}{bare_ns:>10.1f}{ours / bare_ns:>8.2f}")
+
+
+def import_time(runs=20):
+    def median_of(code):
+        samples = []
+        for _ in range(runs):
+            out = subprocess.run(
+                [sys.executable, "-P", "-c", f"import time; t=time.perf_counter(); {code}; "
+                 "print(time.perf_counter()-t)"],
+                capture_output=True, text=True, check=True,
+            )
+            samples.append(float(out.stdout))
+        return statistics.median(samples)
+
+    def median_start():
+        samples = []
+        for _ in range(runs):
+            t = timeit.default_timer()
+            subprocess.run([sys.executable, "-P", "-c", "pass"], check=True)
+            samples.append(timeit.default_timer() - t)
+        return statistics.median(samples)
+
+    def median_start_import():
+        samples = []
+        for _ in range(runs):
+            t = timeit.default_timer()
+            subprocess.run([sys.executable, "-P", "-c", "import pyzol.unit"], check=True)
+            samples.append(timeit.default_timer() - t)
+        return statistics.median(samples)
+
+    inside = median_of("import pyzol.unit")
+    bare, full = median_start(), median_start_import()
+    print(f"import pyzol.unit (with core): {inside * 1e3:.1f} ms measured inside the interpreter; "
+          f"process {full * 1e3:.1f} ms - bare interpreter {bare * 1e3:.1f} ms = "
+          f"{(full - bare) * 1e3:.1f} ms (median of {runs})")
+
+
+if __name__ == "__main__":
+    calls()
+    import_time()

@@ -1,0 +1,27 @@
+// Control surface of the simulated device library for the video family: drives the camera at
+// the far end of a capture board's serial link and the encoder input of a capture board.
+// Not present when building against the maker's library.
+//
+// `board` is "KX210", "KX310" or "TR520", `id` 0 to 3, `ch` 0 or 1 (the rack board, created
+// on demand as an Open would). Anything else throws CxException (NoDevice, InvalidArgument).
+#pragma once
+
+#include <string>
+
+#include "zol.h"
+
+namespace zol {
+namespace sim {
+
+// Bytes arriving from the camera: the next ReadByte/Read of the link returns them.
+ZOL_API void SioFeed(const std::string& board, int id, int ch, const std::string& bytes);
+// Every byte the camera received since the last call (the call clears them).
+ZOL_API std::string SioSent(const std::string& board, int id, int ch);
+// Whether the board channel's serial link is open.
+ZOL_API bool SioOpened(const std::string& board, int id, int ch);
+// Pulses at the encoder input: positive forward, negative backward (Dir and SwapAB of the
+// board each reverse the direction). TR520 has no encoder input: NotSupported.
+ZOL_API void EncoderPulses(const std::string& board, int id, int ch, int count);
+
+} // namespace sim
+} // namespace zol

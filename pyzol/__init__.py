@@ -1,0 +1,10 @@
+"""Python access to zol frame grabbers and digital-I/O boards.
+
+``pyzol.core`` registers the device library's shared types (images, enumerations, interfaces)
+and must be imported before ``pyzol.unit``, whose members name them.
+"""
+
+from . import core  # noqa: F401  (first: the shared types)
+from . import unit  # noqa: F401
+
+__all__ = ["core", "unit"]

@@ -1,0 +1,26 @@
+#include "params/by_name.h"
+
+namespace pyzol {
+
+NameSet::NameSet(std::initializer_list<Group> groups) {
+    for (const Group& g : groups)
+        for (const char* name : g.names)
+            kinds_.emplace(name, g.kind); // the first entry of a name decides its kind
+}
+
+const ValueKind* NameSet::find(std::string_view name) const {
+    auto it = kinds_.find(name);
+    return it == kinds_.end() ? nullptr : &it->second;
+}
+
+zol::TxModel model_of(ValueKind kind) {
+    zol::TxModel model;
+    switch (kind) {
+    case ValueKind::Signed: model.Kind = zol::Model::Signed, model.Count = 1; break;
+    case ValueKind::Unsigned: model.Kind = zol::Model::Unsigned, model.Count = 1; break;
+    case ValueKind::Text: model.Kind = zol::Model::Text, model.Count = 0; break;
+    }
+    return model;
+}
+
+} // namespace pyzol

@@ -1,0 +1,147 @@
+// Shared declarations of module pyzol.unit: the registration functions of every family, the
+// module's own throw, the holding facility, the GIL-free call, and the templates that give every
+// handle class its shared members.
+#pragma once
+
+#include <Python.h>
+#include <pybind11/pybind11.h>
+
+#include <type_traits>
+#include <utility>
+
+#include <zol/dio.h>
+#include <zol/video.h>
+#include <zol/zol.h>
+
+namespace py = pybind11;
+
+// The module's own refusals: the library's exception, thrown where the refusal is decided, so
+// that it names the throwing function and line (inside a bound lambda the function is
+// "operator()").
+#define PYZOL_THROW(status)                                                                        \
+    throw ::zol::CxException(static_cast<::zol::ExStatus>(status), __func__, __FILE__, __LINE__)
+
+namespace pyzol {
+
+// ---- registration, one function per family, called in order by the module entry ---------------
+void init_event_status(py::module_& m);
+void init_mb100(py::module_& m);
+void init_mb100_param(py::module_& m);
+void init_dio_wait_records(py::module_& m);
+void init_capture_records(py::module_& m);
+
+// ---- references an object holds (the holding facility) ---------------------------------------
+// An owner keeps other Python objects alive while the library uses them: the board a companion
+// is attached to, the images a board has locked. One value per (owner, slot); assigning replaces
+// (the old value is released after the new one is stored), None clears, and everything is
+// released when the owner dies.
+enum class Slot : int { Controller = 0, Images = 1, Module = 2 };
+void hold(py::handle owner, Slot slot, py::object value);
+py::object held(py::handle owner, Slot slot); // None when nothing is held
+
+// The Python object that owns a library object, or an empty handle.
+template <class T> py::handle owner_of(const T* object) {
+    return py::detail::get_object_handle(object, py::detail::get_type_info(typeid(T)));
+}
+
+// ---- blocking calls ----------------------------------------------------------------------------
+// Takes the interpreter lock back after a blocking library call; a thread that comes back while
+// the interpreter is shutting down parks instead (re-taking the lock then would end the thread
+// by force in the middle of C++ frames).
+void restore_thread(PyThreadState* state);
+
+// Runs a blocking library call without the interpreter lock. Everything `call` touches must be
+// C++ state: arguments are converted before and results after.
+template <class F> auto without_gil(F&& call) -> decltype(call()) {
+    PyThreadState* state = PyEval_SaveThread();
+    if constexpr (std::is_void_v<decltype(call())>) {
+        try {
+            call();
+        } catch (...) {
+            restore_thread(state);
+            throw;
+        }
+        restore_thread(state);
+    } else {
+        try {
+            auto result = call();
+            restore_thread(state);
+            return result;
+        } catch (...) {
+            restore_thread(state);
+            throw;
+        }
+    }
+}
+
+// Call policy of a companion's copying `__init__`: the copy refers to the same board as the
+// original, so it holds the same board object.
+struct copies_controller {};
+
+// ---- shared members of the handle classes -------------------------------------------------------
+
+// `__eq__` and `__ne__` over the library's operators. As operators they give NotImplemented for
+// another type; defining `__eq__` without `__hash__` leaves instances unhashable.
+template <class T, class Cls> void def_comparisons(Cls& cls) {
+    cls.def(
+           "__eq__", [](const T& a, const T& b) { return a == b; }, py::is_operator())
+        .def(
+            "__ne__", [](const T& a, const T& b) { return a != b; }, py::is_operator());
+}
+
+// `dispose` and `is_valid` of the boards.
+template <class T, class Cls> void def_dispose_is_valid(Cls& cls) {
+    cls.def("dispose", [](T& self) { self.Dispose(); })
+        .def_property_readonly("is_valid", [](const T& self) { return self.IsValid(); });
+}
+
+// The head of every companion class P of board class B: `from_`, `__init__()`,
+// [`__init__(other)`], `__eq__`, `__ne__`, `is_valid`, `controller`. The companion's Python
+// object holds the board it was made from or last given, so the library never refers to a
+// board that Python has freed.
+template <class P, class B, bool Copyable, class Cls> void def_companion_head(Cls& cls) {
+    cls.def_static("from_", [](py::object board) {
+        B* pointer = board.cast<B*>(); // None gives null; another type the cast error
+        py::object result = py::cast(P::From(pointer));
+        if (pointer)
+            hold(result, Slot::Controller, board);
+        return result;
+    });
+    cls.def(py::init<>());
+    if constexpr (Copyable)
+        cls.def(py::init<const P&>(), copies_controller());
+    def_comparisons<P>(cls);
+    cls.def_property_readonly("is_valid", [](const P& self) { return self.IsValid(); });
+    cls.def_property(
+        "controller",
+        [](P& self) -> py::object {
+            B* board = self.Controller();
+            if (!board)
+                return py::none();
+            // The board's own Python object when it has one; otherwise a reference that keeps
+            // this companion alive.
+            if (py::handle existing = owner_of(board))
+                return py::reinterpret_borrow<py::object>(existing);
+            return py::cast(board, py::return_value_policy::reference_internal, owner_of(&self));
+        },
+        [](P& self, py::object board) {
+            B* pointer = board.cast<B*>();
+            self.Controller(pointer);
+            hold(owner_of(&self), Slot::Controller, pointer ? board : py::none());
+        });
+}
+
+} // namespace pyzol
+
+namespace pybind11 {
+namespace detail {
+template <>
+struct process_attribute<pyzol::copies_controller>
+    : process_attribute_default<pyzol::copies_controller> {
+    static void postcall(function_call& call, handle) {
+        pyzol::hold(call.init_self, pyzol::Slot::Controller,
+                    pyzol::held(call.args[1], pyzol::Slot::Controller));
+    }
+};
+} // namespace detail
+} // namespace pybind11

@@ -1,0 +1,204 @@
+"""The module spine: import, version check, registration order, exception translation."""
+
+import glob
+import os
+import subprocess
+import sys
+import textwrap
+import threading
+
+import pytest
+
+import pyzol
+from pyzol import core, sim, unit
+
+# What has landed of the module's registration list, in registration order.
+REGISTERED = [
+    "EventStatus",
+    "INT",
+    "DI",
+    "TIMEOUT",
+    "ABORT",
+    "MB100",
+    "MB100Param",
+    "RM1600WaitStatus",
+    "DQ160WaitStatus",
+    "TxKX210CaptureStatus",
+    "TxKX310CaptureStatus",
+    "TxKX310EncoderStatus",
+    "TxTR520CaptureStatus",
+    "Exception",
+]
+INTERPRETER_ATTRIBUTES = {"__name__", "__doc__", "__package__", "__loader__", "__spec__", "__file__"}
+UNIT_FILE = unit.__file__
+
+
+def test_dir_holds_exactly_the_registered_names_in_order():
+    names = [n for n in vars(unit) if n not in INTERPRETER_ATTRIBUTES]
+    assert names == REGISTERED
+    assert set(dir(unit)) == set(REGISTERED) | INTERPRETER_ATTRIBUTES
+
+
+def test_classes_belong_to_the_module():
+    for name in REGISTERED:
+        obj = getattr(unit, name)
+        if isinstance(obj, type):
+            assert obj.__module__ == unit.__name__, name
+    assert unit.Exception.__name__ == "Exception"
+    assert unit.Exception.__module__ == "pyzol.unit"
+    assert issubclass(unit.Exception, Exception)
+
+
+def run_python(executable, code, env=None):
+    return subprocess.run(
+        [executable, "-P", "-c", textwrap.dedent(code)],
+        capture_output=True,
+        text=True,
+        env={**os.environ, **(env or {})},
+        timeout=60,
+    )
+
+
+def other_python(minor):
+    found = sorted(glob.glob(os.path.expanduser(f"~/.pyenv/versions/3.{minor}.*/bin/python3.{minor}")))
+    if not found:
+        pytest.skip(f"no python3.{minor} on this machine")
+    return found[-1]
+
+
+LOAD_UNIT = """
+    import importlib.machinery, importlib.util, os, sys
+    sys.setdlopenflags(os.RTLD_LAZY)
+    loader = importlib.machinery.ExtensionFileLoader("unit", {path!r})
+    spec = importlib.util.spec_from_file_location("unit", {path!r}, loader=loader)
+    try:
+        importlib.util.module_from_spec(spec)
+    except ImportError as e:
+        print("ImportError:", e)
+        print("version:", sys.version)
+    else:
+        print("imported")
+"""
+
+
+@pytest.mark.parametrize("minor", [11, 13])
+def test_other_interpreters_are_refused(minor):
+    out = run_python(other_python(minor), LOAD_UNIT.format(path=UNIT_FILE))
+    assert out.returncode == 0, out.stderr
+    lines = out.stdout.splitlines()
+    version = lines[1].removeprefix("version: ")
+    assert lines[0] == (
+        "ImportError: Python version mismatch: module was compiled for Python 3.12, "
+        f"but the interpreter version is incompatible: {version}."
+    )
+
+
+FAKE_VERSION_C = r"""
+#include <stdlib.h>
+const char *Py_GetVersion(void) { return getenv("PYZOL_FAKE_VERSION"); }
+"""
+
+
+@pytest.fixture(scope="module")
+def fake_version_library(tmp_path_factory):
+    d = tmp_path_factory.mktemp("fakever")
+    (d / "fake.c").write_text(FAKE_VERSION_C)
+    lib = d / "libfakever.so"
+    r = subprocess.run(["gcc", "-shared", "-fPIC", "-o", str(lib), str(d / "fake.c")], capture_output=True)
+    if r.returncode:
+        pytest.skip("no C compiler for the version stub")
+    return str(lib)
+
+
+@pytest.mark.parametrize(
+    "version, accepted",
+    [
+        ("3.12.0 (main) [GCC]", True),
+        ("3.12", True),
+        ("3.12 (custom build)", True),
+        ("3.120.1", False),
+        ("3.13.1", False),
+        ("3.11.9", False),
+    ],
+)
+def test_version_string_check(fake_version_library, version, accepted):
+    out = run_python(
+        sys.executable,
+        LOAD_UNIT.format(path=UNIT_FILE),
+        env={"LD_PRELOAD": fake_version_library, "PYZOL_FAKE_VERSION": version},
+    )
+    assert out.returncode == 0, out.stderr
+    first = out.stdout.splitlines()[0]
+    if accepted:
+        assert first == "imported"
+    else:
+        assert first == (
+            "ImportError: Python version mismatch: module was compiled for Python 3.12, "
+            f"but the interpreter version is incompatible: {version}."
+        )
+
+
+def test_import_calls_nothing_in_the_library():
+    out = run_python(
+        sys.executable,
+        """
+        import pyzol, pyzol.unit
+        from pyzol import sim
+        print(sim.journal_on(), sim.journal())
+        """,
+        env={"ZOL_SIM_JOURNAL": "1"},
+    )
+    assert out.returncode == 0, out.stderr
+    assert out.stdout.strip() == "True []"
+
+
+def test_injected_exception_is_translated():
+    board = unit.MB100()
+    sim.fail("CxMB100::Open", status=5, function="Open", file="dev.c", line=42)
+    with pytest.raises(RuntimeError) as info:
+        board.open(0)
+    assert str(info.value) == "Code:5 Line:42 Function:Open File:dev.c"
+    assert type(info.value) is RuntimeError
+    assert not isinstance(info.value, unit.Exception)
+
+
+def test_null_function_and_file_are_written_empty():
+    board = unit.MB100()
+    sim.fail("CxMB100::Open", status=7, function=None, file=None, line=3)
+    with pytest.raises(RuntimeError, match=r"^Code:7 Line:3 Function: File:$"):
+        board.open(0)
+
+
+def test_standard_exception_keeps_the_default_translation():
+    with pytest.raises(MemoryError):
+        core.CxImage(2**31 - 1, 2**31 - 1)
+
+
+def test_threads_translate_their_own_text():
+    errors = {}
+
+    def worker(status):
+        board = unit.MB100()
+        texts = set()
+        for _ in range(200):
+            sim.fail("CxMB100::Close", status=status, function=f"f{status}", file="t.c", line=status)
+            try:
+                board.close()
+            except RuntimeError as e:
+                texts.add(str(e))
+        errors[status] = texts
+
+    # Each thread arms the same operation with its own status; whichever thread's call meets a
+    # fault gets a complete text of one of the two statuses, never a mixture.
+    threads = [threading.Thread(target=worker, args=(s,)) for s in (11, 22)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    allowed = {f"Code:{s} Line:{s} Function:f{s} File:t.c" for s in (11, 22)}
+    for texts in errors.values():
+        assert texts and texts <= allowed
+
+
+def test_package_imports_core_first():
+    assert pyzol.core is core and pyzol.unit is unit

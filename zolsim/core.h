@@ -1,0 +1,206 @@
+// Internals shared by every family of the simulated library: access to the handles'
+// private state, errors, the journal, fault injection, the registry of live objects, the
+// settings store and the rack reset hook.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include <zol/zol.h>
+
+namespace zolsim {
+
+// ---- access to the private parts of the public classes ------------------------------------
+struct Access {
+    static unsigned int serial(const zol::CxModule* m) { return m->serial_; }
+    static const char* class_name(const zol::CxModule* m) { return m->class_; }
+    template <class T> static auto& handle(T& obj) { return obj.h_; }
+    template <class T> static const auto& handle(const T& obj) { return obj.h_; }
+};
+
+// ---- errors ---------------------------------------------------------------------------------
+// Throws CxException(status, function, file, line) with a description. `function` is the
+// library operation that refuses ("Open", "Wait", ...).
+[[noreturn]] void raise(zol::ExStatus status, const char* function, const char* file, int line,
+                        const std::string& message);
+#define ZOLSIM_RAISE(status, function, message)                                                   \
+    ::zolsim::raise(::zol::ExStatus::status, function, __FILE__, __LINE__, message)
+// Throws NullPointer when `ptr` is null.
+#define ZOLSIM_REQUIRE(ptr, function)                                                              \
+    do {                                                                                           \
+        if (!(ptr))                                                                                \
+            ZOLSIM_RAISE(NullPointer, function, #ptr " is null");                                  \
+    } while (0)
+
+// ---- journal --------------------------------------------------------------------------------
+extern std::atomic<bool> g_journal_on;
+inline bool journal_on() { return g_journal_on.load(std::memory_order_relaxed); }
+void journal_add(std::string entry);
+
+// Argument renderings (see put() below).
+struct Out {               // an out-pointer: "out" or "null"
+    const void* p;
+};
+struct IntPtr {            // an int* argument: "&N" or "null"
+    const int* p;
+};
+struct Images {            // an array of images: "[img#1, null]" or "null"
+    zol::CxImage* const* images;
+    int count;
+};
+struct Value {             // a SetParam value, rendered by its model's kind
+    const void* p;
+    zol::TxModel model;
+};
+
+void put(std::string& s, int v);
+void put(std::string& s, unsigned int v);
+void put(std::string& s, bool v);
+void put(std::string& s, char v); // its code, 0 to 255
+void put(std::string& s, const char* v);
+void put(std::string& s, const wchar_t* v);
+void put(std::string& s, const zol::CxModule* v); // Class#N, img#N or null
+void put(std::string& s, const zol::IxModule* v); // as the object's class, or null
+void put(std::string& s, const zol::CxImage& v);
+void put(std::string& s, zol::TxModel v);
+void put(std::string& s, Out v);
+void put(std::string& s, IntPtr v);
+void put(std::string& s, Images v);
+void put(std::string& s, Value v);
+template <class E, class = std::enable_if_t<std::is_enum<E>::value>>
+void put(std::string& s, E v) {
+    put(s, static_cast<int>(v));
+}
+// Pointers to library objects of any class render as the object.
+template <class T, class = std::enable_if_t<std::is_base_of<zol::CxModule, T>::value>>
+void put(std::string& s, T* v) {
+    put(s, static_cast<const zol::CxModule*>(v));
+}
+
+inline void put_args(std::string&) {}
+template <class A, class... R> void put_args(std::string& s, const A& a, const R&... rest) {
+    put(s, a);
+    if (sizeof...(rest)) {
+        s += ", ";
+        put_args(s, rest...);
+    }
+}
+
+// ---- faults ---------------------------------------------------------------------------------
+extern std::atomic<int> g_faults_armed;
+void check_fault(const char* class_name, const char* op); // throws when one is armed
+
+// Journals an operation of `self` (entry written first) and then applies an injected fault.
+template <class... A> void call(const zol::CxModule* self, const char* op, const A&... args) {
+    const char* cls = Access::class_name(self);
+    if (journal_on()) {
+        std::string s = cls;
+        s += "::";
+        s += op;
+        s += '(';
+        put_args(s, args...);
+        s += ')';
+        journal_add(std::move(s));
+    }
+    if (g_faults_armed.load(std::memory_order_relaxed))
+        check_fault(cls, op);
+}
+// The same for static operations, which have no object.
+template <class... A> void call_static(const char* cls, const char* op, const A&... args) {
+    if (journal_on()) {
+        std::string s = cls;
+        s += "::";
+        s += op;
+        s += '(';
+        put_args(s, args...);
+        s += ')';
+        journal_add(std::move(s));
+    }
+    if (g_faults_armed.load(std::memory_order_relaxed))
+        check_fault(cls, op);
+}
+
+// ---- registry of live objects ---------------------------------------------------------------
+// A reference to a library object that may be destroyed behind our back: the address with the
+// serial number it had, so a new object at the same address is not mistaken for it.
+struct Ref {
+    zol::CxModule* object = nullptr;
+    unsigned int serial = 0;
+    explicit operator bool() const { return object != nullptr; }
+};
+Ref make_ref(zol::CxModule* object);
+bool alive(const Ref& ref);
+
+// ---- companions -----------------------------------------------------------------------------
+// Every companion (settings, serial link, encoder) refers to the board handle it belongs to.
+struct CompanionHandle {
+    Ref controller;
+};
+
+// ---- rack reset -------------------------------------------------------------------------------
+// Each family registers how to drop its boards; sim::Reset calls them all.
+void on_reset(std::function<void()> drop_boards);
+
+// Milliseconds of a wait from a Timeout setting: negative waits for ever.
+constexpr int kForever = -1;
+
+// ---- settings store -----------------------------------------------------------------------------
+enum class Kind { Signed, Unsigned, Text };
+
+struct SettingDef {
+    const char* name;
+    Kind kind;
+    bool writable;
+    std::int64_t number; // default of numeric settings
+    const char* text;    // default of text settings
+};
+
+// A board's named settings, created from its catalogue; thread-safe.
+class Settings {
+  public:
+    explicit Settings(const std::vector<SettingDef>& catalogue);
+
+    // The name-keyed operations: `op` names the operation for errors ("GetParam").
+    void get(const char* op, const char* name, void* value, zol::TxModel model) const;
+    void set(const char* op, const char* name, const void* value, zol::TxModel model);
+
+    // Typed access by the library itself (no kind check beyond numeric/text).
+    std::int64_t number(const std::string& name) const;
+    void number(const std::string& name, std::int64_t value); // ignores writability
+    std::string text(const std::string& name) const;
+    void text(const std::string& name, const std::string& value);
+    bool has(const std::string& name) const;
+
+    // Camera and settings files: one "Name=Value" per line, '#' starts a comment.
+    // apply() sets every named setting (all must be known and writable) or none.
+    void apply(const char* op, const std::string& content);
+    std::string dump() const; // the writable settings, in catalogue order
+
+  private:
+    struct Entry {
+        Kind kind;
+        bool writable;
+        std::int64_t number;
+        std::string text;
+    };
+    const Entry& find(const char* op, const std::string& name) const;
+    mutable std::mutex mutex_;
+    std::map<std::string, Entry> entries_;
+    std::vector<std::string> order_;
+};
+
+// Reads a whole file; throws FileNotFound for `op` when it cannot.
+std::string read_file(const char* op, const std::string& path);
+// Writes a whole file; throws FileWrite for `op` when it cannot.
+void write_file(const char* op, const std::string& path, const std::string& content);
+// A wide path as UTF-8.
+std::string narrow(const wchar_t* path);
+
+} // namespace zolsim

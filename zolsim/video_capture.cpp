@@ -1,0 +1,578 @@
+// The acquisition engine shared by the capture boards and the video device: binding to a rack
+// board, camera files, the image ring, and the acquisition thread that writes the test pattern.
+//
+// Every handle owns one Session (held by shared_ptr so that a waiter, or the acquisition
+// thread, can keep it alive while the handle goes away). The session mutex guards the ring:
+// frames are written with it held, so once Unlock/Close/Dispose/destruction has taken the mutex
+// and cleared the ring, the caller's images are never touched again.
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <sstream>
+
+#include "video.h"
+
+namespace zolsim {
+
+Session::~Session() {
+    // Only reached with a live thread when the acquisition thread itself dropped the last
+    // reference after finishing on its own; it cannot join itself.
+    if (thread.joinable())
+        thread.detach();
+}
+
+namespace capture {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Frame {
+    int width, height;
+};
+
+Frame frame_size(Board& b) {
+    int w = static_cast<int>(b.settings.number("Width"));
+    int h = static_cast<int>(b.settings.number("Height"));
+    return {std::max(w, 0), std::max(h, 0)};
+}
+
+bool fits(const zol::CxImage& image, Frame f) {
+    return image.Width() >= f.width && image.Height() >= f.height;
+}
+
+void check_fits(const char* op, const zol::CxImage& image, Frame f) {
+    if (!fits(image, f))
+        ZOLSIM_RAISE(ImageTooSmall, op,
+                     "image " + std::to_string(image.Width()) + "x" +
+                         std::to_string(image.Height()) + " is smaller than the frame " +
+                         std::to_string(f.width) + "x" + std::to_string(f.height));
+}
+
+// Test pattern of frame k: pixel (x, y) = (k + x + y) & 0xff, then the frame number in the
+// first four bytes, little-endian.
+void write_pattern(zol::CxImage& image, std::uint32_t k, Frame f) {
+    unsigned char* p = image.Address();
+    if (!p)
+        return;
+    const int stride = image.Stride();
+    for (int y = 0; y < f.height; ++y) {
+        unsigned char* row = p + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride);
+        for (int x = 0; x < f.width; ++x)
+            row[x] = static_cast<unsigned char>((k + static_cast<std::uint32_t>(x + y)) & 0xff);
+    }
+    if (image.Size() >= 4)
+        for (int i = 0; i < 4; ++i)
+            p[i] = static_cast<unsigned char>((k >> (8 * i)) & 0xff);
+}
+
+// Writes frame k into slot k % n of the session's own ring; `s.m` must be held.
+// Returns false when the slot image is too small.
+bool write_slot(Session& s, std::uint32_t k, Frame f) {
+    if (!s.locked || s.ring.empty())
+        return true;
+    zol::CxImage* image = s.ring[k % s.ring.size()];
+    if (!image)
+        return true; // null entries are skipped: the frame is counted, not stored
+    if (!fits(*image, f))
+        return false;
+    write_pattern(*image, k, f);
+    return true;
+}
+
+bool deliver(Session& target, std::uint32_t k, Frame f) {
+    std::lock_guard<std::mutex> lock(target.m);
+    return write_slot(target, k, f);
+}
+
+void frame_done(Session& s, std::uint32_t k, Frame f) {
+    s.total = k + 1;
+    s.last = k;
+    s.lines = f.height;
+    s.amount = static_cast<std::uint32_t>(f.width) * static_cast<std::uint32_t>(f.height);
+    s.events |= kEventFrameEnd;
+    ++s.frame_gen;
+}
+
+void end_run(Session& s, int final_state) {
+    s.state = final_state;
+    s.stop_req = true;
+    s.events |= kEventCaptureEnd | (final_state == kAborted ? kEventAborted : 0);
+    ++s.end_gen;
+}
+
+void run(std::shared_ptr<Session> sp, Frame f, std::chrono::microseconds period, int frames) {
+    Session& s = *sp;
+    std::unique_lock<std::mutex> lk(s.m);
+    auto next = Clock::now() + period;
+    for (;;) {
+        if (s.triggered) {
+            s.cv.wait(lk, [&] { return s.stop_req || s.pending_triggers > 0; });
+        } else if (s.cv.wait_until(lk, next, [&] { return s.stop_req; })) {
+            break;
+        }
+        if (s.stop_req)
+            break;
+        if (s.triggered)
+            --s.pending_triggers;
+        const std::uint32_t k = s.total;
+        if (!s.source_locked) {
+            write_slot(s, k, f);
+        } else if (auto target = s.source.lock()) {
+            // A foreign ring is written under its own mutex only, never both at once.
+            lk.unlock();
+            deliver(*target, k, f);
+            lk.lock();
+            if (s.stop_req)
+                break;
+        }
+        frame_done(s, k, f);
+        s.cv.notify_all();
+        if (frames > 0 && s.total >= static_cast<std::uint32_t>(frames))
+            break;
+        next += period;
+        // A period shorter than the time spent here must not pile up frames.
+        next = std::max(next, Clock::now());
+    }
+    if (s.state == kRunning)
+        end_run(s, kDone);
+    s.cv.notify_all();
+}
+
+// Waits on `s.cv` for `pred` at most `ms` milliseconds (negative: for ever).
+template <class Pred>
+bool wait_for(Session& s, std::unique_lock<std::mutex>& lk, int ms, Pred pred) {
+    if (ms < 0) {
+        s.cv.wait(lk, pred);
+        return true;
+    }
+    return s.cv.wait_for(lk, std::chrono::milliseconds(ms), pred);
+}
+
+int timeout_setting(Session& s) {
+    return s.board ? static_cast<int>(s.board->settings.number("Timeout")) : kForever;
+}
+
+void require_open(Session& s, const char* op) {
+    if (!s.open)
+        ZOLSIM_RAISE(NotOpened, op, "the board is not open");
+}
+
+std::string trim(const std::string& t) {
+    size_t b = t.find_first_not_of(" \t\r");
+    if (b == std::string::npos)
+        return "";
+    return t.substr(b, t.find_last_not_of(" \t\r") - b + 1);
+}
+
+} // namespace
+
+Session& live(const CaptureHandle& h, const char* op) {
+    if (h.disposed.load())
+        ZOLSIM_RAISE(Disposed, op, "the handle was disposed");
+    return *h.s;
+}
+
+std::shared_ptr<Board> board(Session& s, const char* op) {
+    std::lock_guard<std::mutex> lock(s.m);
+    require_open(s, op);
+    return s.board;
+}
+
+void bind(Session& s, std::shared_ptr<Board> b) {
+    std::lock_guard<std::mutex> lock(s.m);
+    s.board = std::move(b);
+    s.open = s.board != nullptr;
+}
+
+void open(CaptureHandle& h, const char* op, zol::ExDevice type, int id, int ch) {
+    Session& s = live(h, op);
+    auto b = rack_board(type, id, ch, op);
+    close(s);
+    bind(s, std::move(b));
+}
+
+void close(Session& s) {
+    unlock(s);
+    std::lock_guard<std::mutex> lock(s.m);
+    s.board.reset();
+    s.open = false;
+}
+
+void copy_binding(Session& to, Session& from) {
+    std::shared_ptr<Board> b;
+    bool open;
+    int num, lock_id;
+    {
+        std::lock_guard<std::mutex> lock(from.m);
+        b = from.board;
+        open = from.open;
+        num = from.num;
+        lock_id = from.lock_id;
+    }
+    std::lock_guard<std::mutex> lock(to.m);
+    to.board = std::move(b);
+    to.open = open;
+    to.num = num;
+    to.lock_id = lock_id;
+}
+
+bool same_board(Session& a, Session& b) {
+    if (&a == &b)
+        return true;
+    std::shared_ptr<Board> ba, bb;
+    {
+        std::lock_guard<std::mutex> lock(a.m);
+        ba = a.board;
+    }
+    {
+        std::lock_guard<std::mutex> lock(b.m);
+        bb = b.board;
+    }
+    return ba && ba == bb;
+}
+
+bool is_opened(Session& s) {
+    std::lock_guard<std::mutex> lock(s.m);
+    return s.open;
+}
+
+std::string strip_device_type(const char* op, const std::string& content, int* device) {
+    *device = -1;
+    std::istringstream in(content);
+    std::string line, out;
+    while (std::getline(in, line)) {
+        std::string body = line.substr(0, line.find('#'));
+        size_t eq = body.find('=');
+        if (eq != std::string::npos && trim(body.substr(0, eq)) == "DeviceType") {
+            std::string v = trim(body.substr(eq + 1));
+            char* end = nullptr;
+            long n = std::strtol(v.c_str(), &end, 0);
+            if (v.empty() || *end || !known_device(static_cast<int>(n)))
+                ZOLSIM_RAISE(FileFormat, op, "bad DeviceType '" + v + "'");
+            *device = static_cast<int>(n);
+            continue;
+        }
+        out += line;
+        out += '\n';
+    }
+    return out;
+}
+
+void setup(Session& s, const char* op, zol::ExDevice own, const std::string& path) {
+    auto b = board(s, op);
+    int device;
+    std::string content = strip_device_type(op, read_file(op, path), &device);
+    if (device != -1 && device != static_cast<int>(own))
+        ZOLSIM_RAISE(FileFormat, op, "camera file is for device type " + std::to_string(device));
+    b->settings.apply(op, content);
+    sync_derived(*b);
+}
+
+void save(Session& s, const char* op, const std::string& path) {
+    auto b = board(s, op);
+    write_file(op, path,
+               "DeviceType=" + std::to_string(static_cast<int>(b->type)) + "\n" +
+                   b->settings.dump());
+}
+
+void validate(Session& s, const char* op, const zol::CxImage* image) {
+    check_fits(op, *image, frame_size(*board(s, op)));
+}
+
+void validate(Session& s, const char* op, zol::CxImage* const* images, int count) {
+    if (count < 0)
+        ZOLSIM_RAISE(InvalidArgument, op, "negative image count");
+    if (count > 0)
+        ZOLSIM_REQUIRE(images, op);
+    Frame f = frame_size(*board(s, op));
+    for (int i = 0; i < count; ++i)
+        if (images[i])
+            check_fits(op, *images[i], f);
+}
+
+void validate(Session& s, const char* op, zol::IxModule* module) {
+    ZOLSIM_REQUIRE(module, op);
+    auto target = session_of(dynamic_cast<zol::CxModule*>(module), op);
+    Frame f = frame_size(*board(s, op));
+    std::lock_guard<std::mutex> lock(target->m);
+    if (!target->locked)
+        ZOLSIM_RAISE(NotLocked, op, "the module has no images locked");
+    for (zol::CxImage* image : target->ring)
+        if (image)
+            check_fits(op, *image, f);
+}
+
+void lock(Session& s, const char* op, zol::CxImage* const* images, int count) {
+    if (count < 0)
+        ZOLSIM_RAISE(InvalidArgument, op, "negative image count");
+    if (count > 0)
+        ZOLSIM_REQUIRE(images, op);
+    std::lock_guard<std::mutex> lock(s.m);
+    if (s.state == kRunning)
+        ZOLSIM_RAISE(Busy, op, "acquisition running");
+    s.ring.assign(images, images + count);
+    s.locked = count > 0;
+    s.source.reset();
+    s.source_locked = false;
+}
+
+void lock(Session& s, const char* op, zol::IxModule* module) {
+    ZOLSIM_REQUIRE(module, op);
+    auto target = session_of(dynamic_cast<zol::CxModule*>(module), op);
+    if (target.get() == &s)
+        ZOLSIM_RAISE(InvalidArgument, op, "a board cannot capture into itself");
+    std::lock_guard<std::mutex> lock(s.m);
+    if (s.state == kRunning)
+        ZOLSIM_RAISE(Busy, op, "acquisition running");
+    s.ring.clear();
+    s.source = target;
+    s.source_locked = true;
+    s.locked = true;
+}
+
+void unlock(Session& s) {
+    stop(s, kAborted);
+    std::lock_guard<std::mutex> lock(s.m);
+    s.ring.clear();
+    s.locked = false;
+    s.source.reset();
+    s.source_locked = false;
+}
+
+void start(Session& s, const char* op, int frames_override) {
+    std::unique_lock<std::mutex> lk(s.m);
+    for (;;) {
+        require_open(s, op);
+        if (s.state == kRunning)
+            ZOLSIM_RAISE(Busy, op, "acquisition already running");
+        if (!s.thread.joinable())
+            break;
+        // The previous run has ended; reap its thread without holding the mutex it may need.
+        std::thread old = std::move(s.thread);
+        lk.unlock();
+        old.join();
+        lk.lock();
+    }
+    if (!s.locked)
+        ZOLSIM_RAISE(NotLocked, op, "no images locked");
+    if (s.source_locked && !s.source.lock())
+        ZOLSIM_RAISE(NotLocked, op, "the locked module no longer exists");
+    Board& b = *s.board;
+    Frame f = frame_size(b);
+    for (zol::CxImage* image : s.ring)
+        if (image)
+            check_fits(op, *image, f);
+    std::int64_t cycle = b.settings.number("TriggerCycleTime");
+    if (cycle <= 0)
+        cycle = b.settings.number("ExposureTime");
+    auto period = std::chrono::microseconds(std::max<std::int64_t>(cycle, 1000));
+    s.triggered = b.settings.number("TriggerMode") != 0;
+    s.total = s.last = s.amount = 0;
+    s.lines = 0;
+    s.events = 0;
+    s.state = kRunning;
+    s.stop_req = false;
+    s.pending_triggers = 0;
+    ++s.run;
+    const int frames = frames_override >= 0 ? frames_override : s.num;
+    s.thread = std::thread(run, s.shared_from_this(), f, period, frames);
+}
+
+void stop(Session& s, int final_state) {
+    std::thread t;
+    {
+        std::lock_guard<std::mutex> lock(s.m);
+        if (s.state == kRunning)
+            end_run(s, final_state);
+        t = std::move(s.thread);
+    }
+    s.cv.notify_all();
+    if (t.joinable()) {
+        if (t.get_id() == std::this_thread::get_id())
+            t.detach();
+        else
+            t.join();
+    }
+}
+
+void wait(Session& s, const char* op) {
+    std::unique_lock<std::mutex> lk(s.m);
+    require_open(s, op);
+    if (!wait_for(s, lk, timeout_setting(s), [&] { return s.state != kRunning; }))
+        ZOLSIM_RAISE(Timeout, op, "acquisition did not end within the Timeout setting");
+}
+
+bool wait_ms(Session& s, const char* op, int timeout_ms) {
+    std::unique_lock<std::mutex> lk(s.m);
+    require_open(s, op);
+    return wait_for(s, lk, timeout_ms, [&] { return s.state != kRunning; });
+}
+
+bool wait_frame(Session& s, const char* op, int timeout_ms, bool throw_timeout) {
+    std::unique_lock<std::mutex> lk(s.m);
+    require_open(s, op);
+    const std::uint64_t gen = s.frame_gen;
+    if (timeout_ms == kForever)
+        timeout_ms = timeout_setting(s);
+    auto frame_or_end = [&] { return s.frame_gen != gen || s.state != kRunning; };
+    bool ok = wait_for(s, lk, timeout_ms, frame_or_end);
+    if (!ok && throw_timeout)
+        ZOLSIM_RAISE(Timeout, op, "no frame within the Timeout setting");
+    return ok;
+}
+
+Snapshot wait_status(Session& s, const char* op, std::int64_t frame) {
+    {
+        std::unique_lock<std::mutex> lk(s.m);
+        require_open(s, op);
+        auto done = [&] {
+            return s.state != kRunning ||
+                   (frame >= 0 && static_cast<std::int64_t>(s.total) > frame);
+        };
+        if (!wait_for(s, lk, timeout_setting(s), done))
+            ZOLSIM_RAISE(Timeout, op, "acquisition did not end within the Timeout setting");
+    }
+    return snapshot(s, frame);
+}
+
+bool wait_event(Session& s, const char* op, int event, int timeout_ms, int* value) {
+    if (event != kWaitFrameEnd && event != kWaitCaptureEnd)
+        ZOLSIM_RAISE(InvalidArgument, op, "unknown event " + std::to_string(event));
+    std::unique_lock<std::mutex> lk(s.m);
+    require_open(s, op);
+    std::uint64_t& gen = event == kWaitFrameEnd ? s.frame_gen : s.end_gen;
+    const std::uint64_t g0 = gen, c0 = s.cancel_gen[event];
+    bool woke = wait_for(s, lk, timeout_ms, [&] { return gen != g0 || s.cancel_gen[event] != c0; });
+    if (!woke || gen == g0)
+        return false; // timed out or cancelled
+    if (value)
+        *value = static_cast<int>(event == kWaitFrameEnd ? s.last : s.total);
+    return true;
+}
+
+void cancel_wait_event(Session& s, const char* op, int event) {
+    if (event < 0 || event > kWaitCaptureEnd)
+        ZOLSIM_RAISE(InvalidArgument, op, "unknown event " + std::to_string(event));
+    {
+        std::lock_guard<std::mutex> lock(s.m);
+        // 0 cancels the waits on every event.
+        for (int e = 1; e <= kWaitCaptureEnd; ++e)
+            if (event == 0 || event == e)
+                ++s.cancel_gen[e];
+    }
+    s.cv.notify_all();
+}
+
+Snapshot snapshot(Session& s, std::int64_t frame) {
+    std::lock_guard<std::mutex> lock(s.m);
+    Snapshot r{s.total, s.amount, s.last, s.lines, s.total ? 1 : 0, s.events, s.state};
+    if (frame >= 0 && static_cast<std::int64_t>(s.total) <= frame)
+        r.amount = 0; // that frame has not been captured (yet)
+    return r;
+}
+
+int status(Session& s) {
+    std::lock_guard<std::mutex> lock(s.m);
+    return s.state;
+}
+
+bool is_running(Session& s) {
+    std::lock_guard<std::mutex> lock(s.m);
+    return s.state == kRunning;
+}
+
+void force_trigger(Session& s, const char* op, int ch) {
+    if (ch < -1 || ch > 1)
+        ZOLSIM_RAISE(InvalidArgument, op, "channel " + std::to_string(ch) + " out of range -1..1");
+    auto b = board(s, op);
+    if (ch != -1 && ch != b->ch)
+        return;
+    // The trigger mask latches on every trigger until ClearTriggerMask.
+    if (b->settings.has("MaskedTrigger"))
+        b->settings.number("MaskedTrigger", 1);
+    {
+        std::lock_guard<std::mutex> lock(s.m);
+        if (s.state != kRunning || !s.triggered)
+            return;
+        ++s.pending_triggers;
+    }
+    s.cv.notify_all();
+}
+
+void num(Session& s, const char* op, int frames) {
+    if (frames < 0)
+        ZOLSIM_RAISE(InvalidArgument, op, "negative frame count");
+    std::lock_guard<std::mutex> lock(s.m);
+    s.num = frames;
+}
+
+void grab(Session& s, const char* op, zol::CxImage* image, zol::IxModule* module) {
+    Frame f = frame_size(*board(s, op));
+    std::shared_ptr<Session> target;
+    if (image)
+        check_fits(op, *image, f);
+    else {
+        ZOLSIM_REQUIRE(module, op);
+        target = session_of(dynamic_cast<zol::CxModule*>(module), op);
+        std::lock_guard<std::mutex> lock(target->m);
+        if (!target->locked || target->ring.empty())
+            ZOLSIM_RAISE(NotLocked, op, "the module has no images locked");
+    }
+    std::uint32_t k;
+    {
+        std::lock_guard<std::mutex> lock(s.m);
+        if (s.state == kRunning)
+            ZOLSIM_RAISE(Busy, op, "acquisition running");
+        k = s.total;
+        if (image)
+            write_pattern(*image, k, f);
+    }
+    if (target && !deliver(*target, k, f))
+        ZOLSIM_RAISE(ImageTooSmall, op, "the module's image is smaller than the frame");
+    {
+        std::lock_guard<std::mutex> lock(s.m);
+        frame_done(s, k, f);
+        s.state = kDone;
+        s.events |= kEventCaptureEnd;
+        ++s.end_gen;
+    }
+    s.cv.notify_all();
+}
+
+std::shared_ptr<Session> session_of(zol::CxModule* object, const char* op) {
+    ZOLSIM_REQUIRE(object, op);
+    const CaptureHandle* h = nullptr;
+    if (auto* b = dynamic_cast<zol::Video::CxCaptureBoard*>(object))
+        h = Access::handle(*b).get();
+    else if (auto* v = dynamic_cast<zol::Video::CxVideo*>(object))
+        h = Access::handle(*v).get();
+    else
+        ZOLSIM_RAISE(InvalidArgument, op,
+                     std::string("a ") + Access::class_name(object) + " has no capture");
+    if (!h)
+        ZOLSIM_RAISE(NoObject, op, "the module has no state");
+    return live(*h, op).shared_from_this();
+}
+
+int device_of(const zol::CxModule* object) {
+    const CaptureHandle* h = nullptr;
+    if (auto* b = dynamic_cast<const zol::Video::CxCaptureBoard*>(object))
+        h = Access::handle(*b).get();
+    else if (auto* v = dynamic_cast<const zol::Video::CxVideo*>(object))
+        h = Access::handle(*v).get();
+    return h ? h->device.load() : -1;
+}
+
+template <> zol::Video::TxKX210CaptureStatus record(const Snapshot& s) {
+    return {s.total, s.amount, s.last, s.lines, s.peak, s.events};
+}
+template <> zol::Video::TxTR520CaptureStatus record(const Snapshot& s) {
+    return {s.total, s.amount, s.last, s.lines, s.peak, s.events};
+}
+template <> zol::Video::TxKX310CaptureStatus record(const Snapshot& s) {
+    return {s.total, s.amount, s.last, s.lines, s.state};
+}
+
+} // namespace capture
+} // namespace zolsim

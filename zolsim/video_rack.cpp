@@ -1,0 +1,266 @@
+// The rack of simulated capture boards and their settings catalogues, board commands and
+// name-keyed access on a board's store.
+#include <cstring>
+#include <tuple>
+
+#include "video.h"
+
+namespace zolsim {
+
+namespace {
+
+using zol::ExDevice;
+
+// Catalogue groups. The names are those the Python tables accept, plus a few the library
+// uses itself (status values of the commands, the TR520 frame period).
+struct Group {
+    Kind kind;
+    bool writable;
+    std::vector<const char*> names;
+};
+
+const std::vector<Group>& kx210_groups() {
+    static const std::vector<Group> g = {
+        {Kind::Signed, true,
+         {"Width", "Height", "OffsetW", "OffsetH", "OffsetMode", "OffsetTrgW", "OffsetTrgH",
+          "Timeout", "Version", "SendCommandEnable", "SendCommandWaitTime", "Configuration",
+          "BitWidth", "RBReverse", "TapCount", "Force8", "LineSensorEnable", "EncoderMode",
+          "ScanMode", "DvalEnable", "PackingMode", "Alignment16", "FormatType", "XReverse",
+          "YReverse", "YStep", "Arrangement", "HighSpeed", "BlankingTime", "CC1Enable",
+          "CC1Mode", "CC1Positive", "CC2Enable", "CC2Mode", "CC2Positive", "CC3Enable",
+          "CC3Mode", "CC3Positive", "CC4Enable", "CC4Mode", "CC4Positive", "EXPEnable",
+          "EXPMode", "EXPPositive", "AutoTrigger", "ExternalTrigger", "InTriggerOrEnable",
+          "ExTriggerOrEnable", "ExposureTime", "TriggerBetaTime", "TriggerDelayTime",
+          "TriggerCycleTime", "TriggerRetry", "TriggerMaskTime", "ExtTriggerSrc", "Assert",
+          "Negate", "TriggerMaskTimeMode", "TriggerMode", "SimTrigger", "ENCSampling",
+          "ENCStart", "ENCComp1", "ENCInit", "ENCDir", "ENCSwapAB", "SIORxMode", "SIOTxMode",
+          "SIOBaudRate", "SIORxBufSize", "SIOTxBufSize", "SIOOption", "SIOSendMode",
+          "SIOTimeout", "ENCInputCH", "PGRunMode", "PGStart"}},
+        {Kind::Signed, false,
+         {"DeviceID", "DeviceType", "BoardType", "CameraConnect", "DetectTrigger", "Channel",
+          "FpgaVersion", "MaskedTrigger", "ExTriggerRef", "TriggerMaskLineNum", "SIOOpenFlag",
+          "BayerMode", "ImageWidth", "ImageHeight", "ImageChannels", "ImageDepth", "ImageType",
+          "ImagePack", "PGStatus", "PLLReconfigStatus", "PLLReconfigCount"}},
+        {Kind::Unsigned, true, {"ENCComp2"}},
+        {Kind::Text, true, {"CameraName", "CameraMaker", "CameraMode", "SIOSTX", "SIOETX",
+                            "SIORETX"}},
+        {Kind::Text, false, {"DriverVersion"}},
+    };
+    return g;
+}
+
+const std::vector<Group>& kx310_groups() {
+    static const std::vector<Group> g = {
+        {Kind::Signed, true,
+         {"Width", "Height", "OffsetW", "OffsetH", "OffsetMode", "OffsetTrgW", "OffsetTrgH",
+          "Timeout", "Version", "SendCommandEnable", "SendCommandWaitTime", "Configuration",
+          "BitWidth", "RBReverse", "TapCount", "Force8", "LineSensorEnable", "ScanMode",
+          "DvalEnable", "PackingMode", "Alignment16", "FormatType", "XReverse", "YReverse",
+          "YStep", "Arrangement", "CC1Enable", "CC1Mode", "CC1Positive", "CC2Enable", "CC2Mode",
+          "CC2Positive", "CC3Enable", "CC3Mode", "CC3Positive", "CC4Enable", "CC4Mode",
+          "CC4Positive", "EXPEnable", "EXPMode", "EXPPositive", "ExternalTrigger",
+          "IntTriggerChSel", "ExtTriggerChSel", "ExtTriggerSrc", "ExtInControlMode", "Assert",
+          "Negate", "EncoderMode", "ExposureTime", "TriggerBetaTime", "TriggerDelayTime",
+          "TriggerCycleTime", "TriggerRetry", "TriggerMaskTime", "TriggerRetryMode",
+          "TriggerMaskMode", "TriggerMode", "PLLReconfig", "ENCSampling", "ENCStart",
+          "ENCComp1", "ENCResetSource", "ENCDir", "ENCSwapAB", "ENCSignalSource",
+          "SIOBaudRate", "SIOOption", "SIOSendMode", "SIOTimeout", "PoCLControl",
+          "ENCIn0Termination", "ENCIn1Termination", "EncoderActMode", "ClearTriggerMaskMode",
+          "GrabEnableSelector"}},
+        {Kind::Signed, false,
+         {"DeviceID", "DeviceType", "CameraConnect", "PGStatus", "Channel", "TapSwap",
+          "BlankingTime", "BayerMode", "CameraClock", "SIOOpenFlag", "PLLReconfigStatus",
+          "ImageWidth", "ImageHeight", "ImageChannels", "ImageDepth", "ImageType", "ImagePack",
+          "MaskedTrigger", "PLLReconfigCount"}},
+        {Kind::Unsigned, true, {"ENCComp2"}},
+        {Kind::Text, true, {"CameraName", "CameraMaker", "CameraMode", "SIOSTX", "SIOETX",
+                            "SIORETX"}},
+        {Kind::Text, false, {"DriverVersion", "FpgaVersion"}},
+    };
+    return g;
+}
+
+const std::vector<Group>& tr520_groups() {
+    static const std::vector<Group> g = {
+        {Kind::Signed, true,
+         {"TriggerMode", "VideoOffset", "FieldDetection", "ExposureTime", "ShutterPrecision",
+          "Width", "Height", "OffsetW", "OffsetH", "OffsetTrgW", "OffsetTrgH", "Timeout",
+          "Version", "NormalModeWaitTime", "CameraTriggerSyncMode", "TriggerSharingMode",
+          "TriggerSharingChannel", "SyncMode", "HCycle", "VCycle", "VCycleTrg", "HDWidth",
+          "VDWidth", "ClampStart", "ClampEnd", "VideoDelay", "SyncPhase", "SyncTerminate",
+          "PllVDW", "PllRDW", "PllOD", "TriggerSyncMode", "TriggerLogic", "TriggerIndexLogic",
+          "TriggerInputPin", "TriggerReadyWait", "TriggerVDDelay", "TriggerIndexTimeout",
+          "TriggerDelay", "TriggerDelaySelect", "ExpEnable", "ExpLogic", "ExpStop",
+          "SimTriggerIn", "SimTriggerEx", "TriggerCycleTime"}},
+        {Kind::Signed, false,
+         {"DeviceID", "DeviceType", "Channel", "FpgaVersion", "ExtTriggerEnabled", "ImageWidth",
+          "ImageHeight", "FormatType", "ImageType", "ImagePack", "ImageDepth",
+          "CalibrationCount"}},
+        {Kind::Text, true, {"CameraName", "CameraMaker", "CameraMode"}},
+        {Kind::Text, false, {"DriverVersion", "ImageSize"}},
+    };
+    return g;
+}
+
+std::int64_t number_default(const char* name, ExDevice type) {
+    static const std::map<std::string, std::int64_t> d = {
+        {"Width", 640},          {"Height", 480},          {"Timeout", 5000},
+        {"Version", 1},          {"BitWidth", 8},          {"TapCount", 1},
+        {"YStep", 1},            {"ExposureTime", 1000},   {"TriggerCycleTime", 1000},
+        {"SIOBaudRate", 9600},   {"SIOTimeout", 1000},     {"SIORxBufSize", 1024},
+        {"SIOTxBufSize", 1024},  {"SendCommandWaitTime", 100}, {"CameraConnect", 1},
+        {"FpgaVersion", 0x0102}, {"ImageWidth", 640},      {"ImageHeight", 480},
+        {"ImageChannels", 1},    {"ImageDepth", 8},        {"ImagePack", 1},
+        {"BoardType", 1},        {"CameraClock", 85},      {"HCycle", 800},
+        {"VCycle", 525},         {"VCycleTrg", 525},       {"ShutterPrecision", 1},
+    };
+    if (std::strcmp(name, "DeviceType") == 0)
+        return static_cast<int>(type);
+    auto it = d.find(name);
+    return it == d.end() ? 0 : it->second;
+}
+
+const char* text_default(const char* name) {
+    static const std::map<std::string, const char*> d = {
+        {"CameraName", "ZOLCAM"},     {"CameraMaker", "ZOL"},     {"CameraMode", "Normal"},
+        {"DriverVersion", "1.2.0"},   {"FpgaVersion", "1.2"},     {"ImageSize", "640x480"},
+    };
+    auto it = d.find(name);
+    return it == d.end() ? "" : it->second;
+}
+
+std::vector<SettingDef> catalogue(ExDevice type) {
+    const std::vector<Group>& groups = type == ExDevice::KX210   ? kx210_groups()
+                                       : type == ExDevice::KX310 ? kx310_groups()
+                                                                 : tr520_groups();
+    std::vector<SettingDef> out;
+    for (const Group& g : groups)
+        for (const char* n : g.names)
+            out.push_back({n, g.kind, g.writable,
+                           g.kind == Kind::Text ? 0 : number_default(n, type),
+                           g.kind == Kind::Text ? text_default(n) : nullptr});
+    return out;
+}
+
+std::mutex g_rack_mutex;
+std::map<std::tuple<int, int, int>, std::shared_ptr<Board>>& rack() {
+    static std::map<std::tuple<int, int, int>, std::shared_ptr<Board>> boards;
+    return boards;
+}
+// Old handles keep their boards through their shared_ptr; later opens find fresh ones.
+const bool g_reset_registered = (on_reset([] {
+                                     std::lock_guard<std::mutex> lock(g_rack_mutex);
+                                     rack().clear();
+                                 }),
+                                 true);
+
+} // namespace
+
+Board::Board(ExDevice type, int id, int ch)
+    : type(type), id(id), ch(ch), settings(catalogue(type)) {
+    settings.number("DeviceID", id);
+    settings.number("Channel", ch);
+}
+
+const char* board_name(ExDevice type) {
+    switch (type) {
+    case ExDevice::KX210: return "KX210";
+    case ExDevice::KX310: return "KX310";
+    case ExDevice::TR520: return "TR520";
+    }
+    return "?";
+}
+
+bool known_device(int type) { return type == 1 || type == 2 || type == 4; }
+
+std::shared_ptr<Board> rack_board(ExDevice type, int id, int ch, const char* op) {
+    (void)g_reset_registered;
+    if (!known_device(static_cast<int>(type)))
+        ZOLSIM_RAISE(NoDevice, op, "no capture board of device type " +
+                                       std::to_string(static_cast<int>(type)));
+    if (id < 0 || id > 3)
+        ZOLSIM_RAISE(NoDevice, op, std::string("no ") + board_name(type) + " board with id " +
+                                       std::to_string(id));
+    if (ch < 0 || ch > 1)
+        ZOLSIM_RAISE(InvalidArgument, op, "channel " + std::to_string(ch) + " out of range 0..1");
+    std::lock_guard<std::mutex> lock(g_rack_mutex);
+    auto& slot = rack()[std::make_tuple(static_cast<int>(type), id, ch)];
+    if (!slot)
+        slot = std::make_shared<Board>(type, id, ch);
+    return slot;
+}
+
+void sync_derived(Board& b) {
+    std::int64_t w = b.settings.number("Width"), h = b.settings.number("Height");
+    b.settings.number("ImageWidth", w);
+    b.settings.number("ImageHeight", h);
+    if (b.settings.has("ImageSize"))
+        b.settings.text("ImageSize", std::to_string(w) + "x" + std::to_string(h));
+}
+
+namespace capture {
+
+void command(Board& b, const char* op, const std::string& name) {
+    Settings& s = b.settings;
+    if (b.type == ExDevice::TR520) {
+        if (name != "SelfCalibration")
+            ZOLSIM_RAISE(UnknownCommand, op, "TR520 has no command '" + name + "'");
+        std::lock_guard<std::mutex> lock(b.m);
+        s.number("CalibrationCount", ++b.calibrations);
+        return;
+    }
+    if (name == "ClearTriggerMask")
+        s.number("MaskedTrigger", 0);
+    else if (name == "ResetPG")
+        s.number("PGStatus", 1);
+    else if (name == "StopPG")
+        s.number("PGStatus", 0);
+    else if (name == "ResetPLLReconfig")
+        s.number("PLLReconfigStatus", 0);
+    else if (name == "ExecutePLLReconfig" || name == "PLLReconfig") {
+        s.number("PLLReconfigStatus", 1);
+        s.number("PLLReconfigCount", s.number("PLLReconfigCount") + 1);
+    } else
+        ZOLSIM_RAISE(UnknownCommand, op,
+                     std::string(board_name(b.type)) + " has no command '" + name + "'");
+}
+
+namespace {
+void check_channel(const char* op, int ch) {
+    if (ch < -1 || ch > 1)
+        ZOLSIM_RAISE(InvalidArgument, op, "channel " + std::to_string(ch) + " out of range -1..1");
+}
+} // namespace
+
+// The pattern generator and the trigger mask are per channel; -1 addresses both channels of
+// the board, which reaches this channel as well.
+void pg(Board& b, const char* op, int ch, bool run) {
+    check_channel(op, ch);
+    if (ch == -1 || ch == b.ch)
+        b.settings.number("PGStatus", run ? 1 : 0);
+}
+
+void clear_trigger_mask(Board& b, const char* op, int ch) {
+    check_channel(op, ch);
+    if (ch == -1 || ch == b.ch)
+        b.settings.number("MaskedTrigger", 0);
+}
+
+void get_param(Board& b, const char* op, const char* name, void* value, zol::TxModel model) {
+    b.settings.get(op, name, value, model);
+}
+
+void set_param(Board& b, const char* op, const char* name, const void* value, zol::TxModel model) {
+    b.settings.set(op, name, value, model);
+    sync_derived(b);
+}
+
+void send_command(Board& b, const char* op, const char* name, zol::TxModel model) {
+    ZOLSIM_REQUIRE(name, op);
+    if (model.Kind != zol::Model::Command || model.Count != 1)
+        ZOLSIM_RAISE(ParamKind, op, "commands take the command model (6,1)");
+    command(b, op, name);
+}
+
+} // namespace capture
+} // namespace zolsim
