@@ -34,6 +34,7 @@ bool journal_from_environment() {
     return v && *v && std::strcmp(v, "0") != 0;
 }
 std::mutex g_journal_mutex;
+std::size_t g_journal_cleared = 0; // entries recorded before the first one kept
 std::vector<std::string>& journal_entries() {
     static auto* entries = new std::vector<std::string>;
     return *entries;
@@ -201,8 +202,13 @@ std::unordered_map<std::string, unsigned int>& serial_counters() {
 }
 std::atomic<long> g_live{0};
 
-unsigned int enter(const zol::CxModule* object, const char* cls, unsigned int serial) {
+// Registers a new object; one made by moving takes over the serial number of `moved`, which is
+// left without one (references to it no longer find it alive).
+unsigned int enter(const zol::CxModule* object, const char* cls,
+                   const zol::CxModule* moved = nullptr, unsigned int serial = 0) {
     std::lock_guard<std::mutex> lock(g_registry_mutex);
+    if (moved)
+        registry()[moved] = 0;
     if (!serial)
         serial = ++serial_counters()[cls];
     registry()[object] = serial;
@@ -513,10 +519,9 @@ void* CxModule::operator new(std::size_t size) {
 void CxModule::operator delete(void* p) noexcept { std::free(p); }
 
 CxModule::CxModule(const char* class_name)
-    : class_(class_name), serial_(zolsim::enter(this, class_name, 0)) {}
+    : class_(class_name), serial_(zolsim::enter(this, class_name)) {}
 CxModule::CxModule(const char* class_name, CxModule&& moved)
-    : class_(class_name), serial_(zolsim::enter(this, class_name, moved.serial_)) {
-    // The moved-from object is left without an identity of its own.
+    : class_(class_name), serial_(zolsim::enter(this, class_name, &moved, moved.serial_)) {
     moved.serial_ = 0;
 }
 CxModule::~CxModule() { zolsim::leave(this); }
@@ -595,19 +600,21 @@ std::vector<std::string> Journal() {
 
 std::size_t JournalSize() {
     std::lock_guard<std::mutex> lock(zolsim::g_journal_mutex);
-    return zolsim::journal_entries().size();
+    return zolsim::g_journal_cleared + zolsim::journal_entries().size();
 }
 
 std::vector<std::string> JournalFrom(std::size_t first) {
     std::lock_guard<std::mutex> lock(zolsim::g_journal_mutex);
-    const auto& all = zolsim::journal_entries();
-    if (first >= all.size())
+    const auto& kept = zolsim::journal_entries();
+    std::size_t skip = first > zolsim::g_journal_cleared ? first - zolsim::g_journal_cleared : 0;
+    if (skip >= kept.size())
         return {};
-    return std::vector<std::string>(all.begin() + static_cast<long>(first), all.end());
+    return std::vector<std::string>(kept.begin() + static_cast<long>(skip), kept.end());
 }
 
 void ClearJournal() {
     std::lock_guard<std::mutex> lock(zolsim::g_journal_mutex);
+    zolsim::g_journal_cleared += zolsim::journal_entries().size();
     zolsim::journal_entries().clear();
 }
 

@@ -21,9 +21,11 @@ ZOL_API void Reset();
 // ---- journal of library calls -------------------------------------------------------------
 ZOL_API void SetJournal(bool on);
 ZOL_API bool JournalOn();
-ZOL_API std::vector<std::string> Journal();                  // every entry since on/reset
+ZOL_API std::vector<std::string> Journal(); // every entry kept (since the last clear or reset)
+// Positions count every entry ever recorded, cleared ones too, so a position taken before a
+// clear still marks the same point: JournalFrom(JournalSize()) later gives what came since.
 ZOL_API std::size_t JournalSize();
-ZOL_API std::vector<std::string> JournalFrom(std::size_t first); // entries [first, end)
+ZOL_API std::vector<std::string> JournalFrom(std::size_t position);
 ZOL_API void ClearJournal();
 
 // ---- fault injection ----------------------------------------------------------------------

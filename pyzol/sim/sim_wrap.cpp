@@ -33,10 +33,7 @@ class Recording {
     }
 
     bool exit(const py::args&) {
-        // The journal may have been cleared (clear_journal, reset) inside the block: what is left
-        // was all recorded after that, hence during the block.
-        std::size_t first = zol::sim::JournalSize() < first_ ? 0 : first_;
-        for (auto& entry : zol::sim::JournalFrom(first))
+        for (auto& entry : zol::sim::JournalFrom(first_))
             calls_.append(py::str(entry));
         zol::sim::SetJournal(was_on_);
         return false; // never swallows the block's exception

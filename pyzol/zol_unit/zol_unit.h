@@ -24,11 +24,21 @@ namespace py = pybind11;
 namespace pyzol {
 
 // ---- registration, one function per family, called in order by the module entry ---------------
-void init_event_status(py::module_& m);
-void init_mb100(py::module_& m);
-void init_mb100_param(py::module_& m);
-void init_dio_wait_records(py::module_& m);
-void init_capture_records(py::module_& m);
+void init_event_status(py::module_& m);     // dio/records.cpp
+void init_mb100(py::module_& m);            // dio/boards.cpp
+void init_mb100_param(py::module_& m);      // dio/params.cpp
+void init_rm1600(py::module_& m);           // dio/boards.cpp
+void init_rm1600_param(py::module_& m);     // dio/params.cpp
+void init_dq160(py::module_& m);            // dio/boards.cpp
+void init_dq160_param(py::module_& m);      // dio/params.cpp
+void init_dio_wait_records(py::module_& m); // dio/records.cpp
+void init_kx210(py::module_& m);            // video/boards.cpp
+void init_kx210_param(py::module_& m);      // params/video_params.cpp
+void init_kx310(py::module_& m);            // video/boards.cpp
+void init_kx310_param(py::module_& m);      // params/video_params.cpp
+void init_tr520(py::module_& m);            // video/boards.cpp
+void init_tr520_param(py::module_& m);      // params/video_params.cpp
+void init_capture_records(py::module_& m);  // video/records.cpp
 
 // ---- references an object holds (the holding facility) ---------------------------------------
 // An owner keeps other Python objects alive while the library uses them: the board a companion

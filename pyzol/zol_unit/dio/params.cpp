@@ -19,6 +19,27 @@ const NameTable mb100_names{
      {ValueKind::Unsigned, {"DIEnable", "DIEdge", "DIWaitEnable"}}},
 };
 
+const NameTable rm1600_names{
+    {{ValueKind::Signed,
+      {"DINoiseFilterTime", "DeviceID", "DeviceType", "DriverVersion", "FpgaVersion", "Timeout"}},
+     {ValueKind::Unsigned, {"DIEnable", "DIEdge", "DIWaitEnable"}},
+     {ValueKind::Text, {"DriverVersionName", "FpgaVersionName"}}},
+    {{ValueKind::Signed, {"DINoiseFilterTime", "Timeout", "Version"}},
+     {ValueKind::Unsigned, {"DIEnable", "DIEdge", "DIWaitEnable"}}},
+};
+
+const NameTable dq160_names{
+    {{ValueKind::Signed,
+      {"INTEnable", "INTEdge", "DINoiseFilterWidth", "DINoiseFilterScale", "INTNoiseFilterWidth",
+       "INTNoiseFilterScale", "INTStatus", "DeviceID", "DeviceType", "DriverVersion",
+       "FpgaVersion", "Timeout", "DIWaitMode", "INTWaitEnable", "Version"}},
+     {ValueKind::Unsigned, {"DIEnable", "DIEdge", "DIWaitEnable"}}},
+    {{ValueKind::Signed,
+      {"INTEnable", "INTEdge", "DINoiseFilterWidth", "DINoiseFilterScale", "INTNoiseFilterWidth",
+       "INTNoiseFilterScale", "Timeout", "DIWaitMode", "INTWaitEnable", "Version"}},
+     {ValueKind::Unsigned, {"DIEnable", "DIEdge", "DIWaitEnable"}}},
+};
+
 // A typed setting: the library's setter/getter pair of one name as a read-write property.
 template <class P, class V, class Cls>
 void def_setting(Cls& cls, const char* name, void (P::*set)(V), V (P::*get)() const) {
@@ -60,11 +81,38 @@ template <class P, class Result, class Cls> void def_dio_param_tail(Cls& cls, co
 } // namespace
 
 void init_mb100_param(py::module_& m) {
-    py::class_<CxMB100Param> cls(m, "MB100Param");
-    def_companion_head<CxMB100Param, CxMB100, false>(cls);
-    def_setting(cls, "timeout", &CxMB100Param::Timeout, &CxMB100Param::Timeout);
-    def_setting(cls, "int_edge", &CxMB100Param::INTEdge, &CxMB100Param::INTEdge);
-    def_dio_param_tail<CxMB100Param, py::int_>(cls, mb100_names);
+    using P = CxMB100Param;
+    py::class_<P> cls(m, "MB100Param");
+    def_companion_head<P, CxMB100, false>(cls);
+    def_setting(cls, "timeout", &P::Timeout, &P::Timeout);
+    def_setting(cls, "int_edge", &P::INTEdge, &P::INTEdge);
+    def_dio_param_tail<P, py::int_>(cls, mb100_names);
+}
+
+void init_rm1600_param(py::module_& m) {
+    using P = CxRM1600Param;
+    py::class_<P> cls(m, "RM1600Param");
+    def_companion_head<P, CxRM1600, false>(cls);
+    def_setting(cls, "timeout", &P::Timeout, &P::Timeout);
+    def_setting(cls, "di_enable", &P::DIEnable, &P::DIEnable);
+    def_setting(cls, "di_edge", &P::DIEdge, &P::DIEdge);
+    def_setting(cls, "di_wait_enable", &P::DIWaitEnable, &P::DIWaitEnable);
+    def_dio_param_tail<P, py::object>(cls, rm1600_names); // it has text names too
+}
+
+void init_dq160_param(py::module_& m) {
+    using P = CxDQ160Param;
+    py::class_<P> cls(m, "DQ160Param");
+    def_companion_head<P, CxDQ160, false>(cls);
+    def_setting(cls, "timeout", &P::Timeout, &P::Timeout);
+    def_setting(cls, "int_enable", &P::INTEnable, &P::INTEnable);
+    def_setting(cls, "int_edge", &P::INTEdge, &P::INTEdge);
+    def_setting(cls, "int_wait_enable", &P::INTWaitEnable, &P::INTWaitEnable);
+    def_setting(cls, "di_enable", &P::DIEnable, &P::DIEnable);
+    def_setting(cls, "di_edge", &P::DIEdge, &P::DIEdge);
+    def_setting(cls, "di_wait_enable", &P::DIWaitEnable, &P::DIWaitEnable);
+    def_setting(cls, "di_wait_mode", &P::DIWaitMode, &P::DIWaitMode);
+    def_dio_param_tail<P, py::int_>(cls, dq160_names);
 }
 
 } // namespace pyzol
