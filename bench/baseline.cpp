@@ -1,5 +1,6 @@
 // Baseline for call-overhead measurements: a bare pybind11 class whose members have the shape of
-// MB100.read() and MB100.is_opened, built the same way as pyzol.unit but doing no device work.
+// MB100.read() (with its indexed overload) and MB100.is_opened, built the same way as pyzol.unit
+// but doing no device work.
 #include <pybind11/pybind11.h>
 
 namespace py = pybind11;
@@ -8,6 +9,7 @@ namespace {
 struct Bare {
     virtual ~Bare() = default;
     virtual void Read(unsigned int* word) { *word = latch; }
+    virtual void Read(int index, bool* state) { *state = (latch >> index) & 1u; }
     virtual bool IsOpened() const { return opened; }
     unsigned int latch = 0x8000'0001u;
     bool opened = true;
@@ -22,6 +24,12 @@ PYBIND11_MODULE(baseline, m) {
                  unsigned int word = 0;
                  self.Read(&word);
                  return word;
+             })
+        .def("read",
+             [](Bare& self, int index) {
+                 bool state = false;
+                 self.Read(index, &state);
+                 return state;
              })
         .def_property_readonly("is_opened", [](const Bare& self) { return self.IsOpened(); });
 }
