@@ -56,24 +56,16 @@ def import_time(runs=20):
             samples.append(float(out.stdout))
         return statistics.median(samples)
 
-    def median_start():
+    def median_process(code):
         samples = []
         for _ in range(runs):
             t = timeit.default_timer()
-            subprocess.run([sys.executable, "-P", "-c", "pass"], check=True)
-            samples.append(timeit.default_timer() - t)
-        return statistics.median(samples)
-
-    def median_start_import():
-        samples = []
-        for _ in range(runs):
-            t = timeit.default_timer()
-            subprocess.run([sys.executable, "-P", "-c", "import pyzol.unit"], check=True)
+            subprocess.run([sys.executable, "-P", "-c", code], check=True)
             samples.append(timeit.default_timer() - t)
         return statistics.median(samples)
 
     inside = median_of("import pyzol.unit")
-    bare, full = median_start(), median_start_import()
+    bare, full = median_process("pass"), median_process("import pyzol.unit")
     print(f"import pyzol.unit (with core): {inside * 1e3:.1f} ms measured inside the interpreter; "
           f"process {full * 1e3:.1f} ms - bare interpreter {bare * 1e3:.1f} ms = "
           f"{(full - bare) * 1e3:.1f} ms (median of {runs})")

@@ -447,6 +447,15 @@ std::string narrow(const wchar_t* path) {
     return out;
 }
 
+std::string path_of(const char* path, const char* op) {
+    ZOLSIM_REQUIRE(path, op);
+    return path;
+}
+std::string path_of(const wchar_t* path, const char* op) {
+    ZOLSIM_REQUIRE(path, op);
+    return zolsim::narrow(path);
+}
+
 } // namespace zolsim
 
 // =====================================================================================================

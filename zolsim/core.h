@@ -97,22 +97,8 @@ template <class A, class... R> void put_args(std::string& s, const A& a, const R
 extern std::atomic<int> g_faults_armed;
 void check_fault(const char* class_name, const char* op); // throws when one is armed
 
-// Journals an operation of `self` (entry written first) and then applies an injected fault.
-template <class... A> void call(const zol::CxModule* self, const char* op, const A&... args) {
-    const char* cls = Access::class_name(self);
-    if (journal_on()) {
-        std::string s = cls;
-        s += "::";
-        s += op;
-        s += '(';
-        put_args(s, args...);
-        s += ')';
-        journal_add(std::move(s));
-    }
-    if (g_faults_armed.load(std::memory_order_relaxed))
-        check_fault(cls, op);
-}
-// The same for static operations, which have no object.
+// Journals an operation of class `cls` (the entry is written first) and then applies an
+// injected fault.
 template <class... A> void call_static(const char* cls, const char* op, const A&... args) {
     if (journal_on()) {
         std::string s = cls;
@@ -125,6 +111,10 @@ template <class... A> void call_static(const char* cls, const char* op, const A&
     }
     if (g_faults_armed.load(std::memory_order_relaxed))
         check_fault(cls, op);
+}
+// The same for an operation of `self`, under the object's own class.
+template <class... A> void call(const zol::CxModule* self, const char* op, const A&... args) {
+    call_static(Access::class_name(self), op, args...);
 }
 
 // ---- registry of live objects ---------------------------------------------------------------
@@ -202,5 +192,8 @@ std::string read_file(const char* op, const std::string& path);
 void write_file(const char* op, const std::string& path, const std::string& content);
 // A wide path as UTF-8.
 std::string narrow(const wchar_t* path);
+// A path argument of `op` as UTF-8; null throws NullPointer.
+std::string path_of(const char* path, const char* op);
+std::string path_of(const wchar_t* path, const char* op);
 
 } // namespace zolsim

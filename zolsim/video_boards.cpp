@@ -17,6 +17,8 @@ using zolsim::call;
 using zolsim::call_static;
 namespace cap = zolsim::capture;
 
+using zolsim::path_of;
+
 namespace {
 
 zolsim::CaptureHandle& H(const CxCaptureBoard& b) { return *zolsim::Access::handle(b); }
@@ -28,15 +30,6 @@ template <class B> B from_file(const std::string& path, int id, int ch, ExDevice
     cap::open(h, "FromFile", device, id, ch);
     cap::setup(*h.s, "FromFile", device, path);
     return b;
-}
-
-std::string path_of(const char* path, const char* op) {
-    ZOLSIM_REQUIRE(path, op);
-    return path;
-}
-std::string path_of(const wchar_t* path, const char* op) {
-    ZOLSIM_REQUIRE(path, op);
-    return zolsim::narrow(path);
 }
 
 } // namespace

@@ -18,6 +18,8 @@ using zolsim::call;
 using zolsim::call_static;
 namespace cap = zolsim::capture;
 
+using zolsim::path_of;
+
 namespace {
 
 zolsim::VideoHandle& H(const CxVideo& v) { return *zolsim::Access::handle(v); }
@@ -37,15 +39,6 @@ CxVideo from_file(const std::string& path, int id, int ch) {
     board->settings.apply(op, content);
     zolsim::sync_derived(*board);
     return v;
-}
-
-std::string path_of(const char* path, const char* op) {
-    ZOLSIM_REQUIRE(path, op);
-    return path;
-}
-std::string path_of(const wchar_t* path, const char* op) {
-    ZOLSIM_REQUIRE(path, op);
-    return zolsim::narrow(path);
 }
 
 } // namespace

@@ -4,43 +4,26 @@
 namespace zol {
 namespace Video {
 
-TxKX210CaptureStatus::TxKX210CaptureStatus()
-    : total_frame_count(0), amount_in_frame(0), last_frame_no(0), line_count(0),
-      dma_schedule_peak(0), capture_event(0) {}
-TxKX210CaptureStatus::TxKX210CaptureStatus(unsigned int total_frame_count,
-                                           unsigned int amount_in_frame,
-                                           unsigned int last_frame_no, int line_count,
-                                           int dma_schedule_peak, unsigned int capture_event)
-    : total_frame_count(total_frame_count), amount_in_frame(amount_in_frame),
-      last_frame_no(last_frame_no), line_count(line_count), dma_schedule_peak(dma_schedule_peak),
-      capture_event(capture_event) {}
-bool TxKX210CaptureStatus::operator==(const TxKX210CaptureStatus& o) const {
-    return total_frame_count == o.total_frame_count && amount_in_frame == o.amount_in_frame &&
-           last_frame_no == o.last_frame_no && line_count == o.line_count &&
-           dma_schedule_peak == o.dma_schedule_peak && capture_event == o.capture_event;
-}
-bool TxKX210CaptureStatus::operator!=(const TxKX210CaptureStatus& o) const {
-    return !(*this == o);
-}
+// The KX210 and TR520 capture records: distinct types with the same fields.
+#define ZOLSIM_CAPTURE_RECORD(R)                                                                   \
+    R::R()                                                                                         \
+        : total_frame_count(0), amount_in_frame(0), last_frame_no(0), line_count(0),               \
+          dma_schedule_peak(0), capture_event(0) {}                                                \
+    R::R(unsigned int total_frame_count, unsigned int amount_in_frame, unsigned int last_frame_no, \
+         int line_count, int dma_schedule_peak, unsigned int capture_event)                        \
+        : total_frame_count(total_frame_count), amount_in_frame(amount_in_frame),                  \
+          last_frame_no(last_frame_no), line_count(line_count),                                    \
+          dma_schedule_peak(dma_schedule_peak), capture_event(capture_event) {}                    \
+    bool R::operator==(const R& o) const {                                                         \
+        return total_frame_count == o.total_frame_count &&                                         \
+               amount_in_frame == o.amount_in_frame && last_frame_no == o.last_frame_no &&         \
+               line_count == o.line_count && dma_schedule_peak == o.dma_schedule_peak &&           \
+               capture_event == o.capture_event;                                                   \
+    }                                                                                              \
+    bool R::operator!=(const R& o) const { return !(*this == o); }
 
-TxTR520CaptureStatus::TxTR520CaptureStatus()
-    : total_frame_count(0), amount_in_frame(0), last_frame_no(0), line_count(0),
-      dma_schedule_peak(0), capture_event(0) {}
-TxTR520CaptureStatus::TxTR520CaptureStatus(unsigned int total_frame_count,
-                                           unsigned int amount_in_frame,
-                                           unsigned int last_frame_no, int line_count,
-                                           int dma_schedule_peak, unsigned int capture_event)
-    : total_frame_count(total_frame_count), amount_in_frame(amount_in_frame),
-      last_frame_no(last_frame_no), line_count(line_count), dma_schedule_peak(dma_schedule_peak),
-      capture_event(capture_event) {}
-bool TxTR520CaptureStatus::operator==(const TxTR520CaptureStatus& o) const {
-    return total_frame_count == o.total_frame_count && amount_in_frame == o.amount_in_frame &&
-           last_frame_no == o.last_frame_no && line_count == o.line_count &&
-           dma_schedule_peak == o.dma_schedule_peak && capture_event == o.capture_event;
-}
-bool TxTR520CaptureStatus::operator!=(const TxTR520CaptureStatus& o) const {
-    return !(*this == o);
-}
+ZOLSIM_CAPTURE_RECORD(TxKX210CaptureStatus)
+ZOLSIM_CAPTURE_RECORD(TxTR520CaptureStatus)
 
 TxKX310CaptureStatus::TxKX310CaptureStatus()
     : total_frame_count(0), amount_in_frame(0), last_frame_no(0), line_count(0),
