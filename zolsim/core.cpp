@@ -283,10 +283,10 @@ Settings::Settings(const std::vector<SettingDef>& catalogue) {
     }
 }
 
-const Settings::Entry& Settings::find(const char* op, const std::string& name) const {
+const Settings::Entry& Settings::find(const char* op, std::string_view name) const {
     auto it = entries_.find(name);
     if (it == entries_.end())
-        ZOLSIM_RAISE(UnknownParam, op, "no setting named '" + name + "'");
+        ZOLSIM_RAISE(UnknownParam, op, "no setting named '" + std::string(name) + "'");
     return it->second;
 }
 
@@ -371,7 +371,7 @@ void Settings::apply(const char* op, const std::string& content) {
         pairs.emplace_back(trim(line.substr(0, eq)), trim(line.substr(eq + 1)));
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    std::map<std::string, Entry> next = entries_;
+    std::map<std::string, Entry, std::less<>> next = entries_;
     for (const auto& [name, text] : pairs) {
         auto it = next.find(name);
         if (it == next.end())

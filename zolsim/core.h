@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <vector>
 
@@ -180,9 +181,9 @@ class Settings {
         std::int64_t number;
         std::string text;
     };
-    const Entry& find(const char* op, const std::string& name) const;
+    const Entry& find(const char* op, std::string_view name) const;
     mutable std::mutex mutex_;
-    std::map<std::string, Entry> entries_;
+    std::map<std::string, Entry, std::less<>> entries_; // looked up without copying the name
     std::vector<std::string> order_;
 };
 

@@ -50,6 +50,8 @@ struct Board {
     const zol::ExDevice type;
     const int id, ch;
     Settings settings;
+    // Width or Height changed by name since the Image* values were last brought in step.
+    std::atomic<bool> geometry_stale{false};
 
     // Guards the simulated hardware below (not the settings, which guard themselves).
     std::mutex m;

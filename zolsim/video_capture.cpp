@@ -8,6 +8,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <vector>
 #include <sstream>
 
 #include "video.h"
@@ -50,16 +53,32 @@ void check_fits(const char* op, const zol::CxImage& image, Frame f) {
 }
 
 // Test pattern of frame k: pixel (x, y) = (k + x + y) & 0xff, then the frame number in the
-// first four bytes, little-endian.
+// first four bytes, little-endian. Row y of frame k is row (k & 0xff) + y of frame 0, so one
+// master of height + 256 rows of frame 0 holds every frame as a contiguous window: a frame whose
+// rows are packed is one copy, as a DMA transfer would be.
 void write_pattern(zol::CxImage& image, std::uint32_t k, Frame f) {
     unsigned char* p = image.Address();
-    if (!p)
+    if (!p || f.width <= 0 || f.height <= 0)
         return;
-    const int stride = image.Stride();
-    for (int y = 0; y < f.height; ++y) {
-        unsigned char* row = p + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride);
-        for (int x = 0; x < f.width; ++x)
-            row[x] = static_cast<unsigned char>((k + static_cast<std::uint32_t>(x + y)) & 0xff);
+    thread_local std::vector<unsigned char> master;
+    thread_local Frame made{0, 0};
+    const std::size_t w = static_cast<std::size_t>(f.width);
+    if (made.width != f.width || made.height != f.height) {
+        const std::size_t rows = static_cast<std::size_t>(f.height) + 256;
+        master.resize(rows * w);
+        for (std::size_t r = 0; r < rows; ++r)
+            for (std::size_t x = 0; x < w; ++x)
+                master[r * w + x] = static_cast<unsigned char>((r + x) & 0xff);
+        made = f;
+    }
+    const unsigned char* first = master.data() + (k & 0xff) * w;
+    const std::size_t stride = static_cast<std::size_t>(image.Stride());
+    if (stride == w) {
+        std::memcpy(p, first, w * static_cast<std::size_t>(f.height));
+    } else {
+        for (int y = 0; y < f.height; ++y)
+            std::memcpy(p + static_cast<std::size_t>(y) * stride,
+                        first + static_cast<std::size_t>(y) * w, w);
     }
     if (image.Size() >= 4)
         for (int i = 0; i < 4; ++i)
@@ -108,6 +127,11 @@ void run(std::shared_ptr<Session> sp, Frame f, std::chrono::microseconds period,
     for (;;) {
         if (s.triggered) {
             s.cv.wait(lk, [&] { return s.stop_req || s.pending_triggers > 0; });
+        } else if (period.count() == 0) {
+            // Free-running: the next frame at once, but let waiters and callers at the ring in.
+            lk.unlock();
+            std::this_thread::yield();
+            lk.lock();
         } else if (s.cv.wait_until(lk, next, [&] { return s.stop_req; })) {
             break;
         }
@@ -363,10 +387,12 @@ void start(Session& s, const char* op, int frames_override) {
     for (zol::CxImage* image : s.ring)
         if (image)
             check_fits(op, *image, f);
+    // The frame period in microseconds: the trigger cycle, else the exposure; with neither set
+    // the board runs free, one frame after another.
     std::int64_t cycle = b.settings.number("TriggerCycleTime");
     if (cycle <= 0)
         cycle = b.settings.number("ExposureTime");
-    auto period = std::chrono::microseconds(std::max<std::int64_t>(cycle, 1000));
+    auto period = std::chrono::microseconds(std::max<std::int64_t>(cycle, 0));
     s.triggered = b.settings.number("TriggerMode") != 0;
     s.total = s.last = s.amount = 0;
     s.lines = 0;

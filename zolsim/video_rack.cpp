@@ -247,12 +247,16 @@ void clear_trigger_mask(Board& b, const char* op, int ch) {
 }
 
 void get_param(Board& b, const char* op, const char* name, void* value, zol::TxModel model) {
+    // The image geometry follows the frame size; it is brought up to date when it is read.
+    if (name && name[0] == 'I' && b.geometry_stale.exchange(false))
+        sync_derived(b);
     b.settings.get(op, name, value, model);
 }
 
 void set_param(Board& b, const char* op, const char* name, const void* value, zol::TxModel model) {
     b.settings.set(op, name, value, model);
-    sync_derived(b);
+    if (name[0] == 'W' || name[0] == 'H') // Width, Height (and a few others: harmless)
+        b.geometry_stale.store(true);
 }
 
 void send_command(Board& b, const char* op, const char* name, zol::TxModel model) {

@@ -13,6 +13,17 @@ const ValueKind* NameSet::find(std::string_view name) const {
     return it == kinds_.end() ? nullptr : &it->second;
 }
 
+NameTable name_table(std::initializer_list<NameGroup> groups) {
+    NameTable table;
+    for (const NameGroup& g : groups)
+        for (const char* name : g.names) {
+            table.read.add(name, g.kind);
+            if (g.access == Access::ReadWrite)
+                table.write.add(name, g.kind);
+        }
+    return table;
+}
+
 zol::TxModel model_of(ValueKind kind) {
     zol::TxModel model;
     switch (kind) {
@@ -20,6 +31,12 @@ zol::TxModel model_of(ValueKind kind) {
     case ValueKind::Unsigned: model.Kind = zol::Model::Unsigned, model.Count = 1; break;
     case ValueKind::Text: model.Kind = zol::Model::Text, model.Count = 0; break;
     }
+    return model;
+}
+
+zol::TxModel command_model() {
+    zol::TxModel model;
+    model.Kind = zol::Model::Command, model.Count = 1;
     return model;
 }
 

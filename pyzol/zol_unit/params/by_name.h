@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "zol_unit.h"
 
@@ -26,7 +27,11 @@ class NameSet {
         ValueKind kind;
         std::initializer_list<const char*> names;
     };
+    NameSet() = default;
     NameSet(std::initializer_list<Group> groups);
+    // Adds `name` unless it is already there: the first entry of a name decides its kind, as a
+    // search in table order would.
+    void add(std::string_view name, ValueKind kind) { kinds_.emplace(name, kind); }
     // The kind of `name`, or null when the name is not in this direction.
     const ValueKind* find(std::string_view name) const;
     std::size_t size() const { return kinds_.size(); }
@@ -40,8 +45,30 @@ struct NameTable {
     NameSet write;
 };
 
+// A table in which every writable name is also readable, written the way the boards' lists are:
+// groups of one kind, each either read-only or readable and writable. Names are not copied: they
+// must outlive the table (string literals do).
+enum class Access { ReadOnly, ReadWrite };
+struct NameGroup {
+    ValueKind kind;
+    Access access;
+    std::initializer_list<const char*> names;
+};
+NameTable name_table(std::initializer_list<NameGroup> groups);
+
+// The commands an object accepts; matching is exact, as for settings.
+class CommandSet {
+  public:
+    CommandSet(std::initializer_list<const char*> names) : names_(names.begin(), names.end()) {}
+    bool contains(std::string_view name) const { return names_.count(name) != 0; }
+
+  private:
+    std::unordered_set<std::string_view> names_;
+};
+
 // The value model of a kind: built with TxModel() and then given its two words.
 zol::TxModel model_of(ValueKind kind);
+zol::TxModel command_model(); // (6, 1)
 
 // Reads `name` of kind `kind` through `settings->GetParam`.
 template <class S> py::object read_by_name(S* settings, const std::string& name, ValueKind kind) {
@@ -90,6 +117,13 @@ void write_by_name(S* settings, const std::string& name, ValueKind kind, py::han
         break;
     }
     }
+}
+
+// Sends command `name` through `settings->SendCommand`. The library may write into the scratch
+// buffer; nothing reads it back, but it starts zeroed like every buffer handed to the library.
+template <class S> void send_by_name(S* settings, const std::string& name) {
+    alignas(8) unsigned char scratch[16] = {};
+    settings->SendCommand(name.c_str(), scratch, command_model());
 }
 
 } // namespace pyzol

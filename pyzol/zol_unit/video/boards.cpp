@@ -1,10 +1,288 @@
 // The capture boards KX210, KX310 and TR520.
-#include "zol_unit.h"
+//
+// The members the three share are registered once (def_board_head, def_board_tail, and the
+// status members of Members<B>). What differs is stated here and nowhere else:
+//   - TR520: `from_file` and `setup` take no option (Traits::file_option);
+//   - KX310: `validate` and `lock` also take another module's images (Traits::modules);
+//   - the status members and their order: each board's init function below lists them;
+//     KX210 and TR520 report status by value and per frame, KX310 fills a caller's record and
+//     adds waits with a time-out, event waits and per-channel commands.
+//
+// Images the library keeps using after `lock` returns are held by the board's Python object
+// (Slot::Images) until a library call that lets go of them has succeeded. Waiting members let
+// other Python threads run while the library waits; nothing else releases the interpreter.
+#include "video/image_list.h"
 
 namespace pyzol {
+namespace {
 
-void init_kx210(py::module_&) {}
-void init_kx310(py::module_&) {}
-void init_tr520(py::module_&) {}
+using zol::CxImage;
+using zol::IxModule;
+using zol::Video::CxKX210;
+using zol::Video::CxKX310;
+using zol::Video::CxTR520;
+using zol::Video::TxKX310CaptureStatus;
+
+template <class B> struct Traits;
+template <> struct Traits<CxKX210> {
+    static constexpr bool file_option = true;
+    static constexpr bool modules = false;
+};
+template <> struct Traits<CxKX310> {
+    static constexpr bool file_option = true;
+    static constexpr bool modules = true;
+};
+template <> struct Traits<CxTR520> {
+    static constexpr bool file_option = false;
+    static constexpr bool modules = false;
+};
+
+// What the board holds for the library: set after a successful lock, cleared after a
+// successful unlock, close or dispose.
+template <class B> void hold_images(const B& board, py::object value) {
+    hold(owner_of(&board), Slot::Images, std::move(value));
+}
+
+// The Python object owning a library object the caller was handed by the binding library.
+template <class T> py::object object_of(const T* object) {
+    py::handle owner = owner_of(object);
+    return owner ? py::reinterpret_borrow<py::object>(owner) : py::none();
+}
+
+template <class B> void def_from_file(py::class_<B>& cls) {
+    if constexpr (Traits<B>::file_option) {
+        cls.def_static(
+               "from_file", [](const char* path, int option) { return B::FromFile(path, option); },
+               py::arg("camerafile"), py::arg("option") = -1)
+            .def_static(
+                "from_file",
+                [](const wchar_t* path, int option) { return B::FromFile(path, option); },
+                py::arg("camerafile"), py::arg("option") = -1)
+            .def_static(
+                "from_file",
+                [](const char* path, int id, int ch, int option) {
+                    return B::FromFile(path, id, ch, option);
+                },
+                py::arg("camerafile"), py::arg("id"), py::arg("ch"), py::arg("option") = -1)
+            .def_static(
+                "from_file",
+                [](const wchar_t* path, int id, int ch, int option) {
+                    return B::FromFile(path, id, ch, option);
+                },
+                py::arg("camerafile"), py::arg("id"), py::arg("ch"), py::arg("option") = -1);
+    } else {
+        cls.def_static(
+               "from_file", [](const char* path) { return B::FromFile(path); },
+               py::arg("camerafile"))
+            .def_static(
+                "from_file", [](const wchar_t* path) { return B::FromFile(path); },
+                py::arg("camerafile"))
+            .def_static(
+                "from_file",
+                [](const char* path, int id, int ch) { return B::FromFile(path, id, ch); },
+                py::arg("camerafile"), py::arg("id"), py::arg("ch"))
+            .def_static(
+                "from_file",
+                [](const wchar_t* path, int id, int ch) { return B::FromFile(path, id, ch); },
+                py::arg("camerafile"), py::arg("id"), py::arg("ch"));
+    }
+}
+
+template <class B> void def_setup(py::class_<B>& cls) {
+    if constexpr (Traits<B>::file_option) {
+        cls.def(
+               "setup",
+               [](B& self, const char* path, int option) { self.Setup(path, option); },
+               py::arg("camerafile"), py::arg("option") = -1)
+            .def(
+                "setup",
+                [](B& self, const wchar_t* path, int option) { self.Setup(path, option); },
+                py::arg("camerafile"), py::arg("option") = -1);
+    } else {
+        cls.def("setup", [](B& self, const char* path) { self.Setup(path); })
+            .def("setup", [](B& self, const wchar_t* path) { self.Setup(path); });
+    }
+}
+
+// From the factories to `is_running`: the same members in the same order on every board.
+template <class B> py::class_<B> def_board_head(py::module_& m, const char* name) {
+    py::class_<B> cls(m, name);
+    def_from_file(cls);
+    cls.def(py::init<>()).def(py::init<const B&>());
+    def_comparisons<B>(cls);
+    cls.def("dispose",
+            [](B& self) {
+                self.Dispose();
+                hold_images(self, py::none());
+            })
+        .def_property_readonly("is_valid", [](const B& self) { return self.IsValid(); })
+        .def("open", [](B& self, int id, int ch) { self.Open(id, ch); })
+        .def("close", [](B& self) {
+            self.Close();
+            hold_images(self, py::none());
+        });
+    def_setup(cls);
+    cls.def("save", [](const B& self, const char* path) { self.Save(path); })
+        .def("save_w", [](const B& self, const wchar_t* path) { self.Save(path); })
+        .def_property_readonly("is_opened", [](const B& self) { return self.IsOpened(); })
+        .def("validate", [](B& self, CxImage& image) { self.Validate(image); })
+        .def("validate", [](B& self, const py::list& images) {
+            ImageList list(images);
+            self.Validate(list.data(), list.count());
+        });
+    if constexpr (Traits<B>::modules)
+        cls.def("validate", [](B& self, IxModule* module) { self.Validate(module); });
+    cls.def(
+           "lock",
+           [](B& self, const CxImage& image, int option) {
+               self.Lock(image, option);
+               hold_images(self, object_of(&image));
+           },
+           py::arg("image"), py::arg("option") = 0)
+        .def(
+            "lock",
+            [](B& self, const py::list& images, int option) {
+                ImageList list(images);
+                self.Lock(list.data(), list.count(), option);
+                hold_images(self, list.items());
+            },
+            py::arg("images"), py::arg("option") = 0);
+    if constexpr (Traits<B>::modules)
+        // The module object keeps its board, and so that board's images, alive.
+        cls.def(
+            "lock",
+            [](B& self, IxModule* module, int option) {
+                self.Lock(module, option);
+                hold_images(self, object_of(module));
+            },
+            py::arg("image"), py::arg("option") = 0);
+    cls.def("unlock",
+            [](B& self) {
+                self.Unlock();
+                hold_images(self, py::none());
+            })
+        .def("start", [](B& self) { self.Start(); })
+        .def("stop", [](B& self) { self.Stop(); })
+        .def("abort", [](B& self) { self.Abort(); })
+        .def("wait", [](B& self) { without_gil([&] { self.Wait(); }); })
+        .def_property_readonly("is_running", [](const B& self) { return self.IsRunning(); });
+    return cls;
+}
+
+// `num` and `lock_id`, last on every board.
+template <class B> void def_board_tail(py::class_<B>& cls) {
+    cls.def_property(
+           "num", [](const B& self) { return self.Num(); },
+           [](B& self, int frames) { self.Num(frames); })
+        .def_property(
+            "lock_id", [](const B& self) { return self.LockId(); },
+            [](B& self, int id) { self.LockId(id); });
+}
+
+// Status members; each board's init function registers its own in its own order. Records
+// returned by value are copied into new Python objects once the interpreter lock is held again.
+template <class B> struct Members {
+    static void status(py::class_<B>& cls) {
+        cls.def("status", [](B& self) { return self.Status(); });
+    }
+    static void query_status(py::class_<B>& cls) {
+        cls.def("query_status", [](B& self) { return self.QueryStatus(); });
+    }
+    static void query_status_frame(py::class_<B>& cls) {
+        cls.def("query_status",
+                [](B& self, unsigned int frame) { return self.QueryStatus(frame); });
+    }
+    static void wait_status(py::class_<B>& cls) {
+        cls.def("wait_status",
+                [](B& self) { return without_gil([&] { return self.WaitStatus(); }); });
+    }
+    static void wait_status_frame(py::class_<B>& cls) {
+        cls.def("wait_status", [](B& self, unsigned int frame) {
+            return without_gil([&] { return self.WaitStatus(frame); });
+        });
+    }
+    static void force_trigger(py::class_<B>& cls) {
+        cls.def("force_trigger", [](B& self) { self.ForceTrigger(); });
+    }
+    static void abort_option(py::class_<B>& cls) {
+        cls.def("abort", [](B& self, unsigned int option) { self.Abort(option); });
+    }
+};
+
+// The library fills a copy of the caller's record while other threads run; the copy is written
+// back once the interpreter lock is held again, whether the call returned or threw.
+bool wait_status_into(CxKX310& self, TxKX310CaptureStatus* result, int timeout) {
+    if (!result)
+        return without_gil([&] { return self.WaitStatus(nullptr, timeout); });
+    struct WriteBack {
+        TxKX310CaptureStatus* target;
+        TxKX310CaptureStatus local;
+        ~WriteBack() { *target = local; }
+    } copy{result, *result};
+    return without_gil([&] { return self.WaitStatus(&copy.local, timeout); });
+}
+
+} // namespace
+
+void init_kx210(py::module_& m) {
+    using M = Members<CxKX210>;
+    auto cls = def_board_head<CxKX210>(m, "KX210");
+    M::status(cls);
+    M::wait_status(cls);
+    M::query_status(cls);
+    M::query_status_frame(cls);
+    M::wait_status_frame(cls);
+    M::force_trigger(cls);
+    M::abort_option(cls);
+    def_board_tail(cls);
+}
+
+void init_kx310(py::module_& m) {
+    using M = Members<CxKX310>;
+    auto cls = def_board_head<CxKX310>(m, "KX310");
+    M::query_status(cls);
+    cls.def(
+        "query_status",
+        [](CxKX310& self, TxKX310CaptureStatus* result) { self.QueryStatus(result); },
+        py::arg("result"));
+    M::wait_status(cls);
+    cls.def("wait_status", &wait_status_into, py::arg("result"), py::arg("timeout") = 5000);
+    M::status(cls);
+    cls.def("wait",
+            [](CxKX310& self, int timeout) {
+                return without_gil([&] { return self.Wait(timeout); });
+            })
+        // What the library writes through the pointer is not handed back.
+        .def("wait_event",
+             [](CxKX310& self, int event, int timeout, int value) {
+                 return without_gil([&] { return self.WaitEvent(event, timeout, &value); });
+             })
+        .def("cancel_wait_event", [](CxKX310& self, int event) { self.CancelWaitEvent(event); })
+        .def(
+            "force_trigger", [](CxKX310& self, int ch) { self.ForceTrigger(ch); },
+            py::arg("ch") = -1)
+        .def(
+            "stop_pg", [](CxKX310& self, int ch) { self.StopPG(ch); }, py::arg("ch") = -1)
+        .def(
+            "reset_pg", [](CxKX310& self, int ch) { self.ResetPG(ch); }, py::arg("ch") = -1)
+        .def(
+            "clear_trigger_mask", [](CxKX310& self, int ch) { self.ClearTriggerMask(ch); },
+            py::arg("ch") = -1)
+        .def("pll_reconfig", [](CxKX310& self) { self.PLLReconfig(); });
+    def_board_tail(cls);
+}
+
+void init_tr520(py::module_& m) {
+    using M = Members<CxTR520>;
+    auto cls = def_board_head<CxTR520>(m, "TR520");
+    M::status(cls);
+    M::query_status(cls);
+    M::query_status_frame(cls);
+    M::wait_status(cls);
+    M::wait_status_frame(cls);
+    M::force_trigger(cls);
+    M::abort_option(cls);
+    def_board_tail(cls);
+}
 
 } // namespace pyzol

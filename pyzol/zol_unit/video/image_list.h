@@ -1,0 +1,68 @@
+// Lists of images handed to a board: a Python list becomes a temporary array of image pointers
+// for one library call.
+#pragma once
+
+#include <climits>
+#include <memory>
+#include <string>
+
+#include "zol_unit.h"
+
+namespace pyzol {
+
+// The image pointers of one Python list, in list order, and a tuple of the same items for a
+// board to hold while the library uses them. None gives a null entry; any other item that is
+// not an image raises the binding library's cast error, so the library is never called with a
+// partly converted list.
+class ImageList {
+  public:
+    explicit ImageList(const py::list& list) {
+        const Py_ssize_t n = PyList_GET_SIZE(list.ptr());
+        // The library counts images in an int.
+        if (n > INT_MAX) {
+            PyErr_SetString(PyExc_OverflowError,
+                            ("a list of " + std::to_string(n) +
+                             " images is longer than a board can take (2147483647)")
+                                .c_str());
+            throw py::error_already_set();
+        }
+        // Never a null array, even for an empty list: the count alone says there is nothing.
+        pointers_.reset(new zol::CxImage*[n > 0 ? static_cast<std::size_t>(n) : 1]);
+        count_ = static_cast<int>(n);
+        // Items of exactly the registered image class (nearly all of them) are read straight
+        // from the instance; subclasses, None and everything else go through the binding
+        // library's caster, which also produces its error.
+        const py::detail::type_info* info = py::detail::get_type_info(typeid(zol::CxImage));
+        const PyTypeObject* exact = info ? info->type : nullptr;
+        for (Py_ssize_t i = 0; i < n; ++i) {
+            pointers_[i] = pointer_of(PyList_GET_ITEM(list.ptr(), i), exact);
+        }
+        // No Python code ran since the size was read: the tuple holds exactly these items.
+        items_ = py::reinterpret_steal<py::tuple>(PyList_AsTuple(list.ptr()));
+        if (!items_)
+            throw py::error_already_set();
+    }
+
+    zol::CxImage** data() { return pointers_.get(); }
+    int count() const { return count_; }
+    // The items, to keep alive for as long as the library may write into them.
+    py::tuple items() const { return items_; }
+
+  private:
+    static zol::CxImage* pointer_of(PyObject* item, const PyTypeObject* exact) {
+        if (Py_TYPE(item) == exact) {
+            auto* inst = reinterpret_cast<py::detail::instance*>(item);
+            if (inst->simple_layout && inst->simple_holder_constructed)
+                return static_cast<zol::CxImage*>(inst->simple_value_holder[0]);
+        }
+        if (item == Py_None)
+            return nullptr;
+        return py::handle(item).cast<zol::CxImage*>();
+    }
+
+    std::unique_ptr<zol::CxImage*[]> pointers_;
+    int count_ = 0;
+    py::tuple items_;
+};
+
+} // namespace pyzol
