@@ -1,16 +1,20 @@
-"""A short I/O session on a simulated MB100 board: ``python -m pyzol``.
+"""A short session on the simulated boards: ``python -m pyzol``.
 
-Opens board 0, drives the outputs, reads them back through the simulated loopback, waits for an
-input edge that a second thread produces, then waits again until the board's time-out.
+An I/O board: opens an MB100, drives its outputs, reads them back through the simulated
+loopback, waits for an input edge that a second thread produces, then waits until the board's
+time-out. A capture board: loads a KX210 from a camera file, locks a ring of images, captures a
+few frames and reads the frame numbers back from the pixels.
 """
 
+import os
+import tempfile
 import threading
 import time
 
-from pyzol import sim, unit
+from pyzol import core, sim, unit
 
 
-def main() -> int:
+def io_session() -> None:
     board = unit.MB100()
     board.open(0)
     settings = unit.MB100Param.from_(board)
@@ -30,7 +34,7 @@ def main() -> int:
 
     helper = threading.Thread(target=raise_bit)
     helper.start()
-    event = board.wait()
+    event = board.wait()  # other threads run meanwhile
     helper.join()
     print(f"wait ended by {unit.EventStatus(event).name} (input 3 rose): inputs 0x{board.read():08X}")
 
@@ -38,9 +42,34 @@ def main() -> int:
     event = board.wait()
     elapsed = (time.monotonic() - started) * 1000
     print(f"wait ended by {unit.EventStatus(event).name} after {elapsed:.0f} ms")
-
     board.close()
     print(f"closed: is_opened {board.is_opened}")
+
+
+def capture_session() -> None:
+    with tempfile.TemporaryDirectory() as folder:
+        camera = os.path.join(folder, "camera.txt")
+        with open(camera, "w") as f:
+            f.write("# a small camera, 100 frames a second\n")
+            f.write("Width=320\nHeight=240\nTriggerCycleTime=10000\n")
+        board = unit.KX210.from_file(camera)
+    images = [core.CxImage(320, 240) for _ in range(4)]
+    board.lock(images)  # the board holds the images while it uses them
+    board.num = 6  # frames, then the acquisition stops by itself
+    board.start()
+    board.wait()
+    status = board.query_status()
+    print(f"KX210 captured {status.total_frame_count} frames, last frame {status.last_frame_no}")
+    for slot, image in enumerate(images):
+        stamp = memoryview(image).tobytes()[:4]  # the frame number, stamped into the pixels
+        print(f"  slot {slot}: frame {int.from_bytes(stamp, 'little')}")
+    board.unlock()
+    board.close()
+
+
+def main() -> int:
+    io_session()
+    capture_session()
     return 0
 
 
