@@ -105,6 +105,25 @@ template <class T, class Cls> void def_dispose_is_valid(Cls& cls) {
         .def_property_readonly("is_valid", [](const T& self) { return self.IsValid(); });
 }
 
+// A typed setting: the library's setter/getter pair of one name as a read-write property.
+template <class P, class V, class Cls>
+void def_setting(Cls& cls, const char* name, void (P::*set)(V), V (P::*get)() const) {
+    cls.def_property(
+        name, [get](const P& self) { return (self.*get)(); },
+        [set](P& self, V value) { (self.*set)(value); });
+}
+
+// `set_register` and `get_register` of the settings classes (their IxRegister operations).
+template <class P, class Cls> void def_registers(Cls& cls) {
+    cls.def("set_register",
+            [](P& self, unsigned int reg, unsigned int value) { self.SetRegister(reg, value); })
+        .def("get_register", [](P& self, unsigned int reg) {
+            unsigned int value = 0; // values returned through a pointer start zeroed
+            self.GetRegister(reg, &value);
+            return value;
+        });
+}
+
 // The head of every companion class P of board class B: `from_`, `__init__()`,
 // [`__init__(other)`], `__eq__`, `__ne__`, `is_valid`, `controller`. The companion's Python
 // object holds the board it was made from or last given, so the library never refers to a

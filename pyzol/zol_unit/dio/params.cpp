@@ -40,14 +40,6 @@ const NameTable dq160_names{
      {ValueKind::Unsigned, {"DIEnable", "DIEdge", "DIWaitEnable"}}},
 };
 
-// A typed setting: the library's setter/getter pair of one name as a read-write property.
-template <class P, class V, class Cls>
-void def_setting(Cls& cls, const char* name, void (P::*set)(V), V (P::*get)() const) {
-    cls.def_property(
-        name, [get](const P& self) { return (self.*get)(); },
-        [set](P& self, V value) { (self.*set)(value); });
-}
-
 // The members after the typed settings; `Result` is the declared result of get_param.
 template <class P, class Result, class Cls> void def_dio_param_tail(Cls& cls, const NameTable& names) {
     cls.def("get_param",
@@ -68,14 +60,8 @@ template <class P, class Result, class Cls> void def_dio_param_tail(Cls& cls, co
              [](P&, const std::string&) {
                  // No I/O settings object accepts a command.
                  PYZOL_THROW(1);
-             })
-        .def("set_register",
-             [](P& self, unsigned int reg, unsigned int value) { self.SetRegister(reg, value); })
-        .def("get_register", [](P& self, unsigned int reg) {
-            unsigned int value = 0;
-            self.GetRegister(reg, &value);
-            return value;
-        });
+             });
+    def_registers<P>(cls);
 }
 
 } // namespace

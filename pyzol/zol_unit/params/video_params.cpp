@@ -22,13 +22,6 @@ template <class P> struct VideoParamClass {
     const CommandSet* commands;
 };
 
-template <class P, class Cls>
-void def_setting(Cls& cls, const char* name, void (P::*set)(int), int (P::*get)() const) {
-    cls.def_property(
-        name, [get](const P& self) { return (self.*get)(); },
-        [set](P& self, int value) { (self.*set)(value); });
-}
-
 template <class P, class B> void def_video_param(py::module_& m, const VideoParamClass<P>& c) {
     py::class_<P> cls(m, c.name);
     def_companion_head<P, B, true>(cls);
@@ -46,14 +39,8 @@ template <class P, class B> void def_video_param(py::module_& m, const VideoPara
                  if (!commands || !commands->contains(name))
                      PYZOL_THROW(1);
                  send_by_name(&self, name);
-             })
-        .def("set_register",
-             [](P& self, unsigned int reg, unsigned int value) { self.SetRegister(reg, value); })
-        .def("get_register", [](P& self, unsigned int reg) {
-            unsigned int value = 0;
-            self.GetRegister(reg, &value);
-            return value;
-        });
+             });
+    def_registers<P>(cls);
 }
 
 const CommandSet kx310_commands{"ClearTriggerMask", "ResetPG", "StopPG", "ResetPLLReconfig",
