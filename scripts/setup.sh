@@ -31,6 +31,6 @@ if [ ! -x .venv/bin/python ] || ! .venv/bin/python -c 'import sys; assert sys.ve
 fi
 .venv/bin/python -m pip install -q --upgrade pip
 extras="${1:-}"
-spec="."
-[ -n "$extras" ] && spec=".[$extras]"
-.venv/bin/python -m pip install -q "$spec"
+target="."
+[ -n "$extras" ] && target=".[$extras]"
+.venv/bin/python -m pip install -q "$target"

@@ -80,9 +80,9 @@ LOAD_UNIT = """
     import importlib.machinery, importlib.util, os, sys
     sys.setdlopenflags(os.RTLD_LAZY)
     loader = importlib.machinery.ExtensionFileLoader("unit", {path!r})
-    spec = importlib.util.spec_from_file_location("unit", {path!r}, loader=loader)
+    location = importlib.util.spec_from_file_location("unit", {path!r}, loader=loader)
     try:
-        importlib.util.module_from_spec(spec)
+        importlib.util.module_from_spec(location)
     except ImportError as e:
         print("ImportError:", e)
         print("version:", sys.version)
