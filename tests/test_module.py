@@ -212,3 +212,24 @@ def test_threads_translate_their_own_text():
 
 def test_package_imports_core_first():
     assert pyzol.core is core and pyzol.unit is unit
+
+
+def test_every_class_returns_its_library_objects():
+    import gc
+
+    gc.collect()
+    start = sim.live_objects()
+    classes = [getattr(unit, n) for n in REGISTERED if isinstance(getattr(unit, n), type)]
+    made = []
+    for cls in classes:
+        if cls in (unit.EventStatus, unit.Exception):
+            continue
+        obj = cls()
+        made.append(obj)
+        if hasattr(cls, "from_file"):
+            made.append(cls(obj))  # copies are library objects too
+    made.append(core.CxImage(4, 4))
+    assert sim.live_objects() > start
+    del made, obj
+    gc.collect()
+    assert sim.live_objects() == start
