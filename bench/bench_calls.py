@@ -49,9 +49,15 @@ def import_time(runs=20):
         samples = []
         for _ in range(runs):
             out = subprocess.run(
-                [sys.executable, "-P", "-c", f"import time; t=time.perf_counter(); {code}; "
-                 "print(time.perf_counter()-t)"],
-                capture_output=True, text=True, check=True,
+                [
+                    sys.executable,
+                    "-P",
+                    "-c",
+                    f"import time; t=time.perf_counter(); {code}; print(time.perf_counter()-t)",
+                ],
+                capture_output=True,
+                text=True,
+                check=True,
             )
             samples.append(float(out.stdout))
         return statistics.median(samples)
@@ -66,9 +72,11 @@ def import_time(runs=20):
 
     inside = median_of("import pyzol.unit")
     bare, full = median_process("pass"), median_process("import pyzol.unit")
-    print(f"import pyzol.unit (with core): {inside * 1e3:.1f} ms measured inside the interpreter; "
-          f"process {full * 1e3:.1f} ms - bare interpreter {bare * 1e3:.1f} ms = "
-          f"{(full - bare) * 1e3:.1f} ms (median of {runs})")
+    print(
+        f"import pyzol.unit (with core): {inside * 1e3:.1f} ms measured inside the interpreter; "
+        f"process {full * 1e3:.1f} ms - bare interpreter {bare * 1e3:.1f} ms = "
+        f"{(full - bare) * 1e3:.1f} ms (median of {runs})"
+    )
 
 
 if __name__ == "__main__":

@@ -23,14 +23,19 @@ ROUNDS = 9
 
 # (board, direction): first and last name of each kind, in table order, with a value to write.
 NAMES = {
-    ("KX210", "get"): [("Width", "PGStart", "ImagePack"), ("ENCComp2",),
-                       ("CameraName", "DriverVersion")],
+    ("KX210", "get"): [
+        ("Width", "PGStart", "ImagePack"),
+        ("ENCComp2",),
+        ("CameraName", "DriverVersion"),
+    ],
     ("KX210", "set"): [("Width", "PGStart"), ("ENCComp2",), ("CameraName", "SIORETX")],
-    ("KX310", "get"): [("Width", "GrabEnableSelector", "ImagePack"), ("ENCComp2",),
-                       ("CameraName", "FpgaVersion")],
+    ("KX310", "get"): [
+        ("Width", "GrabEnableSelector", "ImagePack"),
+        ("ENCComp2",),
+        ("CameraName", "FpgaVersion"),
+    ],
     ("KX310", "set"): [("Width", "GrabEnableSelector"), ("ENCComp2",), ("CameraName", "SIORETX")],
-    ("TR520", "get"): [("TriggerMode", "SimTriggerEx", "ImageDepth"),
-                       ("CameraName", "ImageSize")],
+    ("TR520", "get"): [("TriggerMode", "SimTriggerEx", "ImageDepth"), ("CameraName", "ImageSize")],
     ("TR520", "set"): [("TriggerMode", "SimTriggerEx"), ("CameraName", "CameraMode")],
 }
 VALUES = {"ENCComp2": 7, "CameraName": "ZOLCAM", "SIORETX": "\r", "CameraMode": "Normal"}
@@ -64,7 +69,7 @@ def matching():
                 stmts = [f"p.get_param({n!r})" for n in names]
             else:
                 stmts = [f"p.set_param({n!r}, v.get({n!r}, 1))" for n in names]
-            times = dict(zip(names, per_call(stmts, env)))
+            times = dict(zip(names, per_call(stmts, env), strict=True))
             ratio = max(times.values()) / min(times.values())
             worst_ratio = max(worst_ratio, ratio)
             shown = "  ".join(f"{n} {t:.0f}" for n, t in times.items())
@@ -80,8 +85,10 @@ def against_typed():
         read = per_call(["p.get_param('ExposureTime')", "p.exposure_time"], env)
         write = per_call(["p.set_param('ExposureTime', 5)", "p.exposure_time = 5"], env)
         for what, (by_name, typed) in (("read", read), ("write", write)):
-            print(f"  {board} {what:<5} by name {by_name:6.0f}  typed {typed:6.0f}  "
-                  f"ratio {by_name / typed:.2f} (target <= 1.5)")
+            print(
+                f"  {board} {what:<5} by name {by_name:6.0f}  typed {typed:6.0f}  "
+                f"ratio {by_name / typed:.2f} (target <= 1.5)"
+            )
 
 
 def breakdown():
@@ -94,8 +101,10 @@ def breakdown():
         ("p.get_param (method lookup alone)", "p.get_param"),
         ("g('Width') (method fetched once)", "g('Width')"),
         ("get_param(b'Width') (bytes name: no UTF-8 encoding)", "p.get_param(b'Width')"),
-        ("get_param('SendCommandWaitTime') (name > 15 bytes)",
-         "p.get_param('SendCommandWaitTime')"),
+        (
+            "get_param('SendCommandWaitTime') (name > 15 bytes)",
+            "p.get_param('SendCommandWaitTime')",
+        ),
         ("get_param('CameraName') (text: CxStringA and str)", "p.get_param('CameraName')"),
         ("exposure_time (typed getter)", "p.exposure_time"),
         ("is_valid (dispatch and a trivial library call)", "p.is_valid"),
@@ -103,7 +112,7 @@ def breakdown():
         ("set_param('Timeout', 5000)", "p.set_param('Timeout', 5000)"),
         ("exposure_time = 5 (typed setter)", "p.exposure_time = 5"),
     ]
-    rows = list(zip([what for what, _ in rows], per_call([stmt for _, stmt in rows], env)))
+    rows = list(zip([w for w, _ in rows], per_call([s for _, s in rows], env), strict=True))
     for what, t in rows:
         print(f"  {what:<58}{t:7.0f}")
 

@@ -4,7 +4,9 @@
 and must be imported before ``pyzol.unit``, whose members name them.
 """
 
-from . import core  # noqa: F401  (first: the shared types)
-from . import unit  # noqa: F401
+from . import (
+    core,  # noqa: F401  (first: the shared types)
+    unit,  # noqa: F401
+)
 
 __all__ = ["core", "unit"]

@@ -36,7 +36,9 @@ def io_session() -> None:
     helper.start()
     event = board.wait()  # other threads run meanwhile
     helper.join()
-    print(f"wait ended by {unit.EventStatus(event).name} (input 3 rose): inputs 0x{board.read():08X}")
+    print(
+        f"wait ended by {unit.EventStatus(event).name} (input 3 rose): inputs 0x{board.read():08X}"
+    )
 
     started = time.monotonic()
     event = board.wait()

@@ -9,8 +9,8 @@ import weakref
 
 import numpy as np
 import pytest
-from helpers import Background
 
+from helpers import Background
 from pyzol import core, sim, unit
 
 BOARDS = ["KX210", "KX310", "TR520"]

@@ -7,7 +7,6 @@ import pytest
 import pyzol  # noqa: F401  (imports core, then unit)
 from pyzol import core, sim, unit
 
-
 # Members of pyzol.unit that land later; tests that need them wait for them.
 needs_module_functions = pytest.mark.skipif(
     not hasattr(unit, "write"), reason="module-level functions not registered yet"
@@ -203,8 +202,11 @@ def test_as_module_refuses_a_plain_int():
 )
 def test_adapters_refuse_what_does_not_implement_the_interface(adapter, wrong):
     for obj in (None, 42, core.CxImage(), wrong()):
-        with pytest.raises(TypeError, match=rf"^{adapter.__name__}: expected .*, got "
-                                            rf"{type(obj).__name__}$"):
+        with pytest.raises(
+            TypeError,
+            match=rf"^{adapter.__name__}: expected .*, got "
+            rf"{type(obj).__name__}$",
+        ):
             adapter(obj)
 
 

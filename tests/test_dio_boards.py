@@ -210,7 +210,8 @@ def test_param_class_shape(name, members):
 @pytest.mark.parametrize(
     "name, write_only, read_only",
     [
-        ("MB100", ["DIWaitMode", "INTWaitEnable"], ["INTStatus", "DeviceID", "DeviceType", "DriverVersion"]),
+        ("MB100", ["DIWaitMode", "INTWaitEnable"],
+                  ["INTStatus", "DeviceID", "DeviceType", "DriverVersion"]),
         ("RM1600", ["Version"], ["DeviceID", "DeviceType", "DriverVersion", "FpgaVersion",
                                  "DriverVersionName", "FpgaVersionName"]),
         ("DQ160", [], ["INTStatus", "DeviceID", "DeviceType", "DriverVersion", "FpgaVersion"]),

@@ -206,7 +206,10 @@ def test_daemon_thread_in_a_wait_does_not_break_interpreter_exit():
         print("exiting")
     """
     out = subprocess.run(
-        [sys.executable, "-P", "-c", textwrap.dedent(code)], capture_output=True, text=True, timeout=60
+        [sys.executable, "-P", "-c", textwrap.dedent(code)],
+        capture_output=True,
+        text=True,
+        timeout=60,
     )
     assert out.returncode == 0, out.stderr
     assert out.stdout.strip() == "exiting"

@@ -39,7 +39,14 @@ REGISTERED = [
     "TxTR520CaptureStatus",
     "Exception",
 ]
-INTERPRETER_ATTRIBUTES = {"__name__", "__doc__", "__package__", "__loader__", "__spec__", "__file__"}
+INTERPRETER_ATTRIBUTES = {
+    "__name__",
+    "__doc__",
+    "__package__",
+    "__loader__",
+    "__spec__",
+    "__file__",
+}
 UNIT_FILE = unit.__file__
 
 
@@ -70,7 +77,9 @@ def run_python(executable, code, env=None):
 
 
 def other_python(minor):
-    found = sorted(glob.glob(os.path.expanduser(f"~/.pyenv/versions/3.{minor}.*/bin/python3.{minor}")))
+    found = sorted(
+        glob.glob(os.path.expanduser(f"~/.pyenv/versions/3.{minor}.*/bin/python3.{minor}"))
+    )
     if not found:
         pytest.skip(f"no python3.{minor} on this machine")
     return found[-1]
@@ -114,7 +123,9 @@ def fake_version_library(tmp_path_factory):
     d = tmp_path_factory.mktemp("fakever")
     (d / "fake.c").write_text(FAKE_VERSION_C)
     lib = d / "libfakever.so"
-    r = subprocess.run(["gcc", "-shared", "-fPIC", "-o", str(lib), str(d / "fake.c")], capture_output=True)
+    r = subprocess.run(
+        ["gcc", "-shared", "-fPIC", "-o", str(lib), str(d / "fake.c")], capture_output=True
+    )
     if r.returncode:
         pytest.skip("no C compiler for the version stub")
     return str(lib)
@@ -191,7 +202,9 @@ def test_threads_translate_their_own_text():
         board = unit.MB100()
         texts = set()
         for _ in range(200):
-            sim.fail("CxMB100::Close", status=status, function=f"f{status}", file="t.c", line=status)
+            sim.fail(
+                "CxMB100::Close", status=status, function=f"f{status}", file="t.c", line=status
+            )
             try:
                 board.close()
             except RuntimeError as e:

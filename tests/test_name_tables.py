@@ -15,7 +15,10 @@ SIGNED, UNSIGNED, TEXT = "model(8,1)", "model(4,1)", "model(0,0)"
 RW, RO = True, False
 
 KX210 = [
-    (SIGNED, RW, """
+    (
+        SIGNED,
+        RW,
+        """
     Width Height OffsetW OffsetH OffsetMode OffsetTrgW OffsetTrgH Timeout Version
     SendCommandEnable SendCommandWaitTime Configuration BitWidth RBReverse TapCount Force8
     LineSensorEnable EncoderMode ScanMode DvalEnable PackingMode Alignment16 FormatType XReverse
@@ -26,24 +29,44 @@ KX210 = [
     ExtTriggerSrc Assert Negate TriggerMaskTimeMode TriggerMode SimTrigger ENCSampling ENCStart
     ENCComp1 ENCInit ENCDir ENCSwapAB SIORxMode SIOTxMode SIOBaudRate SIORxBufSize SIOTxBufSize
     SIOOption SIOSendMode SIOTimeout ENCInputCH PGRunMode PGStart
-    """),
-    (SIGNED, RO, """
+    """,
+    ),
+    (
+        SIGNED,
+        RO,
+        """
     DeviceID DeviceType BoardType CameraConnect DetectTrigger Channel FpgaVersion MaskedTrigger
     ExTriggerRef TriggerMaskLineNum SIOOpenFlag BayerMode ImageWidth ImageHeight ImageChannels
     ImageDepth ImageType ImagePack
-    """),
-    (UNSIGNED, RW, """
+    """,
+    ),
+    (
+        UNSIGNED,
+        RW,
+        """
     ENCComp2
-    """),
-    (TEXT, RW, """
+    """,
+    ),
+    (
+        TEXT,
+        RW,
+        """
     CameraName CameraMaker CameraMode SIOSTX SIOETX SIORETX
-    """),
-    (TEXT, RO, """
+    """,
+    ),
+    (
+        TEXT,
+        RO,
+        """
     DriverVersion
-    """),
+    """,
+    ),
 ]
 KX310 = [
-    (SIGNED, RW, """
+    (
+        SIGNED,
+        RW,
+        """
     Width Height OffsetW OffsetH OffsetMode OffsetTrgW OffsetTrgH Timeout Version
     SendCommandEnable SendCommandWaitTime Configuration BitWidth RBReverse TapCount Force8
     LineSensorEnable ScanMode DvalEnable PackingMode Alignment16 FormatType XReverse YReverse
@@ -55,24 +78,44 @@ KX310 = [
     ENCStart ENCComp1 ENCResetSource ENCDir ENCSwapAB ENCSignalSource SIOBaudRate SIOOption
     SIOSendMode SIOTimeout PoCLControl ENCIn0Termination ENCIn1Termination EncoderActMode
     ClearTriggerMaskMode GrabEnableSelector
-    """),
-    (SIGNED, RO, """
+    """,
+    ),
+    (
+        SIGNED,
+        RO,
+        """
     DeviceID DeviceType CameraConnect PGStatus Channel TapSwap BlankingTime BayerMode
     CameraClock SIOOpenFlag PLLReconfigStatus ImageWidth ImageHeight ImageChannels ImageDepth
     ImageType ImagePack
-    """),
-    (UNSIGNED, RW, """
+    """,
+    ),
+    (
+        UNSIGNED,
+        RW,
+        """
     ENCComp2
-    """),
-    (TEXT, RW, """
+    """,
+    ),
+    (
+        TEXT,
+        RW,
+        """
     CameraName CameraMaker CameraMode SIOSTX SIOETX SIORETX
-    """),
-    (TEXT, RO, """
+    """,
+    ),
+    (
+        TEXT,
+        RO,
+        """
     DriverVersion FpgaVersion
-    """),
+    """,
+    ),
 ]
 TR520 = [
-    (SIGNED, RW, """
+    (
+        SIGNED,
+        RW,
+        """
     TriggerMode VideoOffset FieldDetection ExposureTime ShutterPrecision Width Height OffsetW
     OffsetH OffsetTrgW OffsetTrgH Timeout Version NormalModeWaitTime CameraTriggerSyncMode
     TriggerSharingMode TriggerSharingChannel SyncMode HCycle VCycle VCycleTrg HDWidth VDWidth
@@ -80,17 +123,30 @@ TR520 = [
     TriggerLogic TriggerIndexLogic TriggerInputPin TriggerReadyWait TriggerVDDelay
     TriggerIndexTimeout TriggerDelay TriggerDelaySelect ExpEnable ExpLogic ExpStop SimTriggerIn
     SimTriggerEx
-    """),
-    (SIGNED, RO, """
+    """,
+    ),
+    (
+        SIGNED,
+        RO,
+        """
     DeviceID DeviceType Channel FpgaVersion ExtTriggerEnabled ImageWidth ImageHeight FormatType
     ImageType ImagePack ImageDepth
-    """),
-    (TEXT, RW, """
+    """,
+    ),
+    (
+        TEXT,
+        RW,
+        """
     CameraName CameraMaker CameraMode
-    """),
-    (TEXT, RO, """
+    """,
+    ),
+    (
+        TEXT,
+        RO,
+        """
     DriverVersion ImageSize
-    """),
+    """,
+    ),
 ]
 
 TABLES = {"KX210": KX210, "KX310": KX310, "TR520": TR520}

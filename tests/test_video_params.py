@@ -17,7 +17,11 @@ TYPED = {  # property: the library's setter/getter pair (and the setting's name)
 COMMANDS = {
     "KX210": [],
     "KX310": [
-        "ClearTriggerMask", "ResetPG", "StopPG", "ResetPLLReconfig", "ExecutePLLReconfig",
+        "ClearTriggerMask",
+        "ResetPG",
+        "StopPG",
+        "ResetPLLReconfig",
+        "ExecutePLLReconfig",
         "PLLReconfig",
     ],
     "TR520": ["SelfCalibration"],
@@ -48,8 +52,17 @@ def settings(board):
 def test_members_in_registration_order(board):
     members = [n for n in param_class(board).__dict__ if not n.startswith("_")]
     assert members == [
-        "from_", "is_valid", "controller", "trigger_mode", "exposure_time", THIRD[board],
-        "get_param", "set_param", "send_command", "set_register", "get_register",
+        "from_",
+        "is_valid",
+        "controller",
+        "trigger_mode",
+        "exposure_time",
+        THIRD[board],
+        "get_param",
+        "set_param",
+        "send_command",
+        "set_register",
+        "get_register",
     ]
 
 
@@ -96,7 +109,9 @@ def test_typed_settings_reach_their_pair(board, settings, prop):
         setattr(settings, prop, True)
     assert value == -3
     assert calls == [
-        f"Cx{board}Param::{op}(-3)", f"Cx{board}Param::{op}()", f"Cx{board}Param::{op}(1)"
+        f"Cx{board}Param::{op}(-3)",
+        f"Cx{board}Param::{op}()",
+        f"Cx{board}Param::{op}(1)",
     ]
     # The same store as by name.
     assert settings.get_param(op) == 1
@@ -124,7 +139,15 @@ def test_listed_commands_reach_send_command(board, settings):
     ]
 
 
-UNLISTED = ["ClearTriggerMask", "SelfCalibration", "PLLReconfig", "resetpg", "ResetPG ", "", "Width"]
+UNLISTED = [
+    "ClearTriggerMask",
+    "SelfCalibration",
+    "PLLReconfig",
+    "resetpg",
+    "ResetPG ",
+    "",
+    "Width",
+]
 
 
 @pytest.mark.parametrize(
@@ -159,7 +182,8 @@ def test_registers_round_trip_unsigned(board, settings):
         settings.set_register(3, 4294967295)
         assert settings.get_register(3) == 4294967295
     assert calls == [
-        f"Cx{board}Param::SetRegister(3, 4294967295)", f"Cx{board}Param::GetRegister(3, out)"
+        f"Cx{board}Param::SetRegister(3, 4294967295)",
+        f"Cx{board}Param::GetRegister(3, out)",
     ]
 
 
@@ -186,8 +210,13 @@ def test_registers_refuse_what_is_not_unsigned(settings, call):
 
 @pytest.mark.parametrize(
     "member, args",
-    [("get_param", ("Width",)), ("set_param", ("Width", 1)), ("send_command", ("ResetPG",)),
-     ("get_register", (0,)), ("set_register", (0, 0))],
+    [
+        ("get_param", ("Width",)),
+        ("set_param", ("Width", 1)),
+        ("send_command", ("ResetPG",)),
+        ("get_register", (0,)),
+        ("set_register", (0, 0)),
+    ],
 )
 def test_members_called_through_the_class_with_none_are_type_errors(board, member, args):
     with sim.recording() as calls:
