@@ -2,7 +2,7 @@
 Control surface of the simulated device library: journal of library calls, fault injection, live-object count and the simulated rack.
 """
 from __future__ import annotations
-__all__: list[str] = ['Recording', 'board_opened', 'clear_faults', 'clear_journal', 'encoder_pulses', 'fail', 'inputs', 'interrupt', 'journal', 'journal_on', 'live_objects', 'outputs', 'pending_faults', 'recording', 'reset', 'set_inputs', 'set_journal', 'set_loopback', 'sio_feed', 'sio_opened', 'sio_sent', 'waiters']
+__all__: list[str] = ['Recording', 'board_opened', 'capture_waiters', 'clear_faults', 'clear_journal', 'encoder_pulses', 'fail', 'inputs', 'interrupt', 'journal', 'journal_on', 'live_objects', 'outputs', 'pending_faults', 'recording', 'reset', 'set_inputs', 'set_journal', 'set_loopback', 'sio_feed', 'sio_opened', 'sio_sent', 'waiters']
 class Recording:
     """
     Context manager of recording(): the journal is on inside the block.
@@ -14,6 +14,10 @@ class Recording:
 def board_opened(board: str, id: int) -> bool:
     """
     Whether some handle has the board open.
+    """
+def capture_waiters(board: str, id: int = 0, ch: int = 0) -> int:
+    """
+    Threads inside a wait of a capture board channel (to act once one really waits).
     """
 def clear_faults() -> None:
     """

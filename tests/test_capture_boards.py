@@ -38,10 +38,12 @@ def frame(k, w=W, h=H):
 
 
 def wait_for_entry(entry, timeout=5.0):
-    """Blocks until the journal (on inside `sim.recording()`) shows `entry`."""
+    """Blocks until the journal (on inside `sim.recording()`) shows `entry`, a call of board 0
+    channel 0, and that call's thread is really waiting inside the library."""
+    kind = entry.split("::")[0].removeprefix("Cx")
     end = time.monotonic() + timeout
-    while entry not in sim.journal():
-        assert time.monotonic() < end, f"{entry} never called"
+    while entry not in sim.journal() or sim.capture_waiters(kind, 0, 0) == 0:
+        assert time.monotonic() < end, f"{entry} never waited"
         time.sleep(0.001)
 
 

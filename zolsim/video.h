@@ -52,6 +52,8 @@ struct Board {
     Settings settings;
     // Width or Height changed by name since the Image* values were last brought in step.
     std::atomic<bool> geometry_stale{false};
+    // Threads blocked in a wait of a handle bound to this board (sim::CaptureWaiters).
+    std::atomic<int> waiters{0};
 
     // Guards the simulated hardware below (not the settings, which guard themselves).
     std::mutex m;

@@ -164,8 +164,21 @@ void run(std::shared_ptr<Session> sp, Frame f, std::chrono::microseconds period,
 }
 
 // Waits on `s.cv` for `pred` at most `ms` milliseconds (negative: for ever).
+// The waiter is counted on the board while the session mutex is still held, so whoever sees the
+// count and then aborts, cancels or triggers under that mutex reaches this wait.
 template <class Pred>
 bool wait_for(Session& s, std::unique_lock<std::mutex>& lk, int ms, Pred pred) {
+    struct Counted {
+        std::shared_ptr<Board> board;
+        explicit Counted(std::shared_ptr<Board> b) : board(std::move(b)) {
+            if (board)
+                ++board->waiters;
+        }
+        ~Counted() {
+            if (board)
+                --board->waiters;
+        }
+    } counted(s.board);
     if (ms < 0) {
         s.cv.wait(lk, pred);
         return true;

@@ -303,6 +303,12 @@ namespace zol {
 
 namespace sim {
 
+int CaptureWaiters(const std::string& board, int id, int ch) {
+    return zolsim::rack_board(zolsim::device_by_name(board, "CaptureWaiters"), id, ch,
+                              "CaptureWaiters")
+        ->waiters.load();
+}
+
 void SioFeed(const std::string& board, int id, int ch, const std::string& bytes) {
     auto b = zolsim::rack_board(zolsim::device_by_name(board, "SioFeed"), id, ch, "SioFeed");
     std::lock_guard<std::mutex> lock(b->m);

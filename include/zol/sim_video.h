@@ -13,6 +13,9 @@
 namespace zol {
 namespace sim {
 
+// Threads blocked in a wait (Wait, WaitStatus, WaitEvent, ...) of a handle of that board
+// channel, so that a test can act once another thread is really waiting.
+ZOL_API int CaptureWaiters(const std::string& board, int id, int ch);
 // Bytes arriving from the camera: the next ReadByte/Read of the link returns them.
 ZOL_API void SioFeed(const std::string& board, int id, int ch, const std::string& bytes);
 // Every byte the camera received since the last call (the call clears them).

@@ -137,6 +137,9 @@ void init_io_boards(py::module_& m) {
 // Controls of the capture boards (the camera at the far end of a serial link, encoder pulses)
 // come from include/zol/sim_video.h; their bindings go here, registered after the I/O boards.
 void init_video_boards(py::module_& m) {
+    m.def("capture_waiters", &zol::sim::CaptureWaiters, py::arg("board"), py::arg("id") = 0,
+          py::arg("ch") = 0,
+          "Threads inside a wait of a capture board channel (to act once one really waits).");
     m.def(
          "sio_feed",
          [](const std::string& board, int id, int ch, const py::bytes& data) {
