@@ -457,7 +457,9 @@ int main() {
         CHECK(!b.IsOpened());
     }
     {
-        // ---- a waiter survives the handle being closed or destroyed by another thread
+        // ---- a waiter is woken when another thread disposes of or closes the handle
+        // (destroying an object while one of its calls runs would be the caller's error, so
+        // disposing stands for it: both end the acquisition the same way)
         CxKX210* b = new CxKX210;
         b->Open(0, 0);
         CxImage im(640, 480);
@@ -465,11 +467,13 @@ int main() {
         b->Num(0);
         b->Start();
         std::thread t([&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            delete b;
+            for (int i = 0; i < 5000 && sim::CaptureWaiters("KX210", 0, 0) == 0; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            b->Dispose();
         });
         TxKX210CaptureStatus st = b->WaitStatus();
         t.join();
+        delete b;
         CHECK(st.capture_event & 4);
         CxKX210 c;
         c.Open(0, 0);
@@ -477,7 +481,8 @@ int main() {
         c.Num(0);
         c.Start();
         std::thread t2([&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            for (int i = 0; i < 5000 && sim::CaptureWaiters("KX210", 0, 0) == 0; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             c.Close();
         });
         c.Wait();
