@@ -11,9 +11,11 @@ ROOT = pathlib.Path(__file__).resolve().parent.parent
 
 
 def throw_line(source, member):
-    """Line of the first module throw after the binding of `member` in a source file."""
+    """Line of the first module throw after `member` in a source file: the binding of a member
+    ("get_param") or the definition of a named function (kx210_get_param)."""
     lines = (ROOT / source).read_text().splitlines()
-    start = next(i for i, line in enumerate(lines) if f'"{member}"' in line)
+    defines = re.compile(rf"\b{re.escape(member)}\(")
+    start = next(i for i, line in enumerate(lines) if f'"{member}"' in line or defines.search(line))
     for i in range(start, len(lines)):
         if "PYZOL_THROW" in lines[i] and "#define" not in lines[i]:
             return i + 1

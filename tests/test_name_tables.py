@@ -3,12 +3,9 @@ written out below (kept apart from the module's own data on purpose): every name
 library with its kind's value model, every other name is refused by the table function itself
 before any call, and values convert as each kind demands."""
 
-import pathlib
-import re
-
 import pytest
 
-from helpers import module_error
+from helpers import module_error, throw_line
 from pyzol import sim, unit
 
 SIGNED, UNSIGNED, TEXT = "model(8,1)", "model(4,1)", "model(0,0)"
@@ -177,12 +174,7 @@ def settings_of(board):
     return getattr(unit, board + "Param").from_(b)
 
 
-def throw_line(function):
-    """Line of the refusal inside a table function of params/tables.cpp."""
-    source = pathlib.Path(__file__).resolve().parent.parent / "pyzol/zol_unit/params/tables.cpp"
-    lines = source.read_text().splitlines()
-    start = next(i for i, line in enumerate(lines) if re.search(rf"\b{function}\(", line))
-    return next(i + 1 for i in range(start, len(lines)) if "PYZOL_THROW" in lines[i])
+TABLE_SOURCE = "pyzol/zol_unit/params/tables.cpp"
 
 
 def value_for(kind, i):
@@ -235,7 +227,7 @@ def test_names_outside_a_direction_are_refused_before_any_call(board, direction)
     function = f"{board.lower()}_{direction}_param"
     known = names(board, writable_only=direction == "set")
     refused = [n for n in every_known_name() if n not in known]
-    pattern = module_error(1, function, throw_line(function))
+    pattern = module_error(1, function, throw_line(TABLE_SOURCE, function))
     with sim.recording() as calls:
         for name in refused:
             with pytest.raises(RuntimeError, match=pattern):

@@ -45,7 +45,7 @@ void init_capture_records(py::module_& m);  // video/records.cpp
 // is attached to, the images a board has locked. One value per (owner, slot); assigning replaces
 // (the old value is released after the new one is stored), None clears, and everything is
 // released when the owner dies.
-enum class Slot : int { Controller = 0, Images = 1, Module = 2 };
+enum class Slot : int { Controller = 0, Images = 1 };
 void hold(py::handle owner, Slot slot, py::object value);
 py::object held(py::handle owner, Slot slot); // None when nothing is held
 

@@ -4,6 +4,8 @@
 #include <zol/dio.h>
 #include <zol/sim.h>
 
+#include "check.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -14,25 +16,6 @@
 
 using namespace zol;
 using namespace zol::DIO;
-
-static int failures = 0;
-#define CHECK(c)                                                                                   \
-    do {                                                                                           \
-        if (!(c)) {                                                                                \
-            std::printf("FAIL %s:%d: %s\n", __FILE__, __LINE__, #c);                               \
-            ++failures;                                                                            \
-        }                                                                                          \
-    } while (0)
-
-static ExStatus status_of(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const CxException& e) {
-        return e.Status();
-    }
-    return ExStatus::Ok;
-}
-#define CHECK_THROWS(st, expr) CHECK(status_of([&] { expr; }) == ExStatus::st)
 
 static void wait_for_waiters(const char* board, int id, int n) {
     for (int i = 0; i < 2000 && sim::Waiters(board, id) < n; ++i)
@@ -53,15 +36,15 @@ static void test_port() {
     CHECK(!b.IsOpened());
     unsigned w = 7;
     bool s = false;
-    CHECK_THROWS(NotOpened, b.Read(&w));
-    CHECK_THROWS(NotOpened, b.Write(1u));
-    CHECK_THROWS(NoDevice, b.Open(4));
-    CHECK_THROWS(NoDevice, b.Open(-1));
+    THROWS(NotOpened, b.Read(&w));
+    THROWS(NotOpened, b.Write(1u));
+    THROWS(NoDevice, b.Open(4));
+    THROWS(NoDevice, b.Open(-1));
     b.Open(1);
     CHECK(b.IsOpened());
     CHECK(sim::BoardOpened("MB100", 1));
     CHECK(!sim::BoardOpened("MB100", 0));
-    CHECK_THROWS(NullPointer, b.Read(nullptr));
+    THROWS(NullPointer, b.Read(nullptr));
     b.Write(0x80000001u);
     b.WriteStatus(&w);
     CHECK(w == 0x80000001u);
@@ -72,8 +55,8 @@ static void test_port() {
     b.Write(31, false);
     b.WriteStatus(&w);
     CHECK(w == 0x9u);
-    CHECK_THROWS(InvalidArgument, b.Write(32, true));
-    CHECK_THROWS(InvalidArgument, b.Read(-1, &s));
+    THROWS(InvalidArgument, b.Write(32, true));
+    THROWS(InvalidArgument, b.Read(-1, &s));
     sim::SetInputs("MB100", 1, 0xa5u);
     b.Read(&w);
     CHECK(w == 0xa5u);
@@ -108,18 +91,18 @@ static void test_port() {
     b.Open(1);
     b.Dispose();
     CHECK(!b.IsValid());
-    CHECK_THROWS(Disposed, b.IsOpened());
-    CHECK_THROWS(Disposed, b.Read(&w));
-    CHECK_THROWS(Disposed, b.Open(1));
+    THROWS(Disposed, b.IsOpened());
+    THROWS(Disposed, b.Read(&w));
+    THROWS(Disposed, b.Open(1));
     b.Dispose();
     CHECK(b == e);
     // c is still bound to board 1; it is open through c
     CHECK(c.IsOpened());
     CHECK(c.ModuleDevice() == static_cast<ExDevice>(0));
 
-    CHECK_THROWS(InvalidArgument, sim::SetInputs("XX", 0, 1));
-    CHECK_THROWS(NoDevice, sim::SetInputs("MB100", 9, 1));
-    CHECK_THROWS(NotSupported, sim::Interrupt("RM1600", 0));
+    THROWS(InvalidArgument, sim::SetInputs("XX", 0, 1));
+    THROWS(NoDevice, sim::SetInputs("MB100", 9, 1));
+    THROWS(NotSupported, sim::Interrupt("RM1600", 0));
 }
 
 static void test_last_handle_closes() {
@@ -206,7 +189,7 @@ static void test_edges_and_wait() {
     other.Close();
     w3.join();
     CHECK(a1 == 4);
-    CHECK_THROWS(NotOpened, r.Wait());
+    THROWS(NotOpened, r.Wait());
     // dispose from another thread wakes the waiter of that handle only
     r.Open(0);
     std::thread w4([&] { a1 = r.Wait().event_status; });
@@ -236,7 +219,7 @@ static void test_interrupt() {
     q.Open(2);
     CxDQ160Param p;
     CHECK(!p.IsValid());
-    CHECK_THROWS(NoController, p.Timeout());
+    THROWS(NoController, p.Timeout());
     p.Controller(&q);
     CHECK(p.Controller() == &q);
     CHECK(p.GetDeviceModule() == static_cast<IxModule*>(&q));
@@ -277,7 +260,7 @@ static void test_interrupt() {
     m.Wait(&ev);
     th.join();
     CHECK(ev == 1);
-    CHECK_THROWS(NullPointer, m.Wait(nullptr));
+    THROWS(NullPointer, m.Wait(nullptr));
     // events latched on a closed board are not kept
     m.Close();
     sim::Interrupt("MB100", 0);
@@ -292,7 +275,7 @@ static void test_params() {
     CxDQ160 q;
     CxDQ160Param p = CxDQ160Param::From(&q);
     CHECK(p.IsValid());
-    CHECK_THROWS(NotOpened, p.Timeout());
+    THROWS(NotOpened, p.Timeout());
     q.Open(3);
     int v = 0;
     unsigned u = 0;
@@ -307,12 +290,12 @@ static void test_params() {
     p.DIEnable(0xffffffffu);
     p.GetParam("DIEnable", &u, U);
     CHECK(u == 0xffffffffu);
-    CHECK_THROWS(ParamKind, p.GetParam("DIEnable", &v, S));
-    CHECK_THROWS(ReadOnly, p.SetParam("INTStatus", &v, S));
-    CHECK_THROWS(UnknownParam, p.GetParam("timeout", &v, S));
-    CHECK_THROWS(NullPointer, p.GetParam(nullptr, &v, S));
-    CHECK_THROWS(NullPointer, p.GetParam("Timeout", nullptr, S));
-    CHECK_THROWS(UnknownCommand, p.SendCommand("Reset", nullptr, TxModel(Model::Command, 1)));
+    THROWS(ParamKind, p.GetParam("DIEnable", &v, S));
+    THROWS(ReadOnly, p.SetParam("INTStatus", &v, S));
+    THROWS(UnknownParam, p.GetParam("timeout", &v, S));
+    THROWS(NullPointer, p.GetParam(nullptr, &v, S));
+    THROWS(NullPointer, p.GetParam("Timeout", nullptr, S));
+    THROWS(UnknownCommand, p.SendCommand("Reset", nullptr, TxModel(Model::Command, 1)));
     for (const char* n : {"INTEnable", "INTEdge", "DINoiseFilterWidth", "DINoiseFilterScale",
                           "INTNoiseFilterWidth", "INTNoiseFilterScale", "INTStatus", "DeviceID",
                           "DeviceType", "DriverVersion", "FpgaVersion", "Timeout", "DIWaitMode",
@@ -326,8 +309,8 @@ static void test_params() {
     p.SetRegister(255, 0xdeadbeefu);
     p.GetRegister(255, &u);
     CHECK(u == 0xdeadbeefu);
-    CHECK_THROWS(InvalidArgument, p.SetRegister(256, 1));
-    CHECK_THROWS(NullPointer, p.GetRegister(0, nullptr));
+    THROWS(InvalidArgument, p.SetRegister(256, 1));
+    THROWS(NullPointer, p.GetRegister(0, nullptr));
 
     CxRM1600 r;
     r.Open(1);
@@ -342,7 +325,7 @@ static void test_params() {
     v = 3;
     rp.SetParam("Version", &v, S);
     rp.SetParam("DINoiseFilterTime", &v, S);
-    CHECK_THROWS(ReadOnly, rp.SetParam("FpgaVersionName", &s, T));
+    THROWS(ReadOnly, rp.SetParam("FpgaVersionName", &s, T));
     CxMB100 m;
     m.Open(0);
     CxMB100Param mp = CxMB100Param::From(&m);
@@ -354,12 +337,12 @@ static void test_params() {
     CHECK(v == 1);
 
     // attachment rules
-    CHECK_THROWS(InvalidArgument, CxMB100Param::From(&r));
-    CHECK_THROWS(InvalidArgument, mp.Controller(&q));
+    THROWS(InvalidArgument, CxMB100Param::From(&r));
+    THROWS(InvalidArgument, mp.Controller(&q));
     CxMB100Param none = CxMB100Param::From(nullptr);
     CHECK(!none.IsValid());
     CHECK(none.Controller() == nullptr);
-    CHECK_THROWS(NoController, none.Timeout(1));
+    THROWS(NoController, none.Timeout(1));
     CxMB100Param none2;
     CHECK(none == none2);
     CxMB100Param mp2;
@@ -378,10 +361,10 @@ static void test_params() {
     }
     CHECK(!mp2.IsValid());
     CHECK(mp2.Controller() == nullptr);
-    CHECK_THROWS(NoObject, mp2.Timeout());
+    THROWS(NoObject, mp2.Timeout());
     m.Dispose();
     CHECK(!mp.IsValid());
-    CHECK_THROWS(Disposed, mp.Timeout());
+    THROWS(Disposed, mp.Timeout());
     CxMB100Param moved(std::move(mp));
     CHECK(moved == mp);
 }
@@ -389,7 +372,7 @@ static void test_params() {
 static void test_files() {
     sim::Reset();
     CxDQ160 q;
-    CHECK_THROWS(NotOpened, q.Save("/tmp/dio/x.txt", 0));
+    THROWS(NotOpened, q.Save("/tmp/dio/x.txt", 0));
     q.Open(0);
     CxDQ160Param p = CxDQ160Param::From(&q);
     p.Timeout(1234);
@@ -417,16 +400,16 @@ static void test_files() {
     q1.Save(L"/tmp/dio/dq\u00e9.txt", 0);
     std::ifstream f2("/tmp/dio/dq\xc3\xa9.txt");
     CHECK(bool(f2));
-    CHECK_THROWS(FileNotFound, q1.Load("/tmp/dio/nope.txt", 0));
+    THROWS(FileNotFound, q1.Load("/tmp/dio/nope.txt", 0));
     {
         std::ofstream bad("/tmp/dio/bad.txt");
         bad << "Timeout=5\nDeviceID=3\n";
     }
-    CHECK_THROWS(FileFormat, q1.Load("/tmp/dio/bad.txt", 0));
+    THROWS(FileFormat, q1.Load("/tmp/dio/bad.txt", 0));
     CHECK(p1.Timeout() == 1234); // all or nothing
-    CHECK_THROWS(FileWrite, q1.Save("/nonexistent/dir/x.txt", 0));
-    CHECK_THROWS(NullPointer, q1.Save(static_cast<const char*>(nullptr), 0));
-    CHECK_THROWS(NullPointer, q1.Load(static_cast<const wchar_t*>(nullptr), 0));
+    THROWS(FileWrite, q1.Save("/nonexistent/dir/x.txt", 0));
+    THROWS(NullPointer, q1.Save(static_cast<const char*>(nullptr), 0));
+    THROWS(NullPointer, q1.Load(static_cast<const wchar_t*>(nullptr), 0));
 }
 
 static void test_journal_faults_objects() {

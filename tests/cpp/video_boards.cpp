@@ -5,6 +5,8 @@
 #include <zol/sim.h>
 #include <zol/sim_video.h>
 
+#include "check.h"
+
 #include <cassert>
 #include <chrono>
 #include <cstdio>
@@ -16,25 +18,6 @@
 
 using namespace zol;
 using namespace zol::Video;
-
-static int failures = 0;
-#define CHECK(c)                                                                                   \
-    do {                                                                                           \
-        if (!(c)) {                                                                                \
-            std::printf("FAIL %s:%d: %s\n", __FILE__, __LINE__, #c);                               \
-            ++failures;                                                                            \
-        }                                                                                          \
-    } while (0)
-
-static ExStatus status_of(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const CxException& e) {
-        return e.Status();
-    }
-    return ExStatus::Ok;
-}
-#define THROWS(st, expr) CHECK(status_of([&] { expr; }) == ExStatus::st)
 
 static int geti(CxKX210Param& p, const char* n) {
     int v = 0;

@@ -34,7 +34,6 @@ class NameSet {
     void add(std::string_view name, ValueKind kind) { kinds_.emplace(name, kind); }
     // The kind of `name`, or null when the name is not in this direction.
     const ValueKind* find(std::string_view name) const;
-    std::size_t size() const { return kinds_.size(); }
 
   private:
     std::unordered_map<std::string_view, ValueKind> kinds_;
