@@ -3,6 +3,7 @@ against the installed libzol_unit and must report no failure."""
 
 import os
 import pathlib
+import re
 import subprocess
 
 import pytest
@@ -30,3 +31,19 @@ def test_library_program(program, tmp_path):
                          env={**os.environ, "ZOL_SIM_JOURNAL": "0"})  # fmt: skip
     assert out.returncode == 0, out.stdout + out.stderr
     assert "FAIL " not in out.stdout
+
+
+# A string literal naming a folder outside the test's own temporary one (the pattern is spelt
+# so that it does not match itself).
+FIXED_PATH = re.compile("[\"'](/tmp|/var/tmp|/home|/root)/")
+
+
+def test_tests_write_only_inside_their_own_folders():
+    found = [
+        f"{path.relative_to(HERE)}:{number}: {line.strip()}"
+        for path in sorted(HERE.rglob("*"))
+        if path.suffix in {".py", ".cpp", ".h"}
+        for number, line in enumerate(path.read_text().splitlines(), 1)
+        if FIXED_PATH.search(line)
+    ]
+    assert not found, "fixed paths in tests:\n" + "\n".join(found)

@@ -1,8 +1,10 @@
 // The small checking harness of the library's C++ test programs: a failed check is printed and
-// counted, and the program's exit status says whether any failed.
+// counted, and the program's exit status says whether any failed. Test functions run through
+// RUN, so an exception that escapes one is a failure naming it, and the next one still runs.
 #pragma once
 
 #include <cstdio>
+#include <exception>
 #include <functional>
 
 #include <zol/zol.h>
@@ -27,3 +29,22 @@ static zol::ExStatus status_of(const std::function<void()>& f) {
     return zol::ExStatus::Ok;
 }
 #define THROWS(st, expr) CHECK(status_of([&] { expr; }) == ::zol::ExStatus::st)
+
+// Runs one test function. An exception that escapes it is printed as a failure that names the
+// function and what was thrown (a library error with its status, function, file and line).
+static void run_test(const char* name, void (*test)()) {
+    auto text = [](const char* s) { return s ? s : ""; };
+    try {
+        test();
+        return;
+    } catch (const zol::CxException& e) {
+        std::printf("FAIL %s: CxException status %d function %s file %s line %d: %s\n", name,
+                    e.Code(), text(e.Function()), text(e.File()), e.Line(), text(e.Message()));
+    } catch (const std::exception& e) {
+        std::printf("FAIL %s: exception: %s\n", name, e.what());
+    } catch (...) {
+        std::printf("FAIL %s: unknown exception\n", name);
+    }
+    ++failures;
+}
+#define RUN(test) run_test(#test, test)
