@@ -3,9 +3,11 @@
 // RUN, so an exception that escapes one is a failure naming it, and the next one still runs.
 #pragma once
 
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <functional>
+#include <thread>
 
 #include <zol/zol.h>
 
@@ -29,6 +31,14 @@ static zol::ExStatus status_of(const std::function<void()>& f) {
     return zol::ExStatus::Ok;
 }
 #define THROWS(st, expr) CHECK(status_of([&] { expr; }) == ::zol::ExStatus::st)
+
+// Waits (at most 5 s) until `ready` holds, e.g. until another thread really waits inside the
+// library, so that what the test does next reaches that wait. Whether it held is returned.
+static bool wait_until(const std::function<bool()>& ready) {
+    for (int i = 0; i < 5000 && !ready(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return ready();
+}
 
 // Runs one test function. An exception that escapes it is printed as a failure that names the
 // function and what was thrown (a library error with its status, function, file and line).

@@ -18,8 +18,7 @@ using namespace zol;
 using namespace zol::DIO;
 
 static void wait_for_waiters(const char* board, int id, int n) {
-    for (int i = 0; i < 2000 && sim::Waiters(board, id) < n; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    CHECK(wait_until([&] { return sim::Waiters(board, id) >= n; }));
     CHECK(sim::Waiters(board, id) == n);
 }
 

@@ -133,7 +133,9 @@ static void test_kx210() {
     e.Num(0);
     e.Start();
     std::thread t([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        CHECK(wait_until([&] {
+            return sim::CaptureWaiters("KX210", 2, 0) == 1 && e.QueryStatus().total_frame_count > 5;
+        }));
         e.Abort();
     });
     e.Wait();
@@ -173,7 +175,7 @@ static void test_kx210() {
         f.Lock(big, 0);
         f.Num(0);
         f.Start();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        CHECK(wait_until([&] { return f.QueryStatus().total_frame_count > 0; }));
     }
     // dispose
     CxKX210 g(e);
@@ -195,7 +197,7 @@ static void test_kx310() {
     CHECK(k.WaitEvent(1, 1000, &v));
     CHECK(v >= 0);
     std::thread t([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        CHECK(wait_until([] { return sim::CaptureWaiters("KX310", 0, 0) == 1; }));
         k.CancelWaitEvent(2);
     });
     CHECK(!k.WaitEvent(2, 5000, &v));
@@ -456,8 +458,7 @@ static void test_waiter_woken() {
     b->Num(0);
     b->Start();
     std::thread t([&] {
-        for (int i = 0; i < 5000 && sim::CaptureWaiters("KX210", 0, 0) == 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        CHECK(wait_until([] { return sim::CaptureWaiters("KX210", 0, 0) == 1; }));
         b->Dispose();
     });
     TxKX210CaptureStatus st = b->WaitStatus();
@@ -470,8 +471,7 @@ static void test_waiter_woken() {
     c.Num(0);
     c.Start();
     std::thread t2([&] {
-        for (int i = 0; i < 5000 && sim::CaptureWaiters("KX210", 0, 0) == 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        CHECK(wait_until([] { return sim::CaptureWaiters("KX210", 0, 0) == 1; }));
         c.Close();
     });
     c.Wait();
