@@ -5,9 +5,22 @@ import re
 import threading
 import time
 
-from pyzol import sim
+from pyzol import sim, unit
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
+
+
+CAPTURE_BOARDS = ("KX210", "KX310", "TR520")
+
+
+def opened(name, ident=0, channel=0):
+    """A board of class `name` opened on the simulated rack (a capture board on a channel)."""
+    board = getattr(unit, name)()
+    if name in CAPTURE_BOARDS:
+        board.open(ident, channel)
+    else:
+        board.open(ident)
+    return board
 
 
 def throw_line(source, member):

@@ -5,6 +5,7 @@ import gc
 import pytest
 
 import pyzol  # noqa: F401  (imports core, then unit)
+from helpers import opened
 from pyzol import core, sim, unit
 
 # Members of pyzol.unit that land later; tests that need them wait for them.
@@ -14,12 +15,6 @@ needs_module_functions = pytest.mark.skipif(
 needs_capture_boards = pytest.mark.skipif(
     not hasattr(unit, "KX210"), reason="capture boards not registered yet"
 )
-
-
-def opened_mb100(board_id=0):
-    board = unit.MB100()
-    board.open(board_id)
-    return board
 
 
 # ---- enumerations --------------------------------------------------------------------------------
@@ -132,7 +127,7 @@ def test_adapters_call_nothing_in_the_library():
 
 @needs_module_functions
 def test_dio_adapters_reach_the_board():
-    board = opened_mb100()
+    board = opened("MB100")
     with sim.recording() as calls:
         unit.write(core.as_dio(board), 5)
         assert unit.write_status(core.as_dio(board)) == 5
@@ -150,14 +145,14 @@ def test_dio_adapters_reach_the_board():
 
 @needs_module_functions
 def test_device_module_round_trip_gives_the_board_back():
-    board = opened_mb100()
+    board = opened("MB100")
     settings = unit.MB100Param.from_(board)
     assert unit.get_device_module(core.as_device_module(settings)) is board
 
 
 @needs_module_functions
 def test_register_adapter_reaches_the_settings_object():
-    settings = unit.MB100Param.from_(opened_mb100())
+    settings = unit.MB100Param.from_(opened("MB100"))
     with sim.recording() as calls:
         unit.set_register(core.as_register(settings), 0, 7)
     assert calls == ["CxMB100Param::SetRegister(0, 7)"]

@@ -3,17 +3,11 @@ settings objects."""
 
 import pytest
 
-from helpers import Background, module_error, throw_line, wait_for_waiter
+from helpers import Background, module_error, opened, throw_line, wait_for_waiter
 from pyzol import sim, unit
 
 BOARDS = ["MB100", "RM1600", "DQ160"]
 PARAMS = {"MB100": unit.MB100Param, "RM1600": unit.RM1600Param, "DQ160": unit.DQ160Param}
-
-
-def opened(name, ident=0):
-    board = getattr(unit, name)()
-    board.open(ident)
-    return board
 
 
 def wait_code(result):

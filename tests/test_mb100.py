@@ -4,7 +4,6 @@ import gc
 import subprocess
 import sys
 import textwrap
-import time
 import weakref
 
 import pytest
@@ -147,13 +146,6 @@ def test_dispose_invalidates(board):
         board.read()
 
 
-def test_wait_times_out_with_event_3(board):
-    settings = unit.MB100Param.from_(board)
-    settings.timeout = 20
-    assert board.wait() == 3 == int(unit.EventStatus.TIMEOUT)
-    assert board.wait() != unit.EventStatus.TIMEOUT
-
-
 def test_input_edge_ends_wait_with_di(board):
     settings = unit.MB100Param.from_(board)
     settings.timeout = 5000
@@ -164,34 +156,6 @@ def test_input_edge_ends_wait_with_di(board):
     sim.set_inputs("MB100", 0, 0x10)
     waiter.join(5)
     assert waiter.result == int(unit.EventStatus.DI)
-
-
-def test_interrupt_ends_wait_with_int(board):
-    settings = unit.MB100Param.from_(board)
-    settings.timeout = 5000
-    settings.set_param("INTEnable", 1)
-    waiter = Background(board.wait)
-    wait_for_waiter("MB100", 0)
-    sim.interrupt("MB100", 0)
-    waiter.join(5)
-    assert waiter.result == int(unit.EventStatus.INT)
-
-
-def test_abort_from_another_thread_ends_a_long_wait_promptly(board):
-    unit.MB100Param.from_(board).timeout = 60_000
-    ticks = []
-    waiter = Background(board.wait)
-    wait_for_waiter("MB100", 0)
-    # The main thread runs while the other one waits: the wait does not hold the interpreter.
-    for _ in range(5):
-        ticks.append(time.monotonic())
-        time.sleep(0.001)
-    started = time.monotonic()
-    board.abort()
-    waiter.join(5)
-    assert waiter.result == 4 and waiter.error is None
-    assert time.monotonic() - started < 1.0
-    assert len(ticks) == 5
 
 
 def test_daemon_thread_in_a_wait_does_not_break_interpreter_exit():

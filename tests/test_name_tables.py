@@ -5,7 +5,7 @@ before any call, and values convert as each kind demands."""
 
 import pytest
 
-from helpers import module_error, throw_line
+from helpers import module_error, opened, throw_line
 from pyzol import sim, unit
 
 SIGNED, UNSIGNED, TEXT = "model(8,1)", "model(4,1)", "model(0,0)"
@@ -169,9 +169,7 @@ def test_copy_of_the_lists_has_the_written_counts(board, readable, writable):
 
 
 def settings_of(board):
-    b = getattr(unit, board)()
-    b.open(0, 0)
-    return getattr(unit, board + "Param").from_(b)
+    return getattr(unit, board + "Param").from_(opened(board))
 
 
 TABLE_SOURCE = "pyzol/zol_unit/params/tables.cpp"

@@ -1,15 +1,12 @@
 """pyzol.sim: the journal, fault injection, live objects and the simulated I/O boards."""
 
 import gc
-import os
-import subprocess
-import sys
 import threading
 
 import pytest
 
 import pyzol  # noqa: F401  (imports core, then unit)
-from helpers import wait_for_waiter
+from helpers import opened, wait_for_waiter
 from pyzol import sim, unit
 
 
@@ -21,22 +18,7 @@ def restore_journal_state():
     sim.set_journal(was_on)
 
 
-def opened_mb100(board_id=0):
-    board = unit.MB100()
-    board.open(board_id)
-    return board
-
-
 # ---- journal -------------------------------------------------------------------------------------
-
-
-def test_importing_the_package_calls_nothing():
-    code = "import pyzol; from pyzol import sim; assert sim.journal_on(); print(sim.journal())"
-    env = dict(os.environ, ZOL_SIM_JOURNAL="1")
-    out = subprocess.run(
-        [sys.executable, "-P", "-c", code], env=env, capture_output=True, text=True, check=True
-    )
-    assert out.stdout.strip() == "[]"
 
 
 def test_journal_records_only_while_on():
@@ -66,7 +48,7 @@ def test_recording_collects_the_calls_of_the_block():
 
 def test_recording_keeps_the_journal_on_when_it_was():
     sim.set_journal(True)
-    board = opened_mb100()
+    board = opened("MB100")
     with sim.recording() as calls:
         board.write(1)
     assert calls == ["CxMB100::Write(1)"]
@@ -112,7 +94,7 @@ def test_fail_throws_the_given_exception_once():
 
 
 def test_fail_defaults():
-    board = opened_mb100()
+    board = opened("MB100")
     sim.fail("CxMB100::Write")
     with pytest.raises(RuntimeError) as info:
         board.write(1)
@@ -120,7 +102,7 @@ def test_fail_defaults():
 
 
 def test_fail_with_null_function_and_file():
-    board = opened_mb100()
+    board = opened("MB100")
     sim.fail("CxMB100::Write", status=2, function=None, file=None, line=7)
     with pytest.raises(RuntimeError) as info:
         board.write(1)
@@ -128,7 +110,7 @@ def test_fail_with_null_function_and_file():
 
 
 def test_fail_counts_calls_of_any_overload():
-    board = opened_mb100()
+    board = opened("MB100")
     sim.fail("CxMB100::Read", count=2)
     with pytest.raises(RuntimeError):
         board.read()
@@ -138,7 +120,7 @@ def test_fail_counts_calls_of_any_overload():
 
 
 def test_clear_faults_disarms_everything():
-    board = opened_mb100()
+    board = opened("MB100")
     sim.fail("CxMB100::Write", count=3)
     sim.fail("CxMB100::Read")
     sim.clear_faults()
@@ -171,7 +153,7 @@ def test_live_objects_follow_python_objects():
 
 
 def test_inputs_outputs_and_loopback():
-    board = opened_mb100(1)
+    board = opened("MB100", 1)
     sim.set_inputs("MB100", 1, 0x80000001)
     assert sim.inputs("MB100", 1) == 0x80000001
     assert board.read() == 0x80000001
@@ -184,14 +166,14 @@ def test_inputs_outputs_and_loopback():
 
 def test_board_opened_follows_open_and_close():
     assert not sim.board_opened("MB100", 2)
-    board = opened_mb100(2)
+    board = opened("MB100", 2)
     assert sim.board_opened("MB100", 2)
     board.close()
     assert not sim.board_opened("MB100", 2)
 
 
 def test_waiters_and_abort_from_another_thread():
-    board = opened_mb100()
+    board = opened("MB100")
     settings = unit.MB100Param.from_(board)
     settings.timeout = 10000  # long enough that only the abort ends the wait
     result = []

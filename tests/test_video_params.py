@@ -3,7 +3,7 @@ commands and registers, watched through the journal."""
 
 import pytest
 
-from helpers import module_error, throw_line
+from helpers import module_error, opened, throw_line
 from pyzol import sim, unit
 
 BOARDS = ["KX210", "KX310", "TR520"]
@@ -29,12 +29,6 @@ COMMANDS = {
 SOURCE = "pyzol/zol_unit/params/video_params.cpp"
 
 
-def open_board(board):
-    b = getattr(unit, board)()
-    b.open(0, 0)
-    return b
-
-
 def param_class(board):
     return getattr(unit, board + "Param")
 
@@ -46,7 +40,7 @@ def board(request):
 
 @pytest.fixture
 def settings(board):
-    return param_class(board).from_(open_board(board))
+    return param_class(board).from_(opened(board))
 
 
 def test_members_in_registration_order(board):
@@ -70,7 +64,7 @@ def test_members_in_registration_order(board):
 
 
 def test_from_controller_and_copy(board):
-    b = open_board(board)
+    b = opened(board)
     with sim.recording() as calls:
         p = param_class(board).from_(b)
     assert calls == [f"Cx{board}Param::From(Cx{board}#1)"]
@@ -85,7 +79,7 @@ def test_from_controller_and_copy(board):
 
 @pytest.mark.parametrize("board, other", [(b, o) for b in BOARDS for o in BOARDS if o != b])
 def test_from_refuses_another_board_class(board, other):
-    b = open_board(other)
+    b = opened(other)
     with sim.recording() as calls:
         with pytest.raises(RuntimeError, match="^Unable to cast Python instance of type"):
             param_class(board).from_(b)
@@ -154,7 +148,7 @@ UNLISTED = [
     "board, name", [(b, n) for b in BOARDS for n in UNLISTED if n not in COMMANDS[b]]
 )
 def test_other_commands_are_refused_without_a_call(board, name):
-    settings = param_class(board).from_(open_board(board))
+    settings = param_class(board).from_(opened(board))
     line = throw_line(SOURCE, "send_command")
     with sim.recording() as calls:
         with pytest.raises(RuntimeError, match=module_error(1, "operator()", line)):
@@ -163,7 +157,7 @@ def test_other_commands_are_refused_without_a_call(board, name):
 
 
 def test_commands_take_effect_in_the_library():
-    p = unit.KX310Param.from_(open_board("KX310"))
+    p = unit.KX310Param.from_(opened("KX310"))
     p.send_command("ResetPG")
     assert p.get_param("PGStatus") == 1
     p.send_command("StopPG")
