@@ -51,7 +51,6 @@ def import_time(runs=20):
             out = subprocess.run(
                 [
                     sys.executable,
-                    "-P",
                     "-c",
                     f"import time; t=time.perf_counter(); {code}; print(time.perf_counter()-t)",
                 ],
@@ -66,7 +65,7 @@ def import_time(runs=20):
         samples = []
         for _ in range(runs):
             t = timeit.default_timer()
-            subprocess.run([sys.executable, "-P", "-c", code], check=True)
+            subprocess.run([sys.executable, "-c", code], check=True)
             samples.append(timeit.default_timer() - t)
         return statistics.median(samples)
 

@@ -4,4 +4,4 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bash "$root/scripts/setup.sh"
 cd "$root"
-exec .venv/bin/python -P -m pyzol "$@"
+exec .venv/bin/python -m pyzol "$@"

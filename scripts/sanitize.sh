@@ -13,7 +13,7 @@ python="$(ls -d "$HOME"/.pyenv/versions/3.12.*/bin/python3.12 2>/dev/null | sort
 # preload a library of their own and cannot run here.
 LD_PRELOAD="$(gcc -print-file-name=libasan.so):$(gcc -print-file-name=libubsan.so)" \
 ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    .venv-asan/bin/python -P -m pytest -q -p no:cacheprovider \
+    .venv-asan/bin/python -m pytest -q -p no:cacheprovider \
     -k "not version_string and not other_interpreters" "$@"
 
 # The simulated library's own C++ tests under ThreadSanitizer (waits, aborts and acquisitions

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Regenerates the type stubs shipped with the package (pyzol/*.pyi) from the built modules.
+# Regenerates the type stubs shipped with the package (src/pyzol/*.pyi) from the built modules.
 # Run after the bindings change: scripts/setup.sh test && scripts/stubs.sh
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -18,8 +18,8 @@ for f in unit core sim; do
            -e 's/zol::Video::(Tx[A-Za-z0-9]+)/\1/g' \
            -e 's/^class Exception\(Exception\):/class Exception(builtins.Exception):/' \
            -e 's/^import typing$/import builtins\nimport typing/' \
-           "$out/pyzol/$f.pyi" > "pyzol/$f.pyi"
+           "$out/pyzol/$f.pyi" > "src/pyzol/$f.pyi"
 done
-touch pyzol/py.typed
+touch src/pyzol/py.typed
 rm -rf "$out"
-echo "stubs written: pyzol/{core,unit,sim}.pyi"
+echo "stubs written: src/pyzol/{core,unit,sim}.pyi"

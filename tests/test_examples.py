@@ -19,7 +19,7 @@ ROOT = pathlib.Path(__file__).resolve().parent.parent
 )
 def test_runs_to_the_end(args, expect, tmp_path):
     out = subprocess.run(
-        [sys.executable, "-P", *args], capture_output=True, text=True, timeout=120, cwd=tmp_path
+        [sys.executable, *args], capture_output=True, text=True, timeout=120, cwd=tmp_path
     )
     assert out.returncode == 0, out.stderr
     assert expect in out.stdout

@@ -170,7 +170,7 @@ def test_daemon_thread_in_a_wait_does_not_break_interpreter_exit():
         print("exiting")
     """
     out = subprocess.run(
-        [sys.executable, "-P", "-c", textwrap.dedent(code)],
+        [sys.executable, "-c", textwrap.dedent(code)],
         capture_output=True,
         text=True,
         timeout=60,

@@ -68,7 +68,7 @@ def test_classes_belong_to_the_module():
 
 def run_python(executable, code, env=None):
     return subprocess.run(
-        [executable, "-P", "-c", textwrap.dedent(code)],
+        [executable, "-c", textwrap.dedent(code)],
         capture_output=True,
         text=True,
         env={**os.environ, **(env or {})},
