@@ -13,6 +13,8 @@
 #include <zol/video.h>
 #include <zol/zol.h>
 
+#include "record_names.h"
+
 namespace py = pybind11;
 
 // The module's own refusals: the library's exception, thrown where the refusal is decided, so

@@ -1,0 +1,28 @@
+// The record classes are registered after the members that return or take them (the module's
+// registration order is fixed), so pybind11 would write their C++ names into those members'
+// signatures. Every translation unit of the module sees these casters, which name the records
+// by their Python names instead; conversion itself is pybind11's own.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+#include <zol/dio.h>
+#include <zol/video.h>
+
+#define PYZOL_RECORD_NAME(type, python_name)                                                       \
+    template <> struct type_caster<type> : type_caster_base<type> {                                \
+        static constexpr auto name = const_name("pyzol.unit." python_name);                       \
+    }
+
+namespace pybind11 {
+namespace detail {
+PYZOL_RECORD_NAME(zol::DIO::TxRM1600WaitStatus, "RM1600WaitStatus");
+PYZOL_RECORD_NAME(zol::DIO::TxDQ160WaitStatus, "DQ160WaitStatus");
+PYZOL_RECORD_NAME(zol::Video::TxKX210CaptureStatus, "TxKX210CaptureStatus");
+PYZOL_RECORD_NAME(zol::Video::TxKX310CaptureStatus, "TxKX310CaptureStatus");
+PYZOL_RECORD_NAME(zol::Video::TxKX310EncoderStatus, "TxKX310EncoderStatus");
+PYZOL_RECORD_NAME(zol::Video::TxTR520CaptureStatus, "TxTR520CaptureStatus");
+} // namespace detail
+} // namespace pybind11
+
+#undef PYZOL_RECORD_NAME
