@@ -23,6 +23,7 @@ is a larger ring or a faster consumer.
 
 from __future__ import annotations
 
+import operator
 import time
 from collections.abc import AsyncIterator, Iterator, Sequence
 from typing import TYPE_CHECKING, Any, Union
@@ -80,8 +81,8 @@ class Frames:
         count: int | None = None,
     ) -> None:
         self._wait = _waiter(board)
-        if count is not None and count < 0:
-            raise ValueError("count must be None or at least 0")
+        if count is not None and operator.index(count) < 1:
+            raise ValueError("count must be None (no end) or at least 1")
         self.board = board
         self.count = count
         self.images: list[core.CxImage] = _ring(board, ring)
@@ -235,7 +236,8 @@ def _kind(board: object) -> type:
 
 
 def _ring(board: CaptureBoard, ring: int | Sequence[core.CxImage]) -> list[core.CxImage]:
-    if isinstance(ring, int):
+    if hasattr(ring, "__index__"):
+        ring = operator.index(ring)
         if ring < 2:
             raise ValueError("a ring needs at least 2 images: the board writes one of them")
         settings = _SETTINGS[_kind(board)].from_(board)

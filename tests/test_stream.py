@@ -109,7 +109,7 @@ def test_leaving_early_aborts_unlocks_and_leaves_the_board_reusable(kind, tmp_pa
 
 def test_a_ring_of_n_makes_images_of_the_frame_size(tmp_path):
     board = board_of("KX210", tmp_path, Width=40, Height=30, TriggerCycleTime=100)
-    with frames(board, 4, count=2) as stream:
+    with frames(board, np.int64(4), count=2) as stream:
         shapes = [f.array.shape for f in stream]
     assert len(stream.images) == 4 and shapes[-1] == (30, 40)
 
@@ -134,7 +134,8 @@ def _wait_running(board):
         (dict(ring=1), ValueError),
         (dict(ring=[core.CxImage(W, H)]), ValueError),
         (dict(ring=[core.CxImage(W, H), None]), TypeError),
-        (dict(ring=2, count=-1), ValueError),
+        (dict(ring=2, count=0), ValueError),
+        (dict(ring=2, count=2.0), TypeError),
         (dict(board=unit.RM1600(), ring=2), TypeError),
     ],
 )
