@@ -11,8 +11,9 @@ How it stays sound: the board writes frame k into slot k % n of the ring, and it
 tells how many frames are complete (`total_frame_count`). While the board runs, slot
 `total % n` is being written; every other slot holds a complete frame, the `n - 1` newest ones.
 So frame k is handed out only from a status in which `k < total <= k + n - 1` holds (or, at the
-end of a counted run, `total <= k + n`). A frame that fell out of that window before the script
-asked for it is skipped and counted in `dropped`.
+end of a counted run, `total <= k + n`). When frame k fell out of that window before the script
+asked for it, the stream catches up to the newest complete frame (the one the board comes back
+to last) and counts the frames skipped in `dropped`.
 
 The library has no way to keep the board off a slot that the script still reads: a script that
 holds a frame for more than `n - 1` frame periods reads a slot the board is overwriting. Such
@@ -26,7 +27,7 @@ from __future__ import annotations
 import operator
 import time
 from collections.abc import AsyncIterator, Iterator, Sequence
-from typing import TYPE_CHECKING, Any, Union
+from typing import TYPE_CHECKING, Any, Union, cast
 
 from . import aio, core, unit
 
@@ -183,21 +184,21 @@ class Frames:
         if status is None:  # the capture ended (stopped or aborted) before frame k
             self._state = "ended"
             return None
-        total = status.total_frame_count
-        oldest = total - self._window(total)  # the oldest frame still whole in the ring
-        if k < oldest:
-            self.dropped += oldest - k
-            k = oldest
+        total, n = status.total_frame_count, len(self.images)
+        finished = self.count is not None and total >= self.count
+        # While the board runs, the n - 1 newest complete frames are whole; once it has finished,
+        # all n are.
+        if k < total - (n if finished else n - 1):
+            # Frame k was overwritten. A running board is about to overwrite the oldest whole
+            # frame too, so catch up to the newest one; a finished board overwrites nothing.
+            resume = total - n if finished else total - 1
+            self.dropped += resume - k
+            k = resume
         self._next = k + 1
         self._held = k
         if self.count is not None and self._next >= self.count:
             self._state = "ended"
         return Frame(self, k, status)
-
-    def _window(self, total: int) -> int:
-        """How many of the newest complete frames are in the ring, none of them being written."""
-        n = len(self.images)
-        return n if self.count is not None and total >= self.count else n - 1
 
     def _overtaken(self, number: int, status: CaptureStatus | None) -> bool:
         """Whether, by `status`, the board has begun to write frame `number + n` over it."""
@@ -224,7 +225,11 @@ def frames(
 
 # ---- what differs between the boards -----------------------------------------------------------
 
-_SETTINGS = {unit.KX210: unit.KX210Param, unit.KX310: unit.KX310Param, unit.TR520: unit.TR520Param}
+_SETTINGS: dict[type, Any] = {
+    unit.KX210: unit.KX210Param,
+    unit.KX310: unit.KX310Param,
+    unit.TR520: unit.TR520Param,
+}
 
 
 def _kind(board: object) -> type:
@@ -254,7 +259,7 @@ def _ring(board: CaptureBoard, ring: int | Sequence[core.CxImage]) -> list[core.
 def _wait_numbered(stream: Frames, k: int) -> Any:
     """KX210, TR520: `wait_status(k)` returns once frame k is complete or the capture is over
     (the board's Timeout setting applies; the library raises when it passes)."""
-    status = stream.board.wait_status(k)
+    status = cast(Union[unit.KX210, unit.TR520], stream.board).wait_status(k)
     return status if status.total_frame_count > k else None
 
 
@@ -262,7 +267,7 @@ def _wait_events(stream: Frames, k: int) -> Any:
     """KX310: frame-end events. A frame may end between the status query and the event wait,
     and a capture that ends raises no frame-end event, so the wait is taken in short slices;
     the board's Timeout setting bounds the whole wait (TimeoutError)."""
-    board = stream.board
+    board = cast(unit.KX310, stream.board)
     deadline: float | None = None
     while True:
         running = board.is_running  # read first: a status read after it is then final
