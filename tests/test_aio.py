@@ -8,34 +8,22 @@ import pytest
 from helpers import camera
 from pyzol import aio, core, sim, unit
 
-DIO = ["MB100", "RM1600", "DQ160"]
-PARAMS = {"MB100": unit.MB100Param, "RM1600": unit.RM1600Param, "DQ160": unit.DQ160Param}
 
-
-def dio(name, ident=0, timeout=60_000):
-    """An opened I/O board whose input 0 reports rising edges and whose waits last `timeout`."""
+def dio(name, ident=0):
+    """An opened I/O board whose input 0 reports rising edges and whose waits last a minute."""
     board = getattr(unit, name)()
     board.open(ident)
-    settings = PARAMS[name].from_(board)
-    settings.timeout = timeout
+    settings = getattr(unit, name + "Param").from_(board)
+    settings.timeout = 60_000
     settings.set_param("DIEnable", 1)
     settings.set_param("DIEdge", 1)
     return board
 
 
-def code(result):
-    return result if isinstance(result, int) else result.event_status
-
-
-async def waiting(name, ident, count=1):
-    """Returns once `count` threads wait on the board inside the library."""
-    while sim.waiters(name, ident) < count:
-        await asyncio.sleep(0.001)
-
-
 async def edge(name, ident):
-    await waiting(name, ident)
-    sim.set_inputs(name, ident, 0)
+    """A rising edge on input 0 once a thread waits on the board."""
+    while sim.waiters(name, ident) == 0:
+        await asyncio.sleep(0.001)
     sim.set_inputs(name, ident, 1)
 
 
@@ -45,7 +33,7 @@ async def timed_out(awaitable):
 
 
 async def cancelled_at_once(awaitable):
-    """Cancelled as soon as its thread is started, most likely before that is in the wait."""
+    """Cancelled once its thread is started, most likely before that is inside the wait."""
     task = asyncio.ensure_future(awaitable)
     await asyncio.sleep(0)
     task.cancel()
@@ -53,7 +41,7 @@ async def cancelled_at_once(awaitable):
         await task
 
 
-@pytest.mark.parametrize("name", DIO)
+@pytest.mark.parametrize("name", ["MB100", "RM1600", "DQ160"])
 @pytest.mark.parametrize("cancel", [timed_out, cancelled_at_once])
 def test_a_cancelled_wait_is_aborted_and_the_next_wait_works(name, cancel):
     board = dio(name)
@@ -61,63 +49,49 @@ def test_a_cancelled_wait_is_aborted_and_the_next_wait_works(name, cancel):
     async def main():
         await cancel(aio.wait(board))
         assert sim.waiters(name, 0) == 0  # the thread is back
-        _, result = await asyncio.gather(edge(name, 0), aio.wait(board))
-        return result
+        return (await asyncio.gather(aio.wait(board), edge(name, 0)))[0]
 
     with sim.recording() as calls:
         result = asyncio.run(main())
-    wait = f"Cx{name}::Wait" + ("(out)" if name == "MB100" else "()")
-    waits = [i for i, c in enumerate(calls) if c == wait]
+    assert (result if name == "MB100" else result.event_status) == int(unit.EventStatus.DI)
+    waits = [i for i, c in enumerate(calls) if "::Wait(" in c]
     aborts = [i for i, c in enumerate(calls) if c == f"Cx{name}::Abort()"]
-    # The last abort ended the first wait, and came before the second one.
-    assert len(waits) == 2 and waits[0] < aborts[-1] < waits[1]
-    assert code(result) == int(unit.EventStatus.DI)
+    assert len(waits) == 2 and waits[0] < aborts[-1] < waits[1]  # the abort ended the first
 
 
-def test_two_boards_awaited_at_once_both_complete():
-    boards = {"RM1600": dio("RM1600"), "DQ160": dio("DQ160", 1)}
+def test_two_boards_awaited_at_once_both_complete_and_errors_arrive():
+    rm, dq = dio("RM1600"), dio("DQ160", 1)
 
     async def main():
-        waits = [aio.wait(board) for board in boards.values()]
-        results = await asyncio.gather(*waits, edge("RM1600", 0), edge("DQ160", 1))
-        return results[:2]
+        return await asyncio.gather(aio.wait(rm), aio.wait(dq), edge("RM1600", 0), edge("DQ160", 1))
 
-    results = asyncio.run(main())
+    results = asyncio.run(main())[:2]
     assert [type(r) for r in results] == [unit.RM1600WaitStatus, unit.DQ160WaitStatus]
     assert [(r.event_status, r.di) for r in results] == [(2, 1), (2, 1)]
-
-
-def test_errors_of_the_wait_reach_the_awaiting_task():
-    board = dio("RM1600")
     sim.fail("CxRM1600::Wait", status=7)
     with pytest.raises(RuntimeError, match="^Code:7 "):
-        asyncio.run(aio.wait(board))
+        asyncio.run(aio.wait(rm))
 
 
 def test_awaited_capture_waits(tmp_path):
     kx210 = unit.KX210.from_file(camera(tmp_path, TriggerCycleTime=100, Timeout=60_000))
     kx310 = unit.KX310.from_file(camera(tmp_path, "kx310.txt", TriggerMode=1, Timeout=60_000))
-    kx210.lock([core.CxImage(64, 48), core.CxImage(64, 48)])
-    kx310.lock([core.CxImage(64, 48), core.CxImage(64, 48)])
-    kx210.num, kx310.num = 3, 0
-    kx210.start()
-    kx310.start()
+    for board, frames in ((kx210, 3), (kx310, 0)):
+        board.lock([core.CxImage(64, 48), core.CxImage(64, 48)])
+        board.num = frames
+        board.start()
     record = unit.TxKX310CaptureStatus()
 
     async def main():
         third = await aio.wait_status(kx210, 2)
         await aio.wait(kx210)
-        # No trigger comes: the time-out cancels the event wait, the capture goes on.
-        with pytest.raises(TimeoutError):
-            await asyncio.wait_for(aio.wait_event(kx310, 1, 60_000), 0.05)
-        running = kx310.is_running
-        with pytest.raises(TimeoutError):
-            await asyncio.wait_for(aio.wait_status(kx310, record, 60_000), 0.05)
-        return third, running
+        await timed_out(aio.wait_event(kx310, 1, 60_000))  # no trigger: no frame ever ends
+        running = kx310.is_running  # the capture goes on
+        await timed_out(aio.wait_status(kx310, record, 60_000))
+        return third.total_frame_count, running
 
     with sim.recording() as calls:
-        third, running = asyncio.run(main())
-    assert third.total_frame_count == 3 and not kx210.is_running
-    assert running and "CxKX310::CancelWaitEvent(1)" in calls
-    assert "CxKX310::Abort()" in calls and not kx310.is_running
-    assert record.capture_state == 3  # written back after the aborted wait
+        assert asyncio.run(main()) == (3, True)
+    assert "CxKX310::CancelWaitEvent(1)" in calls and "CxKX310::Abort()" in calls
+    assert not kx210.is_running and not kx310.is_running
+    assert record.capture_state == 3  # aborted, written back after the wait
