@@ -14,6 +14,8 @@ just as the task was cancelled loses its result, as any cancelled call does.
 from __future__ import annotations
 
 import asyncio
+import os
+import queue
 import threading
 from collections.abc import Callable
 from typing import Any, TypeVar, overload
@@ -31,8 +33,56 @@ _FIRST_RETRY = 0.002
 _LAST_RETRY = 0.1
 
 
+class _Threads:
+    """Threads for blocking calls. Every call gets a thread of its own (a wait may last for
+    ever, so calls never queue behind one another); a thread whose call has returned waits a
+    while for the next one, which spares the next wait the start and, more to the point, spares
+    a finished wait the end of its thread while the event loop wakes up."""
+
+    IDLE_SECONDS = 10.0
+
+    def __init__(self) -> None:
+        self._lock = threading.Lock()
+        self._jobs: queue.SimpleQueue[Callable[[], None]] = queue.SimpleQueue()
+        self._idle = 0  # threads waiting for a job and not yet promised one
+
+    def submit(self, job: Callable[[], None]) -> None:
+        with self._lock:
+            if self._idle:
+                self._idle -= 1
+                self._jobs.put(job)
+                return
+        threading.Thread(target=self._serve, args=(job,), name="pyzol-wait", daemon=True).start()
+
+    def _serve(self, job: Callable[[], None] | None) -> None:
+        while job is not None:
+            job()
+            job = None
+            with self._lock:
+                self._idle += 1
+            while job is None:
+                try:
+                    job = self._jobs.get(timeout=self.IDLE_SECONDS)
+                except queue.Empty:
+                    with self._lock:
+                        if self._jobs.empty():  # else a job was promised meanwhile: take it
+                            self._idle -= 1
+                            return
+
+
+_threads = _Threads()
+
+
+def _after_fork_in_child() -> None:
+    global _threads
+    _threads = _Threads()  # a child process has none of its parent's threads
+
+
+os.register_at_fork(after_in_child=_after_fork_in_child)
+
+
 async def run(call: Callable[[], T], cancel: Callable[[], object]) -> T:
-    """Runs the blocking ``call()`` in a new thread and returns (or raises) what it does.
+    """Runs the blocking ``call()`` in a thread of its own and returns (or raises) what it does.
 
     When the awaiting task is cancelled, ``cancel()`` is called until ``call`` has returned;
     then the cancellation goes on. Errors raised by ``cancel`` are ignored (a board closed under
@@ -60,7 +110,7 @@ async def run(call: Callable[[], T], cancel: Callable[[], object]) -> T:
             pass  # the loop is closed: nobody awaits this result any more
         del value, error
 
-    threading.Thread(target=worker, name="pyzol-wait", daemon=True).start()
+    _threads.submit(worker)
     try:
         return await asyncio.shield(outcome)
     except asyncio.CancelledError:
