@@ -27,7 +27,7 @@ from __future__ import annotations
 import operator
 import time
 from collections.abc import AsyncIterator, Iterator, Sequence
-from typing import TYPE_CHECKING, Any, Union, cast
+from typing import TYPE_CHECKING, Any, Union
 
 from . import aio, core, unit
 
@@ -52,17 +52,18 @@ class Frame:
 
     __slots__ = ("number", "slot", "array", "status", "_stream")
 
-    def __init__(self, stream: Frames, number: int, status: CaptureStatus) -> None:
+    def __init__(self, stream: Frames, number: int, slot: int, status: CaptureStatus) -> None:
         self._stream = stream
         self.number = number
-        self.slot = number % len(stream.images)
-        self.array: numpy.ndarray = stream._views[self.slot]
+        self.slot = slot
+        self.array: numpy.ndarray = stream._views[slot]
         self.status = status
 
     @property
     def intact(self) -> bool:
         """Whether the board has not yet begun to overwrite this frame's slot (asks the board)."""
-        return not self._stream._overtaken(self.number, self._stream.board.query_status())
+        stream = self._stream
+        return not stream._overtaken(self.number, stream.board.query_status().total_frame_count)
 
     def __repr__(self) -> str:
         return f"<Frame {self.number} in slot {self.slot}>"
@@ -169,23 +170,22 @@ class Frames:
 
     def _take(self) -> Frame | None:
         """Blocks until the next frame that is still whole; None once the capture is over."""
-        if self._state == "new":
-            raise RuntimeError("open the frame stream first: with pyzol.frames(...) as stream")
         if self._state != "open":
+            if self._state == "new":
+                raise RuntimeError("open the frame stream first: with pyzol.frames(...) as stream")
             return None
-        k = self._next
-        if self.count is not None and k >= self.count:
+        k, n, count = self._next, len(self._views), self.count
+        if count is not None and k >= count:
             self._state = "ended"
             return None
-        status = self._wait(self, k)
-        if self._held is not None and self._overtaken(self._held, status):
+        status, total = self._wait(self, k)
+        if self._held is not None and self._overtaken(self._held, total):
             self.overrun += 1
         self._held = None
-        if status is None:  # the capture ended (stopped or aborted) before frame k
+        if total <= k:  # the capture ended (stopped or aborted) before frame k
             self._state = "ended"
             return None
-        total, n = status.total_frame_count, len(self.images)
-        finished = self.count is not None and total >= self.count
+        finished = count is not None and total >= count
         # While the board runs, the n - 1 newest complete frames are whole; once it has finished,
         # all n are.
         if k < total - (n if finished else n - 1):
@@ -194,18 +194,16 @@ class Frames:
             resume = total - n if finished else total - 1
             self.dropped += resume - k
             k = resume
-        self._next = k + 1
-        self._held = k
-        if self.count is not None and self._next >= self.count:
+        self._next, self._held = k + 1, k
+        if count is not None and k + 1 >= count:
             self._state = "ended"
-        return Frame(self, k, status)
+        return Frame(self, k, k % n, status)
 
-    def _overtaken(self, number: int, status: CaptureStatus | None) -> bool:
-        """Whether, by `status`, the board has begun to write frame `number + n` over it."""
-        if status is None:
-            return False
-        later = number + len(self.images)
-        return status.total_frame_count >= later and (self.count is None or later < self.count)
+    def _overtaken(self, number: int, total: int) -> bool:
+        """Whether, by the board's count of complete frames, it has begun to write frame
+        `number + n` over frame `number`."""
+        later = number + len(self._views)
+        return total >= later and (self.count is None or later < self.count)
 
     def _cancel(self) -> None:
         """Ends a wait of `_take` running in another thread (an awaiting task was cancelled)."""
@@ -256,26 +254,26 @@ def _ring(board: CaptureBoard, ring: int | Sequence[core.CxImage]) -> list[core.
     return images
 
 
-def _wait_numbered(stream: Frames, k: int) -> Any:
+def _wait_numbered(stream: Frames, k: int) -> tuple[Any, int]:
     """KX210, TR520: `wait_status(k)` returns once frame k is complete or the capture is over
     (the board's Timeout setting applies; the library raises when it passes)."""
-    status = cast(Union[unit.KX210, unit.TR520], stream.board).wait_status(k)
-    return status if status.total_frame_count > k else None
+    board: unit.KX210 = stream.board  # type: ignore[assignment]  # or a TR520: the same call
+    status = board.wait_status(k)
+    return status, status.total_frame_count
 
 
-def _wait_events(stream: Frames, k: int) -> Any:
+def _wait_events(stream: Frames, k: int) -> tuple[Any, int]:
     """KX310: frame-end events. A frame may end between the status query and the event wait,
     and a capture that ends raises no frame-end event, so the wait is taken in short slices;
     the board's Timeout setting bounds the whole wait (TimeoutError)."""
-    board = cast(unit.KX310, stream.board)
+    board: unit.KX310 = stream.board  # type: ignore[assignment]
     deadline: float | None = None
     while True:
         running = board.is_running  # read first: a status read after it is then final
         status = board.query_status()
-        if status.total_frame_count > k:
-            return status
-        if not running:
-            return None
+        total = status.total_frame_count
+        if total > k or not running:
+            return status, total
         now = time.monotonic()
         if deadline is None:
             if stream._limit is None:
