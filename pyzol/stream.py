@@ -153,38 +153,33 @@ class Frames:
     def __iter__(self) -> Iterator[Frame]:
         return self
 
-    def __next__(self) -> Frame:
-        frame = self._take()
-        if frame is None:
-            raise StopIteration
-        return frame
-
     def __aiter__(self) -> AsyncIterator[Frame]:
         return self
 
     async def __anext__(self) -> Frame:
-        frame = await aio.run(self._take, self._cancel)
+        frame = await aio.run(lambda: next(self, None), self._cancel)
         if frame is None:
             raise StopAsyncIteration
         return frame
 
-    def _take(self) -> Frame | None:
-        """Blocks until the next frame that is still whole; None once the capture is over."""
+    def __next__(self) -> Frame:
+        """Blocks until the next frame that is still whole."""
         if self._state != "open":
             if self._state == "new":
                 raise RuntimeError("open the frame stream first: with pyzol.frames(...) as stream")
-            return None
+            raise StopIteration
         k, n, count = self._next, len(self._views), self.count
         if count is not None and k >= count:
             self._state = "ended"
-            return None
+            raise StopIteration
         status, total = self._wait(self, k)
-        if self._held is not None and self._overtaken(self._held, total):
+        held = self._held
+        if held is not None and total >= held + n and self._overtaken(held, total):
             self.overrun += 1
         self._held = None
         if total <= k:  # the capture ended (stopped or aborted) before frame k
             self._state = "ended"
-            return None
+            raise StopIteration
         finished = count is not None and total >= count
         # While the board runs, the n - 1 newest complete frames are whole; once it has finished,
         # all n are.
@@ -206,7 +201,7 @@ class Frames:
         return total >= later and (self.count is None or later < self.count)
 
     def _cancel(self) -> None:
-        """Ends a wait of `_take` running in another thread (an awaiting task was cancelled)."""
+        """Ends a wait for a frame running in another thread (an awaiting task was cancelled)."""
         self.board.abort()
         if isinstance(self.board, unit.KX310):
             self.board.cancel_wait_event(_FRAME_END)
