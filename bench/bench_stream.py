@@ -87,14 +87,16 @@ def frame_rate(seconds=1.0, rounds=9, period_us=0):
             runs[name].append(loop(board, images, seconds))
     mode = "free-running" if period_us == 0 else f"a frame every {period_us} us"
     print(f"{W}x{H} 8-bit, ring of {RING}, board {mode}, medians of {rounds} runs of {seconds} s:")
-    medians = {}
+    medians, bests = {}, {}
     for name, results in runs.items():
         fps, cpu, dropped = (statistics.median(r[i] for r in results) for i in range(3))
-        medians[name] = fps
-        print(f"  {name:<18} {fps:8.1f} frames/s, {cpu:6.1f} us consumer CPU per frame, "
-              f"{dropped:.0f} dropped")  # fmt: skip
+        medians[name], bests[name] = fps, max(r[0] for r in results)
+        print(f"  {name:<18} {fps:8.1f} frames/s (best run {bests[name]:7.1f}), "
+              f"{cpu:6.1f} us consumer CPU per frame, {dropped:.0f} dropped")  # fmt: skip
     ratio = medians["frames()"] / medians["hand-written loop"]
-    print(f"  frames() at {ratio:.0%} of the hand-written loop (target >= 90%)")
+    ratio_best = bests["frames()"] / bests["hand-written loop"]
+    print(f"  frames() at {ratio:.0%} of the hand-written loop, best runs {ratio_best:.0%} "
+          "(target >= 90%)")  # fmt: skip
 
 
 def dio_board(ident):
