@@ -83,8 +83,10 @@ class Frames:
         count: int | None = None,
     ) -> None:
         self._wait = _waiter(board)
-        if count is not None and operator.index(count) < 1:
-            raise ValueError("count must be None (no end) or at least 1")
+        if count is not None:
+            count = operator.index(count)
+            if count < 1:
+                raise ValueError("count must be None (no end) or at least 1")
         self.board = board
         self.count = count
         self.images: list[core.CxImage] = _ring(board, ring)
@@ -95,6 +97,7 @@ class Frames:
         self._held: int | None = None  # number of the frame handed out last
         self._limit: float | None = None  # KX310: the board's Timeout setting, in seconds
         self._state = "new"  # new, open, ended (all frames taken), closed
+        self._saved_num: int | None = None  # the board's frame count before the stream
 
     # ---- the board's session -----------------------------------------------------------------
 
@@ -128,12 +131,15 @@ class Frames:
         ended, self._state = self._state == "ended", "closed"
         board = self.board
         try:
-            board.stop() if ended else board.abort()
+            if ended:
+                board.stop()
+            else:
+                board.abort()
         finally:
             try:
                 board.unlock()
             finally:
-                if hasattr(self, "_saved_num"):
+                if self._saved_num is not None:
                     board.num = self._saved_num
 
     def __enter__(self) -> Frames:
