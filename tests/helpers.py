@@ -5,6 +5,8 @@ import re
 import threading
 import time
 
+import numpy as np
+
 from pyzol import sim, unit
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
@@ -38,6 +40,22 @@ def throw_line(source, member):
 def module_error(status, function, line):
     """Pattern of a module-raised error text, any file."""
     return rf"^Code:{status} Line:{line} Function:{re.escape(function)} File:\S+$"
+
+
+def camera(tmp_path, name="cam.txt", w=64, h=48, **settings):
+    """A camera file of `Name=Value` lines; the frame is w x h."""
+    settings = {"Width": w, "Height": h, **settings}
+    path = tmp_path / name
+    path.write_text("# test camera\n" + "".join(f"{k}={v}\n" for k, v in settings.items()))
+    return str(path)
+
+
+def frame(k, w=64, h=48):
+    """The stand-in's test pattern of frame k: (k + x + y) & 0xff, frame number in bytes 0-3."""
+    y, x = np.mgrid[0:h, 0:w]
+    pixels = ((k + x + y) & 0xFF).astype(np.uint8)
+    pixels.reshape(-1)[:4] = np.frombuffer(np.uint32(k).tobytes(), np.uint8)
+    return pixels
 
 
 def wait_for_waiter(board, ident, timeout=5.0):

@@ -10,7 +10,7 @@ import weakref
 import numpy as np
 import pytest
 
-from helpers import Background
+from helpers import Background, camera, frame
 from pyzol import core, sim, unit
 
 BOARDS = ["KX210", "KX310", "TR520"]
@@ -19,22 +19,6 @@ CAST_ERROR = (
     r"^Unable to cast Python instance of type <class '[\w.]+'> to C\+\+ type '\?' "
     r"\(#define PYBIND11_DETAILED_ERROR_MESSAGES or compile in debug mode for details\)$"
 )
-
-
-def camera(tmp_path, name="cam.txt", **settings):
-    """A camera file of `Name=Value` lines; the frame is W x H unless given."""
-    settings = {"Width": W, "Height": H, **settings}
-    path = tmp_path / name
-    path.write_text("# test camera\n" + "".join(f"{k}={v}\n" for k, v in settings.items()))
-    return str(path)
-
-
-def frame(k, w=W, h=H):
-    """The stand-in's test pattern of frame k: (k + x + y) & 0xff, frame number in bytes 0-3."""
-    y, x = np.mgrid[0:h, 0:w]
-    pixels = ((k + x + y) & 0xFF).astype(np.uint8)
-    pixels.reshape(-1)[:4] = np.frombuffer(np.uint32(k).tobytes(), np.uint8)
-    return pixels
 
 
 def wait_for_entry(entry, timeout=5.0):

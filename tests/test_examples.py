@@ -15,6 +15,7 @@ ROOT = pathlib.Path(__file__).resolve().parent.parent
         (["-m", "pyzol"], "KX210 captured 6 frames"),
         ([str(ROOT / "examples" / "dio_events.py")], "DI: edges 0x00000008, inputs 0x0000000F"),
         ([str(ROOT / "examples" / "capture_ring.py")], "finished: True, 12 frames, state 2"),
+        ([str(ROOT / "examples" / "frames_async.py")], "board 1: no edge within the time-out"),
     ],
 )
 def test_runs_to_the_end(args, expect, tmp_path):

@@ -9,4 +9,9 @@ from . import (
     unit,  # noqa: F401
 )
 
-__all__ = ["core", "unit"]
+# isort: split
+# After unit, whose classes they name: awaitable waits and the frame iterator.
+from . import aio
+from .stream import Frame, Frames, frames
+
+__all__ = ["core", "unit", "aio", "Frame", "Frames", "frames"]

@@ -1,0 +1,290 @@
+"""Frames of a capture board as numpy arrays, one after another.
+
+    with pyzol.frames(board, 4) as stream:       # a ring of 4 images, captured without end
+        for frame in stream:
+            use(frame.number, frame.array)       # read-only view of the ring slot
+            if done:
+                break                            # the board is aborted and unlocked
+    print(stream.dropped)
+
+How it stays sound: the board writes frame k into slot k % n of the ring, and its status record
+tells how many frames are complete (`total_frame_count`). While the board runs, slot
+`total % n` is being written; every other slot holds a complete frame, the `n - 1` newest ones.
+So frame k is handed out only from a status in which `k < total <= k + n - 1` holds (or, at the
+end of a counted run, `total <= k + n`). When frame k fell out of that window before the script
+asked for it, the stream catches up to the newest complete frame (the one the board comes back
+to last) and counts the frames skipped in `dropped`.
+
+The library has no way to keep the board off a slot that the script still reads: a script that
+holds a frame for more than `n - 1` frame periods reads a slot the board is overwriting. Such
+frames are counted in `overrun` when the script takes the next one, and `frame.intact` tells,
+after the script copied or used a frame, whether the board has reached its slot again. The cure
+is a larger ring or a faster consumer.
+"""
+
+from __future__ import annotations
+
+import operator
+import time
+from collections.abc import AsyncIterator, Iterator, Sequence
+from typing import TYPE_CHECKING, Any, Union
+
+from . import aio, core, unit
+
+if TYPE_CHECKING:
+    import numpy
+
+__all__ = ["CaptureBoard", "CaptureStatus", "Frame", "Frames", "frames"]
+
+CaptureBoard = Union[unit.KX210, unit.KX310, unit.TR520]
+CaptureStatus = Union[unit.TxKX210CaptureStatus, unit.TxKX310CaptureStatus,
+                      unit.TxTR520CaptureStatus]  # fmt: skip
+
+# KX310 event waits do not end when the capture does; they are taken in slices of this many ms.
+_EVENT_SLICE_MS = 50
+_FRAME_END = 1  # KX310 wait_event number of "frame end"
+
+
+class Frame:
+    """One captured frame: `number` (counted from 0 at `start`), `array` (a read-only numpy view
+    of the ring slot `slot`, valid while the board stays off that slot) and `status` (the
+    board's status record that showed the frame complete)."""
+
+    __slots__ = ("number", "slot", "array", "status", "_stream")
+
+    def __init__(self, stream: Frames, number: int, slot: int, status: CaptureStatus) -> None:
+        self._stream = stream
+        self.number = number
+        self.slot = slot
+        self.array: numpy.ndarray = stream._views[slot]
+        self.status = status
+
+    @property
+    def intact(self) -> bool:
+        """Whether the board has not yet begun to overwrite this frame's slot (asks the board)."""
+        stream = self._stream
+        return not stream._overtaken(self.number, stream.board.query_status().total_frame_count)
+
+    def __repr__(self) -> str:
+        return f"<Frame {self.number} in slot {self.slot}>"
+
+
+class Frames:
+    """Context manager and iterator (also asynchronous) over the frames of a capture board.
+
+    Entering locks the ring, sets the board's frame count (`count`, or 0: without end) and
+    starts it; leaving stops it (all frames taken) or aborts it (left early, by `break` or an
+    exception), unlocks it and gives back its former frame count."""
+
+    def __init__(
+        self,
+        board: CaptureBoard,
+        ring: int | Sequence[core.CxImage],
+        count: int | None = None,
+    ) -> None:
+        self._wait = _waiter(board)
+        if count is not None:
+            count = operator.index(count)
+            if count < 1:
+                raise ValueError("count must be None (no end) or at least 1")
+        self.board = board
+        self.count = count
+        self.images: list[core.CxImage] = _ring(board, ring)
+        self.dropped = 0  # frames the board overwrote before the script asked for them
+        self.overrun = 0  # frames the board began to overwrite while the script held them
+        self._views: list[numpy.ndarray] = []
+        self._next = 0  # number of the next frame to hand out
+        self._held: int | None = None  # number of the frame handed out last
+        self._limit: float | None = None  # KX310: the board's Timeout setting, in seconds
+        self._state = "new"  # new, open, ended (all frames taken), closed
+        self._saved_num: int | None = None  # the board's frame count before the stream
+
+    # ---- the board's session -----------------------------------------------------------------
+
+    def open(self) -> Frames:
+        """Locks the ring and starts the board (what entering the block does)."""
+        if self._state != "new":
+            raise RuntimeError("a frame stream is opened only once")
+        import numpy
+
+        views = [numpy.asarray(image).view() for image in self.images]
+        for view in views:
+            view.flags.writeable = False  # the board writes the slots, the script reads them
+        board = self.board
+        board.lock(self.images)
+        self._state = "open"
+        try:
+            self._saved_num = board.num
+            board.num = 0 if self.count is None else self.count
+            board.start()
+        except BaseException:
+            self.close()
+            raise
+        self._views = views
+        return self
+
+    def close(self) -> None:
+        """Stops or aborts the board, unlocks it and restores its frame count. Idempotent."""
+        if self._state in ("new", "closed"):
+            self._state = "closed"
+            return
+        ended, self._state = self._state == "ended", "closed"
+        board = self.board
+        try:
+            if ended:
+                board.stop()
+            else:
+                board.abort()
+        finally:
+            try:
+                board.unlock()
+            finally:
+                if self._saved_num is not None:
+                    board.num = self._saved_num
+
+    def __enter__(self) -> Frames:
+        return self.open()
+
+    def __exit__(self, *exc: object) -> None:
+        self.close()
+
+    async def __aenter__(self) -> Frames:
+        return self.open()
+
+    async def __aexit__(self, *exc: object) -> None:
+        self.close()
+
+    # ---- iteration -----------------------------------------------------------------------------
+
+    def __iter__(self) -> Iterator[Frame]:
+        return self
+
+    def __aiter__(self) -> AsyncIterator[Frame]:
+        return self
+
+    async def __anext__(self) -> Frame:
+        frame = await aio.run(lambda: next(self, None), self._cancel)
+        if frame is None:
+            raise StopAsyncIteration
+        return frame
+
+    def __next__(self) -> Frame:
+        """Blocks until the next frame that is still whole."""
+        if self._state != "open":
+            if self._state == "new":
+                raise RuntimeError("open the frame stream first: with pyzol.frames(...) as stream")
+            raise StopIteration
+        k, n, count = self._next, len(self._views), self.count
+        if count is not None and k >= count:
+            self._state = "ended"
+            raise StopIteration
+        status, total = self._wait(self, k)
+        held = self._held
+        if held is not None and total >= held + n and self._overtaken(held, total):
+            self.overrun += 1
+        self._held = None
+        if total <= k:  # the capture ended (stopped or aborted) before frame k
+            self._state = "ended"
+            raise StopIteration
+        finished = count is not None and total >= count
+        # While the board runs, the n - 1 newest complete frames are whole; once it has finished,
+        # all n are.
+        if k < total - (n if finished else n - 1):
+            # Frame k was overwritten. A running board is about to overwrite the oldest whole
+            # frame too, so catch up to the newest one; a finished board overwrites nothing.
+            resume = total - n if finished else total - 1
+            self.dropped += resume - k
+            k = resume
+        self._next, self._held = k + 1, k
+        if count is not None and k + 1 >= count:
+            self._state = "ended"
+        return Frame(self, k, k % n, status)
+
+    def _overtaken(self, number: int, total: int) -> bool:
+        """Whether, by the board's count of complete frames, it has begun to write frame
+        `number + n` over frame `number`."""
+        later = number + len(self._views)
+        return total >= later and (self.count is None or later < self.count)
+
+    def _cancel(self) -> None:
+        """Ends a wait for a frame running in another thread (an awaiting task was cancelled)."""
+        self.board.abort()
+        if isinstance(self.board, unit.KX310):
+            self.board.cancel_wait_event(_FRAME_END)
+
+
+def frames(
+    board: CaptureBoard, ring: int | Sequence[core.CxImage], count: int | None = None
+) -> Frames:
+    """The frames of `board` captured into a ring of `ring` images (8-bit, of the board's
+    Width x Height) or into the given images (at least two), `count` frames or without end.
+    Use it in a ``with`` (or ``async with``) block: see `Frames`."""
+    return Frames(board, ring, count)
+
+
+# ---- what differs between the boards -----------------------------------------------------------
+
+_SETTINGS: dict[type, Any] = {
+    unit.KX210: unit.KX210Param,
+    unit.KX310: unit.KX310Param,
+    unit.TR520: unit.TR520Param,
+}
+
+
+def _kind(board: object) -> type:
+    for cls in type(board).__mro__:
+        if cls in _SETTINGS:
+            return cls
+    names = ", ".join(cls.__name__ for cls in _SETTINGS)
+    raise TypeError(f"frames() takes a capture board ({names}), not {type(board).__name__}")
+
+
+def _ring(board: CaptureBoard, ring: int | Sequence[core.CxImage]) -> list[core.CxImage]:
+    if hasattr(ring, "__index__"):
+        ring = operator.index(ring)
+        if ring < 2:
+            raise ValueError("a ring needs at least 2 images: the board writes one of them")
+        settings = _SETTINGS[_kind(board)].from_(board)
+        width, height = settings.get_param("Width"), settings.get_param("Height")
+        return [core.CxImage(width, height) for _ in range(ring)]
+    images = list(ring)
+    if len(images) < 2:
+        raise ValueError("a ring needs at least 2 images: the board writes one of them")
+    if not all(isinstance(image, core.CxImage) for image in images):
+        raise TypeError("the ring holds CxImage objects only")
+    return images
+
+
+def _wait_numbered(stream: Frames, k: int) -> tuple[Any, int]:
+    """KX210, TR520: `wait_status(k)` returns once frame k is complete or the capture is over
+    (the board's Timeout setting applies; the library raises when it passes)."""
+    board: unit.KX210 = stream.board  # type: ignore[assignment]  # or a TR520: the same call
+    status = board.wait_status(k)
+    return status, status.total_frame_count
+
+
+def _wait_events(stream: Frames, k: int) -> tuple[Any, int]:
+    """KX310: frame-end events. A frame may end between the status query and the event wait,
+    and a capture that ends raises no frame-end event, so the wait is taken in short slices;
+    the board's Timeout setting bounds the whole wait (TimeoutError)."""
+    board: unit.KX310 = stream.board  # type: ignore[assignment]
+    deadline: float | None = None
+    while True:
+        running = board.is_running  # read first: a status read after it is then final
+        status = board.query_status()
+        total = status.total_frame_count
+        if total > k or not running:
+            return status, total
+        now = time.monotonic()
+        if deadline is None:
+            if stream._limit is None:
+                ms = unit.KX310Param.from_(board).get_param("Timeout")
+                stream._limit = ms / 1000 if ms >= 0 else float("inf")
+            deadline = now + stream._limit
+        if now >= deadline:
+            raise TimeoutError(f"no frame {k} within the board's Timeout setting")
+        board.wait_event(_FRAME_END, int(min(_EVENT_SLICE_MS, (deadline - now) * 1000 + 1)), 0)
+
+
+def _waiter(board: object) -> Any:
+    return _wait_events if _kind(board) is unit.KX310 else _wait_numbered

@@ -1,0 +1,152 @@
+"""pyzol.frames: frames in order with their numbers and pixels, drops when the script is slow,
+and a board left stopped, unlocked and reusable however the block is left."""
+
+import asyncio
+import contextlib
+import time
+
+import numpy as np
+import pytest
+
+from helpers import Background, camera, frame
+from pyzol import core, frames, sim, unit
+
+TRIGGERED = dict(TriggerMode=1, Timeout=60_000)  # a frame per force_trigger(): the test's pace
+FREE = dict(TriggerCycleTime=0, ExposureTime=0, Timeout=60_000)  # one frame after another
+
+
+@pytest.fixture(params=["KX210", "KX310", "TR520"])
+def make(request, tmp_path):
+    """Makes a board of each kind from a 64 x 48 camera file with the given settings."""
+    return lambda **settings: getattr(unit, request.param).from_file(camera(tmp_path, **settings))
+
+
+def calls_of(calls, start=0):
+    """The journal without class names, from the last stop or abort on when `start` is None."""
+    calls = [c.split("::")[1] for c in calls]
+    if start is None:
+        start = max(i for i, c in enumerate(calls) if c in ("Stop()", "Abort()"))
+    return calls[start:]
+
+
+def test_frames_come_in_order_with_their_numbers_and_pixels(make):
+    board = make(**TRIGGERED)
+    seen, ring = [], [core.CxImage(64, 48) for _ in range(3)]
+    with sim.recording() as calls, frames(board, ring, count=5) as stream:
+        board.force_trigger()
+        for f in stream:
+            assert f.intact and not f.array.flags.writeable
+            np.testing.assert_array_equal(f.array, frame(f.number))
+            seen.append((f.number, f.slot, f.status.total_frame_count))
+            board.force_trigger()
+    assert seen == [(k, k % 3, k + 1) for k in range(5)]
+    assert (stream.dropped, stream.overrun) == (0, 0)
+    assert calls_of(calls)[:4] == [
+        "Lock([img#1, img#2, img#3], 3, 0)",
+        "Num()",
+        "Num(5)",
+        "Start()",
+    ]
+    assert calls_of(calls, None) == ["Stop()", "Unlock()", "Num(1)"]
+
+
+def test_a_slow_script_catches_up_to_the_newest_frame_and_counts_drops(make):
+    board = make(**FREE)
+    numbers, kept = [], []
+    with frames(board, 3) as stream:
+        for f in stream:
+            if numbers:  # the board ran on by ten frames: the newest complete one comes next
+                assert f.number == f.status.total_frame_count - 1
+            numbers.append(f.number)
+            copy = f.array.copy()
+            if f.intact:  # copied before the board came back to the slot
+                kept.append((f.number, copy))
+            if len(numbers) == 4:
+                break
+            while board.query_status().total_frame_count < f.number + 10:
+                pass  # a slow script
+    gaps = sum(b - a - 1 for a, b in zip(numbers, numbers[1:], strict=False))
+    assert stream.dropped == numbers[0] + gaps > 0
+    assert stream.overrun == 3  # each of the first three frames was overwritten while held
+    for k, pixels in kept:
+        np.testing.assert_array_equal(pixels, frame(k))
+
+
+@pytest.mark.parametrize("leave", ["break", "raise"])
+def test_leaving_early_aborts_unlocks_and_leaves_the_board_reusable(make, leave):
+    board = make(**FREE)
+    board.num = 7
+    with sim.recording() as calls, contextlib.suppress(KeyError), frames(board, 2) as stream:
+        for f in stream:
+            assert f.array.shape == (48, 64)  # a ring of 2 images of the frame's size
+            if leave == "raise":
+                raise KeyError(f.number)
+            break
+    assert calls_of(calls, None) == ["Abort()", "Unlock()", "Num(7)"]
+    assert not board.is_running and board.num == 7 and list(stream) == []
+    with frames(board, 2, count=3) as again:
+        numbers = [f.number for f in again]
+    assert numbers[-1] == 2 and again.dropped == 3 - len(numbers)
+
+
+def test_abort_from_another_thread_ends_the_iteration(make):
+    board = make(**TRIGGERED)
+
+    def stop():
+        while sim.capture_waiters(type(board).__name__) == 0:  # the stream waits for a frame
+            time.sleep(0.001)
+        board.abort()
+
+    with frames(board, 2) as stream:
+        stopper = Background(stop)
+        assert list(stream) == []
+    stopper.join(5)
+    assert stopper.error is None and not board.is_running
+
+
+@pytest.mark.parametrize(
+    "args, error",
+    [
+        (dict(ring=np.int64(1)), ValueError),
+        (dict(ring=[core.CxImage(64, 48)]), ValueError),
+        (dict(ring=[core.CxImage(64, 48), None]), TypeError),
+        (dict(count=0), ValueError),
+        (dict(count=2.0), TypeError),
+        (dict(board=unit.RM1600()), TypeError),
+    ],
+)
+def test_refusals_touch_no_board(tmp_path, args, error):
+    args = {"board": unit.KX210.from_file(camera(tmp_path)), "ring": 2, **args}
+    with sim.recording() as calls, pytest.raises(error):
+        frames(**args)
+    assert not [c for c in calls if "Lock" in c or "Start" in c]
+
+
+def test_a_stream_opens_once_and_a_failed_start_leaves_the_board_unlocked(tmp_path):
+    board = unit.KX210.from_file(camera(tmp_path))
+    stream = frames(board, 2, count=1)
+    with pytest.raises(RuntimeError, match="open the frame stream first"):
+        next(stream)
+    sim.fail("CxKX210::Start", status=9)
+    with sim.recording() as calls, pytest.raises(RuntimeError, match="^Code:9 "):
+        stream.open()
+    assert calls_of(calls)[-3:] == ["Abort()", "Unlock()", "Num(1)"]
+    with pytest.raises(RuntimeError, match="opened only once"):
+        stream.open()
+
+
+def test_async_iteration_and_cancelling_aborts_the_wait(make):
+    board = make(**TRIGGERED)
+
+    async def main():
+        async with frames(board, 2) as stream:
+            board.force_trigger()
+            first = await anext(stream)
+            with pytest.raises(TimeoutError):  # no more triggers: the next frame never comes
+                await asyncio.wait_for(anext(stream), 0.05)
+            return first.number
+
+    with sim.recording() as calls:
+        assert asyncio.run(main()) == 0
+    assert "Abort()" in calls_of(calls) and calls_of(calls)[-2:] == ["Unlock()", "Num(1)"]
+    assert not board.is_running
