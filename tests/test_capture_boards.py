@@ -10,31 +10,14 @@ import weakref
 import numpy as np
 import pytest
 
-from helpers import Background
+from helpers import W, H, Background, camera, frame, observed_members
 from pyzol import core, sim, unit
 
 BOARDS = ["KX210", "KX310", "TR520"]
-W, H = 64, 48
 CAST_ERROR = (
     r"^Unable to cast Python instance of type <class '[\w.]+'> to C\+\+ type '\?' "
     r"\(#define PYBIND11_DETAILED_ERROR_MESSAGES or compile in debug mode for details\)$"
 )
-
-
-def camera(tmp_path, name="cam.txt", **settings):
-    """A camera file of `Name=Value` lines; the frame is W x H unless given."""
-    settings = {"Width": W, "Height": H, **settings}
-    path = tmp_path / name
-    path.write_text("# test camera\n" + "".join(f"{k}={v}\n" for k, v in settings.items()))
-    return str(path)
-
-
-def frame(k, w=W, h=H):
-    """The stand-in's test pattern of frame k: (k + x + y) & 0xff, frame number in bytes 0-3."""
-    y, x = np.mgrid[0:h, 0:w]
-    pixels = ((k + x + y) & 0xFF).astype(np.uint8)
-    pixels.reshape(-1)[:4] = np.frombuffer(np.uint32(k).tobytes(), np.uint8)
-    return pixels
 
 
 def wait_for_entry(entry, timeout=5.0):
@@ -116,23 +99,6 @@ MEMBERS = {
     + ["force_trigger()", "abort(arg0)"]
     + TAIL,
 }
-
-
-def observed_members(cls):
-    """What Python sees: names in first-registration order, each with its overloads in order."""
-    out = []
-    for name, member in vars(cls).items():
-        if isinstance(member, property):
-            out.append((name, [name + ("=" if member.fset else "")]))
-        elif name.startswith("_") and name not in ("__init__", "__eq__", "__ne__"):
-            continue
-        else:
-            func = member.__func__ if isinstance(member, staticmethod) else member
-            sigs = re.findall(rf"^(?:\d+\. )?{name}(\(.*\)) ->", func.__doc__, re.MULTILINE)
-            params = [re.sub(r"self: [\w.]+(, )?", "", s) for s in sigs]
-            params = [re.sub(r": [\w.:]+", "", s).replace(" = ", "=") for s in params]
-            out.append((name, [name + p for p in params]))
-    return out
 
 
 @pytest.mark.parametrize("name", BOARDS)

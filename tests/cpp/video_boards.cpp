@@ -9,10 +9,12 @@
 
 #include <cassert>
 #include <chrono>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <string>
 #include <iostream>
 #include <thread>
 
@@ -420,10 +422,27 @@ int main() {
     }
     {
         // ---- Api
-        int dummy;
-        CHECK(Api::GetDeviceInfo(ExDevice::KX210, "DriverVersion", &dummy) == ExStatus::Ok);
-        CHECK(Api::GetDeviceInfo(ExDevice::KX210, "Nope", &dummy) == ExStatus::UnknownParam);
-        CHECK(Api::GetDeviceInfo(ExDevice(3), "DriverVersion", &dummy) == ExStatus::NoDevice);
+        struct {
+            TxItemValue v;
+            char room[12];
+        } info{};
+        TxItemValue* dummy = &info.v;
+        info.v.Size = sizeof info;
+        CHECK(Api::GetDeviceInfo(ExDevice::KX210, "DriverVersion", dummy) == ExStatus::Ok);
+        CHECK(info.v.Kind == ItemKind::Text && std::string(info.v.Text) == "1.2.0");
+        CHECK(Api::GetDeviceInfo(ExDevice::KX210, "BoardCount", dummy) == ExStatus::Ok);
+        CHECK(info.v.Kind == ItemKind::Number && info.v.Number == 4);
+        CHECK(Api::GetDeviceInfo(ExDevice::KX210, "Nope", dummy) == ExStatus::UnknownParam);
+        CHECK(Api::GetDeviceInfo(ExDevice(3), "DriverVersion", dummy) == ExStatus::NoDevice);
+        // A text longer than the room is cut, and nothing is written past Size.
+        info.v.Size = offsetof(TxItemValue, Text) + 3;
+        info.room[0] = 'x';
+        CHECK(Api::GetDeviceInfo(ExDevice::KX310, "DeviceName", dummy) == ExStatus::Truncated);
+        CHECK(std::string(info.v.Text) == "KX" && info.v.Length == 5);
+        info.v.Size = offsetof(TxItemValue, Text);
+        CHECK(Api::GetDeviceInfo(ExDevice::KX310, "DeviceName", dummy) ==
+              ExStatus::InvalidArgument);
+        CHECK(info.room[0] == 'x');
         CHECK(Api::GetXmlItem("/tmp/video/v.cam", "Width", nullptr) == ExStatus::Ok);
         CHECK(Api::GetXmlItem(L"/tmp/video/v.cam", "Height", nullptr) == ExStatus::Ok);
         CHECK(Api::GetXmlItem("/tmp/video/v.cam", "Nope", nullptr) == ExStatus::UnknownParam);
@@ -433,7 +452,7 @@ int main() {
         auto j = sim::Journal();
         CHECK(j.back() == "Api::GetXmlItem(\"/tmp/video/v.cam\", null, null)");
         sim::Fail("Api::GetDeviceInfo", 5, "f", "x.c", 3, 1);
-        THROWS(NoDevice, Api::GetDeviceInfo(ExDevice::KX210, "DriverVersion", &dummy));
+        THROWS(NoDevice, Api::GetDeviceInfo(ExDevice::KX210, "DriverVersion", dummy));
         sim::Fail("CxKX210::Open", 7, nullptr, nullptr, 0, 1);
         CxKX210 b;
         THROWS(Busy, b.Open(0, 0));
