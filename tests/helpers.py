@@ -13,14 +13,16 @@ ROOT = pathlib.Path(__file__).resolve().parent.parent
 W, H = 64, 48  # frame of the test cameras
 
 
-def throw_line(source, member):
+def throw_line(source, member, status=None):
     """Line of the first module throw after `member` in a source file: the binding of a member
-    ("get_param") or the definition of a named function (kx210_get_param)."""
+    ("get_param") or the definition of a named function (kx210_get_param); with `status`, the
+    first throw of that status."""
     lines = (ROOT / source).read_text().splitlines()
     defines = re.compile(rf"\b{re.escape(member)}\(")
     start = next(i for i, line in enumerate(lines) if f'"{member}"' in line or defines.search(line))
     for i in range(start, len(lines)):
-        if "PYZOL_THROW" in lines[i] and "#define" not in lines[i]:
+        throws = "PYZOL_THROW" if status is None else f"PYZOL_THROW({status})"
+        if throws in lines[i] and "#define" not in lines[i]:
             return i + 1
     raise AssertionError(f"no throw after {member} in {source}")
 

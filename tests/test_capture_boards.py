@@ -10,7 +10,7 @@ import weakref
 import numpy as np
 import pytest
 
-from helpers import W, H, Background, camera, frame, observed_members
+from helpers import Background, H, W, camera, frame, observed_members
 from pyzol import core, sim, unit
 
 BOARDS = ["KX210", "KX310", "TR520"]

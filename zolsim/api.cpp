@@ -68,8 +68,8 @@ std::optional<Answer> device_item(ExDevice device, const std::string& item) {
         return Answer{false, 0, name};
     if (item == "DriverVersion")
         return Answer{false, 0, "1.2.0"};
-    if (item == "FpgaVersion") // a number on the KX210, text on the later boards
-        return device == ExDevice::KX210 ? Answer{true, 0x0102, {}} : Answer{false, 0, "1.2"};
+    if (item == "FpgaVersion") // as the boards' own setting: text on the KX310, else a number
+        return device == ExDevice::KX310 ? Answer{false, 0, "1.2"} : Answer{true, 0x0102, {}};
     if (item == "SerialNumber")
         return Answer{false, 0, std::string("ZOL-") + name + "-000" + std::to_string(int(device))};
     return std::nullopt;
@@ -122,8 +122,12 @@ bool find_element(const std::string& doc, size_t& begin, size_t& end, const std:
          at = doc.find('<', at + 1)) {
         if (doc.compare(at + 1, name.size(), name) != 0)
             continue;
+        // The name must end there: <Width> or <Width a="1">, not <WidthMax>.
         const size_t after = at + 1 + name.size();
-        if (after >= end || !(doc[after] == '>' || doc[after] == '/' || std::isspace(static_cast<unsigned char>(doc[after]))))
+        if (after >= end)
+            continue;
+        const unsigned char next = static_cast<unsigned char>(doc[after]);
+        if (next != '>' && next != '/' && !std::isspace(next))
             continue;
         const size_t open_end = doc.find('>', after);
         if (open_end == std::string::npos || open_end >= end)

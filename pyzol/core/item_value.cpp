@@ -78,8 +78,8 @@ void init_item_value(py::module_& m) {
              })
         .def("__repr__", [](const ItemValue& item) {
             py::object v = value_of(item);
-            return "<TxItemValue " + (v.is_none() ? std::string("empty") : std::string(py::repr(v))) +
-                   ">";
+            std::string shown = v.is_none() ? "empty" : std::string(py::repr(v));
+            return "<TxItemValue " + shown + ">";
         });
 }
 

@@ -6,7 +6,7 @@
 // a zeroed local. Interfaces are taken by reference, so None matches no overload and nothing is
 // called.
 #include "../core/item_value.h"
-#include "zol_unit.h"
+#include "dio/port.h"
 
 namespace pyzol {
 
@@ -62,32 +62,13 @@ using zol::Video::Api;
 using zol::Video::IxVideoControl;
 
 void init_dio_functions(py::module_& m) {
-    m.def("read",
-          [](IxDIO& self) {
-              unsigned int word = 0;
-              self.Read(&word);
-              return word;
-          })
+    m.def("read", &read_word<IxDIO>)
         .def("write", [](IxDIO& self, unsigned int word) { self.Write(word); })
-        .def("write_status",
-             [](IxDIO& self) {
-                 unsigned int word = 0;
-                 self.WriteStatus(&word);
-                 return word;
-             })
-        .def("read",
-             [](IxIndexedDIO& self, int index) {
-                 bool state = false;
-                 self.Read(index, &state);
-                 return state;
-             })
+        .def("write_status", &write_status_word<IxDIO>)
+        .def("read", &read_point<IxIndexedDIO>)
         .def("write",
              [](IxIndexedDIO& self, int index, bool state) { self.Write(index, state); })
-        .def("write_status", [](IxIndexedDIO& self, int index) {
-            bool state = false;
-            self.WriteStatus(index, &state);
-            return state;
-        });
+        .def("write_status", &write_status_point<IxIndexedDIO>);
 }
 
 void init_device_functions(py::module_& m) {
