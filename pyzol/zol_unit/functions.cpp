@@ -22,8 +22,8 @@ struct AnswerPointer {
 namespace pybind11 {
 namespace detail {
 template <> struct type_caster<pyzol::AnswerPointer> {
-    PYBIND11_TYPE_CASTER(pyzol::AnswerPointer,
-                         const_name("pyzol.core.TxItemValue | types.CapsuleType | None"));
+    PYBIND11_TYPE_CASTER(pyzol::AnswerPointer, const_name("pyzol.core.TxItemValue | "
+                                                          "typing_extensions.CapsuleType | None"));
 
     bool load(handle src, bool) {
         if (src.is_none()) {
