@@ -10,11 +10,10 @@ import weakref
 import numpy as np
 import pytest
 
-from helpers import Background, camera, frame
+from helpers import Background, H, W, camera, frame, observed_members
 from pyzol import core, sim, unit
 
 BOARDS = ["KX210", "KX310", "TR520"]
-W, H = 64, 48
 CAST_ERROR = (
     r"^Unable to cast Python instance of type <class '[\w.]+'> to C\+\+ type '\?' "
     r"\(#define PYBIND11_DETAILED_ERROR_MESSAGES or compile in debug mode for details\)$"
@@ -100,23 +99,6 @@ MEMBERS = {
     + ["force_trigger()", "abort(arg0)"]
     + TAIL,
 }
-
-
-def observed_members(cls):
-    """What Python sees: names in first-registration order, each with its overloads in order."""
-    out = []
-    for name, member in vars(cls).items():
-        if isinstance(member, property):
-            out.append((name, [name + ("=" if member.fset else "")]))
-        elif name.startswith("_") and name not in ("__init__", "__eq__", "__ne__"):
-            continue
-        else:
-            func = member.__func__ if isinstance(member, staticmethod) else member
-            sigs = re.findall(rf"^(?:\d+\. )?{name}(\(.*\)) ->", func.__doc__, re.MULTILINE)
-            params = [re.sub(r"self: [\w.]+(, )?", "", s) for s in sigs]
-            params = [re.sub(r": [\w.:]+", "", s).replace(" = ", "=") for s in params]
-            out.append((name, [name + p for p in params]))
-    return out
 
 
 @pytest.mark.parametrize("name", BOARDS)

@@ -12,7 +12,8 @@ import pytest
 import pyzol
 from pyzol import core, sim, unit
 
-# What has landed of the module's registration list, in registration order.
+# The module's names in registration order: 23 classes, EventStatus with its exported members,
+# the 13 module functions and Exception.
 REGISTERED = [
     "EventStatus",
     "INT",
@@ -25,20 +26,41 @@ REGISTERED = [
     "RM1600Param",
     "DQ160",
     "DQ160Param",
+    "read",
+    "write",
+    "write_status",
     "RM1600WaitStatus",
     "DQ160WaitStatus",
+    "get_device_module",
+    "set_register",
+    "get_register",
+    "get_device_info",
+    "get_xml_item",
     "KX210",
+    "KX210Encoder",
     "KX210Param",
+    "KX210Sio",
     "KX310",
+    "KX310Encoder",
     "KX310Param",
+    "KX310Sio",
     "TR520",
     "TR520Param",
+    "Video",
+    "start",
+    "stop",
+    "abort",
+    "wait",
+    "is_running",
     "TxKX210CaptureStatus",
     "TxKX310CaptureStatus",
     "TxKX310EncoderStatus",
     "TxTR520CaptureStatus",
     "Exception",
 ]
+# Names of REGISTERED that land on another branch; empty once both are in.
+NOT_YET = {"KX210Encoder", "KX210Sio", "KX310Encoder", "KX310Sio"}
+EXPECTED = [name for name in REGISTERED if name not in NOT_YET]
 INTERPRETER_ATTRIBUTES = {
     "__name__",
     "__doc__",
@@ -52,12 +74,16 @@ UNIT_FILE = unit.__file__
 
 def test_dir_holds_exactly_the_registered_names_in_order():
     names = [n for n in vars(unit) if n not in INTERPRETER_ATTRIBUTES]
-    assert names == REGISTERED
-    assert set(dir(unit)) == set(REGISTERED) | INTERPRETER_ATTRIBUTES
+    assert names == EXPECTED
+    assert set(dir(unit)) == set(EXPECTED) | INTERPRETER_ATTRIBUTES
+    # The complete list: 23 classes besides EventStatus and Exception, 13 functions.
+    exported = {"EventStatus", "INT", "DI", "TIMEOUT", "ABORT", "Exception"}
+    assert len([n for n in REGISTERED if n[0].isupper() and n not in exported]) == 23
+    assert len([n for n in REGISTERED if n[0].islower()]) == 13
 
 
 def test_classes_belong_to_the_module():
-    for name in REGISTERED:
+    for name in EXPECTED:
         obj = getattr(unit, name)
         if isinstance(obj, type):
             assert obj.__module__ == unit.__name__, name
@@ -232,7 +258,7 @@ def test_every_class_returns_its_library_objects():
 
     gc.collect()
     start = sim.live_objects()
-    classes = [getattr(unit, n) for n in REGISTERED if isinstance(getattr(unit, n), type)]
+    classes = [getattr(unit, n) for n in EXPECTED if isinstance(getattr(unit, n), type)]
     made = []
     for cls in classes:
         if cls in (unit.EventStatus, unit.Exception):

@@ -1,44 +1,204 @@
-// zol::Video::Api: device information and camera-file items. The simulation does not know the
-// type behind `value`, so it never writes through it: the status tells whether the item exists.
+// zol::Video::Api: device information and camera-file items.
+//
+// GetDeviceInfo answers from the simulated rack: what every board of a device type reports
+// (board count, channels, name, driver and firmware versions, serial number). GetXmlItem reads
+// an item from an XML file (an element, found by name or by a slash-separated path of element
+// names) or from a camera file (Name=Value lines, '#' comments).
+//
+// The answer goes into the caller's TxItemValue, never past the Size the caller gave it: a text
+// that does not fit is cut and the status says Truncated. A null `value` asks for the status
+// alone.
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <optional>
 #include <sstream>
+#include <string>
 
-#include <zol/video.h>
-
-#include "core.h"
+#include "video.h"
 
 namespace zol {
 namespace Video {
 
 namespace {
 
-const char* const kDeviceItems[] = {"DriverVersion", "BoardCount", "ChannelCount", "DeviceName",
-                                    "FpgaVersion"};
+// Boards of one type in the rack (ids 0 to 3) and channels per board.
+constexpr long long kRackBoards = 4, kRackChannels = 2;
+
+struct Answer {
+    bool number = false;
+    long long value = 0;
+    std::string text;
+};
 
 std::string trim(const std::string& t) {
-    size_t b = t.find_first_not_of(" \t\r");
+    size_t b = t.find_first_not_of(" \t\r\n");
     if (b == std::string::npos)
         return "";
-    return t.substr(b, t.find_last_not_of(" \t\r") - b + 1);
+    return t.substr(b, t.find_last_not_of(" \t\r\n") - b + 1);
 }
 
-// Looks `item` up in a camera file: Name=Value lines, '#' comments.
-ExStatus xml_item(const std::string& path, const char* item) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f)
-        return ExStatus::FileNotFound;
+// A whole decimal (or 0x hexadecimal) integer is a number; anything else is text.
+Answer answer_of(const std::string& value) {
+    Answer a;
+    a.text = value;
+    if (value.empty() || std::isspace(static_cast<unsigned char>(value[0])))
+        return a;
+    errno = 0;
+    char* end = nullptr;
+    long long n = std::strtoll(value.c_str(), &end, 0);
+    if (errno == 0 && end && *end == '\0') {
+        a.number = true;
+        a.value = n;
+    }
+    return a;
+}
+
+std::optional<Answer> device_item(ExDevice device, const std::string& item) {
+    const char* name = zolsim::board_name(device);
+    if (item == "BoardCount")
+        return Answer{true, kRackBoards, {}};
+    if (item == "ChannelCount")
+        return Answer{true, kRackChannels, {}};
+    if (item == "DeviceName")
+        return Answer{false, 0, name};
+    if (item == "DriverVersion")
+        return Answer{false, 0, "1.2.0"};
+    if (item == "FpgaVersion") // as the boards' own setting: text on the KX310, else a number
+        return device == ExDevice::KX310 ? Answer{false, 0, "1.2"} : Answer{true, 0x0102, {}};
+    if (item == "SerialNumber")
+        return Answer{false, 0, std::string("ZOL-") + name + "-000" + std::to_string(int(device))};
+    return std::nullopt;
+}
+
+// Writes `a` into the caller's record without going past its Size.
+ExStatus deliver(const Answer& a, void* value) {
+    if (!value)
+        return ExStatus::Ok;
+    auto* record = static_cast<TxItemValue*>(value);
+    const std::size_t size = record->Size;
+    const std::size_t text_at = offsetof(TxItemValue, Text);
+    if (size < text_at + 1)
+        return ExStatus::InvalidArgument; // no room even for an empty text: nothing written
+    record->Kind = a.number ? ItemKind::Number : ItemKind::Text;
+    record->Number = a.number ? a.value : 0;
+    record->Length = static_cast<unsigned int>(a.number ? 0 : a.text.size());
+    const std::size_t room = size - text_at - 1;
+    const std::size_t n = a.number ? 0 : std::min(room, a.text.size());
+    // Text is declared with four bytes; the caller's room runs on past them.
+    char* text = reinterpret_cast<char*>(record) + text_at;
+    std::memcpy(text, a.text.data(), n);
+    text[n] = '\0';
+    return n < (a.number ? 0 : a.text.size()) ? ExStatus::Truncated : ExStatus::Ok;
+}
+
+std::string decode_entities(const std::string& t) {
+    static const std::pair<const char*, char> entities[] = {
+        {"&lt;", '<'}, {"&gt;", '>'}, {"&amp;", '&'}, {"&quot;", '"'}, {"&apos;", '\''}};
+    std::string out;
+    for (size_t i = 0; i < t.size();) {
+        bool done = false;
+        if (t[i] == '&')
+            for (const auto& [entity, c] : entities)
+                if (t.compare(i, std::strlen(entity), entity) == 0) {
+                    out += c;
+                    i += std::strlen(entity);
+                    done = true;
+                    break;
+                }
+        if (!done)
+            out += t[i++];
+    }
+    return out;
+}
+
+// The content of the first element `name` inside [begin, end) of `doc`, as a range.
+bool find_element(const std::string& doc, size_t& begin, size_t& end, const std::string& name) {
+    for (size_t at = doc.find('<', begin); at != std::string::npos && at < end;
+         at = doc.find('<', at + 1)) {
+        if (doc.compare(at + 1, name.size(), name) != 0)
+            continue;
+        // The name must end there: <Width> or <Width a="1">, not <WidthMax>.
+        const size_t after = at + 1 + name.size();
+        if (after >= end)
+            continue;
+        const unsigned char next = static_cast<unsigned char>(doc[after]);
+        if (next != '>' && next != '/' && !std::isspace(next))
+            continue;
+        const size_t open_end = doc.find('>', after);
+        if (open_end == std::string::npos || open_end >= end)
+            return false;
+        if (doc[open_end - 1] == '/') { // <name/>: an empty element
+            begin = end = open_end + 1;
+            return true;
+        }
+        const size_t close = doc.find("</" + name + ">", open_end + 1);
+        if (close == std::string::npos || close > end)
+            return false;
+        begin = open_end + 1;
+        end = close;
+        return true;
+    }
+    return false;
+}
+
+std::optional<Answer> xml_item(const std::string& doc, const std::string& item) {
+    size_t begin = 0, end = doc.size();
+    std::stringstream path(item);
+    std::string step;
+    bool any = false;
+    while (std::getline(path, step, '/')) {
+        if (step.empty() || !find_element(doc, begin, end, step))
+            return std::nullopt;
+        any = true;
+    }
+    if (!any)
+        return std::nullopt;
+    return answer_of(decode_entities(trim(doc.substr(begin, end - begin))));
+}
+
+std::optional<Answer> camera_item(const std::string& content, const std::string& item,
+                                  bool* well_formed) {
+    std::istringstream lines(content);
     std::string line;
-    bool found = false;
-    while (std::getline(f, line)) {
+    std::optional<Answer> found;
+    *well_formed = true;
+    while (std::getline(lines, line)) {
         line = trim(line.substr(0, line.find('#')));
         if (line.empty())
             continue;
         size_t eq = line.find('=');
-        if (eq == std::string::npos)
-            return ExStatus::FileFormat;
-        found = found || trim(line.substr(0, eq)) == item;
+        if (eq == std::string::npos) {
+            *well_formed = false;
+            return std::nullopt;
+        }
+        if (!found && trim(line.substr(0, eq)) == item)
+            found = answer_of(trim(line.substr(eq + 1)));
     }
-    return found ? ExStatus::Ok : ExStatus::UnknownParam;
+    return found;
+}
+
+ExStatus file_item(const std::string& path, const char* item, void* value) {
+    std::ifstream f(path, std::ios::binary);
+    if (!f)
+        return ExStatus::FileNotFound;
+    std::stringstream content;
+    content << f.rdbuf();
+    const std::string doc = content.str();
+    std::optional<Answer> a;
+    if (trim(doc).rfind('<', 0) == 0) {
+        a = xml_item(doc, item);
+    } else {
+        bool well_formed;
+        a = camera_item(doc, item, &well_formed);
+        if (!well_formed)
+            return ExStatus::FileFormat;
+    }
+    return a ? deliver(*a, value) : ExStatus::UnknownParam;
 }
 
 } // namespace
@@ -46,27 +206,24 @@ ExStatus xml_item(const std::string& path, const char* item) {
 ExStatus Api::GetDeviceInfo(ExDevice device, const char* item, void* value) {
     zolsim::call_static("Api", "GetDeviceInfo", device, item, zolsim::Out{value});
     ZOLSIM_REQUIRE(item, "GetDeviceInfo");
-    int d = static_cast<int>(device);
-    if (d != 1 && d != 2 && d != 4)
+    if (!zolsim::known_device(static_cast<int>(device)))
         return ExStatus::NoDevice;
-    for (const char* known : kDeviceItems)
-        if (std::string(known) == item)
-            return ExStatus::Ok;
-    return ExStatus::UnknownParam;
+    std::optional<Answer> a = device_item(device, item);
+    return a ? deliver(*a, value) : ExStatus::UnknownParam;
 }
 
 ExStatus Api::GetXmlItem(const char* file, const char* item, void* value) {
     zolsim::call_static("Api", "GetXmlItem", file, item, zolsim::Out{value});
     ZOLSIM_REQUIRE(file, "GetXmlItem");
     ZOLSIM_REQUIRE(item, "GetXmlItem");
-    return xml_item(file, item);
+    return file_item(file, item, value);
 }
 
 ExStatus Api::GetXmlItem(const wchar_t* file, const char* item, void* value) {
     zolsim::call_static("Api", "GetXmlItem", file, item, zolsim::Out{value});
     ZOLSIM_REQUIRE(file, "GetXmlItem");
     ZOLSIM_REQUIRE(item, "GetXmlItem");
-    return xml_item(zolsim::narrow(file), item);
+    return file_item(zolsim::narrow(file), item, value);
 }
 
 } // namespace Video

@@ -50,6 +50,7 @@ enum class ExStatus : int {
     NoController = 19,   // a companion is not attached to a board
     Aborted = 20,        // a blocking call was aborted
     UnknownCommand = 21, // no command of that name
+    Truncated = 22,      // the answer did not fit the caller's buffer and was cut
 };
 
 // Device type of a capture board.
@@ -234,7 +235,28 @@ class ZOL_API IxVideoControl {
     virtual ~IxVideoControl();
 };
 
-// Device information and camera-file items.
+// Kinds of answer in a TxItemValue.
+namespace ItemKind {
+constexpr unsigned int None = 0;   // nothing written (yet)
+constexpr unsigned int Number = 1; // the answer is Number
+constexpr unsigned int Text = 2;   // the answer is Text
+} // namespace ItemKind
+
+// The answer of Api::GetDeviceInfo and Api::GetXmlItem, written through their `value`
+// argument. The caller sets Size to the bytes it provides at that address: this record and the
+// room for text that follows it (Text runs on past its declared four bytes). The library writes
+// nothing beyond Size bytes: a text that does not fit is cut (still NUL-terminated) and the
+// call returns ExStatus::Truncated.
+struct TxItemValue {
+    unsigned int Size;   // set by the caller
+    unsigned int Kind;   // ItemKind
+    long long Number;    // the answer, when it is a number
+    unsigned int Length; // bytes of the whole text answer, however much of it fitted
+    char Text[4];        // the text answer, NUL-terminated, cut to the room Size leaves
+};
+
+// Device information and camera-file items. `value` is null (only the status is answered) or
+// points at a TxItemValue.
 class ZOL_API Api {
   public:
     static ExStatus GetDeviceInfo(ExDevice device, const char* item, void* value);

@@ -16,6 +16,8 @@
 #include <zol/video.h>
 #include <zol/zol.h>
 
+#include "item_value.h"
+
 namespace py = pybind11;
 
 // Casting a polymorphic interface pointer to Python normally looks up the most-derived
@@ -136,7 +138,8 @@ void init_enums(py::module_& m) {
         .value("NotSupported", zol::ExStatus::NotSupported)
         .value("NoController", zol::ExStatus::NoController)
         .value("Aborted", zol::ExStatus::Aborted)
-        .value("UnknownCommand", zol::ExStatus::UnknownCommand);
+        .value("UnknownCommand", zol::ExStatus::UnknownCommand)
+        .value("Truncated", zol::ExStatus::Truncated);
 
     py::enum_<zol::ExDevice>(m, "ExDevice", "Device type of a capture board.")
         .value("KX210", zol::ExDevice::KX210)
@@ -271,4 +274,5 @@ PYBIND11_MODULE(core, m) {
     init_image(m);
     init_interfaces(m);
     init_adapters(m);
+    pyzol::init_item_value(m);
 }

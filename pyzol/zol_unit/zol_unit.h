@@ -33,13 +33,17 @@ void init_rm1600(py::module_& m);           // dio/boards.cpp
 void init_rm1600_param(py::module_& m);     // dio/params.cpp
 void init_dq160(py::module_& m);            // dio/boards.cpp
 void init_dq160_param(py::module_& m);      // dio/params.cpp
+void init_dio_functions(py::module_& m);    // functions.cpp
 void init_dio_wait_records(py::module_& m); // dio/records.cpp
+void init_device_functions(py::module_& m); // functions.cpp
 void init_kx210(py::module_& m);            // video/boards.cpp
 void init_kx210_param(py::module_& m);      // params/video_params.cpp
 void init_kx310(py::module_& m);            // video/boards.cpp
 void init_kx310_param(py::module_& m);      // params/video_params.cpp
 void init_tr520(py::module_& m);            // video/boards.cpp
 void init_tr520_param(py::module_& m);      // params/video_params.cpp
+void init_video(py::module_& m);            // video/video_device.cpp
+void init_video_control_functions(py::module_& m); // functions.cpp
 void init_capture_records(py::module_& m);  // video/records.cpp
 
 // ---- references an object holds (the holding facility) ---------------------------------------

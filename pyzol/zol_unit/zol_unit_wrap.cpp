@@ -53,13 +53,18 @@ PYBIND11_MODULE(unit, m) {
     init_rm1600_param(m);     // RM1600Param
     init_dq160(m);            // DQ160
     init_dq160_param(m);      // DQ160Param
+    init_dio_functions(m);    // read, write, write_status
     init_dio_wait_records(m); // RM1600WaitStatus, DQ160WaitStatus
+    init_device_functions(m); // get_device_module, set_register, get_register, get_device_info,
+                              // get_xml_item
     init_kx210(m);            // KX210
     init_kx210_param(m);      // KX210Param
     init_kx310(m);            // KX310
     init_kx310_param(m);      // KX310Param
     init_tr520(m);            // TR520
     init_tr520_param(m);      // TR520Param
+    init_video(m);            // Video
+    init_video_control_functions(m); // start, stop, abort, wait, is_running
     init_capture_records(m);  // TxKX210CaptureStatus, TxKX310CaptureStatus, TxKX310EncoderStatus,
                               // TxTR520CaptureStatus
     // Last: the exception type, then the translator, once every class exists.

@@ -1,6 +1,6 @@
 // The simulated library's I/O boards, tested in C++ against the library itself: ports,
 // edges, waits and aborts across threads, settings, files, journal, faults, live objects.
-// Built and run by tests/test_library.py.
+// Built and run by tests/test_library.py in a temporary folder: files are named relative to it.
 #include <zol/dio.h>
 #include <zol/sim.h>
 

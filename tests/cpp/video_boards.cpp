@@ -9,11 +9,13 @@
 
 #include <cassert>
 #include <chrono>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <string>
 #include <thread>
 
 using namespace zol;
@@ -427,10 +429,26 @@ static void test_api() {
         std::ofstream f("v.cam");
         f << "DeviceType=2\nWidth=16\nHeight=4\n";
     }
-    int dummy;
-    CHECK(Api::GetDeviceInfo(ExDevice::KX210, "DriverVersion", &dummy) == ExStatus::Ok);
-    CHECK(Api::GetDeviceInfo(ExDevice::KX210, "Nope", &dummy) == ExStatus::UnknownParam);
-    CHECK(Api::GetDeviceInfo(ExDevice(3), "DriverVersion", &dummy) == ExStatus::NoDevice);
+    struct {
+        TxItemValue v;
+        char room[12];
+    } info{};
+    TxItemValue* dummy = &info.v;
+    info.v.Size = sizeof info;
+    CHECK(Api::GetDeviceInfo(ExDevice::KX210, "DriverVersion", dummy) == ExStatus::Ok);
+    CHECK(info.v.Kind == ItemKind::Text && std::string(info.v.Text) == "1.2.0");
+    CHECK(Api::GetDeviceInfo(ExDevice::KX210, "BoardCount", dummy) == ExStatus::Ok);
+    CHECK(info.v.Kind == ItemKind::Number && info.v.Number == 4);
+    CHECK(Api::GetDeviceInfo(ExDevice::KX210, "Nope", dummy) == ExStatus::UnknownParam);
+    CHECK(Api::GetDeviceInfo(ExDevice(3), "DriverVersion", dummy) == ExStatus::NoDevice);
+    // A text longer than the room is cut, and nothing is written past Size.
+    info.v.Size = offsetof(TxItemValue, Text) + 3;
+    info.room[0] = 'x';
+    CHECK(Api::GetDeviceInfo(ExDevice::KX310, "DeviceName", dummy) == ExStatus::Truncated);
+    CHECK(std::string(info.v.Text) == "KX" && info.v.Length == 5);
+    info.v.Size = offsetof(TxItemValue, Text);
+    CHECK(Api::GetDeviceInfo(ExDevice::KX310, "DeviceName", dummy) == ExStatus::InvalidArgument);
+    CHECK(info.room[0] == 'x');
     CHECK(Api::GetXmlItem("v.cam", "Width", nullptr) == ExStatus::Ok);
     CHECK(Api::GetXmlItem(L"v.cam", "Height", nullptr) == ExStatus::Ok);
     CHECK(Api::GetXmlItem("v.cam", "Nope", nullptr) == ExStatus::UnknownParam);
@@ -440,7 +458,7 @@ static void test_api() {
     auto j = sim::Journal();
     CHECK(j.back() == "Api::GetXmlItem(\"v.cam\", null, null)");
     sim::Fail("Api::GetDeviceInfo", 5, "f", "x.c", 3, 1);
-    THROWS(NoDevice, Api::GetDeviceInfo(ExDevice::KX210, "DriverVersion", &dummy));
+    THROWS(NoDevice, Api::GetDeviceInfo(ExDevice::KX210, "DriverVersion", dummy));
     sim::Fail("CxKX210::Open", 7, nullptr, nullptr, 0, 1);
     CxKX210 b;
     THROWS(Busy, b.Open(0, 0));

@@ -1,10 +1,34 @@
 // The members the three I/O boards share: construction, comparison, dispose/is_valid, open,
-// close, is_opened and the word and indexed port operations, in their registration order.
+// close, is_opened and the word and indexed port operations, in their registration order; and
+// the port reads the module-level functions share.
 #pragma once
 
 #include "zol_unit.h"
 
 namespace pyzol {
+
+// The word and indexed port reads of an I/O board or of its IxDIO/IxIndexedDIO interface. Values
+// the library returns through a pointer start zeroed.
+template <class P> unsigned int read_word(P& port) {
+    unsigned int word = 0;
+    port.Read(&word);
+    return word;
+}
+template <class P> bool read_point(P& port, int index) {
+    bool state = false;
+    port.Read(index, &state);
+    return state;
+}
+template <class P> unsigned int write_status_word(P& port) {
+    unsigned int word = 0;
+    port.WriteStatus(&word);
+    return word;
+}
+template <class P> bool write_status_point(P& port, int index) {
+    bool state = false;
+    port.WriteStatus(index, &state);
+    return state;
+}
 
 // `OpenDefault`: whether `open` takes a keyword `id` defaulting to 0 (else one positional int).
 template <class B, bool OpenDefault> py::class_<B> def_dio_port(py::module_& m, const char* name) {
@@ -18,32 +42,12 @@ template <class B, bool OpenDefault> py::class_<B> def_dio_port(py::module_& m, 
         cls.def("open", [](B& self, int id) { self.Open(id); });
     cls.def("close", [](B& self) { self.Close(); })
         .def_property_readonly("is_opened", [](const B& self) { return self.IsOpened(); })
-        // Values the library returns through a pointer start zeroed.
-        .def("read",
-             [](B& self) {
-                 unsigned int word = 0;
-                 self.Read(&word);
-                 return word;
-             })
-        .def("read",
-             [](B& self, int index) {
-                 bool state = false;
-                 self.Read(index, &state);
-                 return state;
-             })
+        .def("read", &read_word<B>)
+        .def("read", &read_point<B>)
         .def("write", [](B& self, unsigned int word) { self.Write(word); })
         .def("write", [](B& self, int index, bool state) { self.Write(index, state); })
-        .def("write_status",
-             [](B& self) {
-                 unsigned int word = 0;
-                 self.WriteStatus(&word);
-                 return word;
-             })
-        .def("write_status", [](B& self, int index) {
-            bool state = false;
-            self.WriteStatus(index, &state);
-            return state;
-        });
+        .def("write_status", &write_status_word<B>)
+        .def("write_status", &write_status_point<B>);
     return cls;
 }
 

@@ -11,6 +11,7 @@
 // Images the library keeps using after `lock` returns are held by the board's Python object
 // (Slot::Images) until a library call that lets go of them has succeeded. Waiting members let
 // other Python threads run while the library waits; nothing else releases the interpreter.
+#include "video/from_file.h"
 #include "video/image_list.h"
 
 namespace pyzol {
@@ -43,51 +44,6 @@ template <class B> void hold_images(const B& board, py::object value) {
     hold(owner_of(&board), Slot::Images, std::move(value));
 }
 
-// The Python object owning a library object the caller was handed by the binding library.
-template <class T> py::object object_of(const T* object) {
-    py::handle owner = owner_of(object);
-    return owner ? py::reinterpret_borrow<py::object>(owner) : py::none();
-}
-
-template <class B> void def_from_file(py::class_<B>& cls) {
-    if constexpr (Traits<B>::file_option) {
-        cls.def_static(
-               "from_file", [](const char* path, int option) { return B::FromFile(path, option); },
-               py::arg("camerafile"), py::arg("option") = -1)
-            .def_static(
-                "from_file",
-                [](const wchar_t* path, int option) { return B::FromFile(path, option); },
-                py::arg("camerafile"), py::arg("option") = -1)
-            .def_static(
-                "from_file",
-                [](const char* path, int id, int ch, int option) {
-                    return B::FromFile(path, id, ch, option);
-                },
-                py::arg("camerafile"), py::arg("id"), py::arg("ch"), py::arg("option") = -1)
-            .def_static(
-                "from_file",
-                [](const wchar_t* path, int id, int ch, int option) {
-                    return B::FromFile(path, id, ch, option);
-                },
-                py::arg("camerafile"), py::arg("id"), py::arg("ch"), py::arg("option") = -1);
-    } else {
-        cls.def_static(
-               "from_file", [](const char* path) { return B::FromFile(path); },
-               py::arg("camerafile"))
-            .def_static(
-                "from_file", [](const wchar_t* path) { return B::FromFile(path); },
-                py::arg("camerafile"))
-            .def_static(
-                "from_file",
-                [](const char* path, int id, int ch) { return B::FromFile(path, id, ch); },
-                py::arg("camerafile"), py::arg("id"), py::arg("ch"))
-            .def_static(
-                "from_file",
-                [](const wchar_t* path, int id, int ch) { return B::FromFile(path, id, ch); },
-                py::arg("camerafile"), py::arg("id"), py::arg("ch"));
-    }
-}
-
 template <class B> void def_setup(py::class_<B>& cls) {
     if constexpr (Traits<B>::file_option) {
         cls.def(
@@ -107,7 +63,7 @@ template <class B> void def_setup(py::class_<B>& cls) {
 // From the factories to `is_running`: the same members in the same order on every board.
 template <class B> py::class_<B> def_board_head(py::module_& m, const char* name) {
     py::class_<B> cls(m, name);
-    def_from_file(cls);
+    def_from_file<B, Traits<B>::file_option>(cls);
     cls.def(py::init<>()).def(py::init<const B&>());
     def_comparisons<B>(cls);
     cls.def("dispose",

@@ -1,0 +1,172 @@
+// Video: the library's board-independent video device. Every member forwards to CxVideo; the
+// module's own parts are the command check of `send_command` and settings by name, which go to
+// the table of the board type the device stands for through a settings object made for the call.
+//
+// Like the boards, the device's Python object holds what the library keeps using: the image or
+// module given to the last successful `start` (Slot::Images, until the next start, `close`,
+// `dispose` or the object's end) and the module given to `controller` (Slot::Controller).
+// `grab` and `wait` let other Python threads run while the library waits.
+#include <memory>
+#include <string>
+#include <type_traits>
+
+#include "params/by_name.h"
+#include "params/tables.h"
+#include "video/from_file.h"
+
+namespace pyzol {
+namespace {
+
+using zol::CxImage;
+using zol::ExDevice;
+using zol::IxModule;
+using zol::Video::CxKX210Param;
+using zol::Video::CxKX310Param;
+using zol::Video::CxTR520Param;
+using zol::Video::CxVideo;
+
+// The name table of each board's settings class.
+template <class P> struct Table;
+template <> struct Table<CxKX210Param> {
+    static constexpr auto get = kx210_get_param;
+    static constexpr auto set = kx210_set_param;
+};
+template <> struct Table<CxKX310Param> {
+    static constexpr auto get = kx310_get_param;
+    static constexpr auto set = kx310_set_param;
+};
+template <> struct Table<CxTR520Param> {
+    static constexpr auto get = tr520_get_param;
+    static constexpr auto set = tr520_set_param;
+};
+
+// Runs `f` on a settings object of class P attached to `video`, made for this call and
+// destroyed when it ends, also by an exception.
+template <class P, class F> py::object with_settings(CxVideo& video, F& f) {
+    std::unique_ptr<P> settings(new P(P::From(&video)));
+    return f(settings.get());
+}
+
+// Runs `f` on a settings object of the board type `video` stands for (TR520, KX310, KX210, tested
+// in that order). False when the type has none: then nothing is made and `f` is not called.
+template <class F> bool on_board_settings(CxVideo& video, F f, py::object& result) {
+    const ExDevice type = video.DeviceType();
+    if (type == ExDevice::TR520)
+        result = with_settings<CxTR520Param>(video, f);
+    else if (type == ExDevice::KX310)
+        result = with_settings<CxKX310Param>(video, f);
+    else if (type == ExDevice::KX210)
+        result = with_settings<CxKX210Param>(video, f);
+    else
+        return false;
+    return true;
+}
+
+template <class S> using table_of = Table<std::remove_pointer_t<S>>;
+
+const CommandSet video_commands{"SelfCalibration",  "ClearTriggerMask",   "ResetPG",    "StopPG",
+                                "ResetPLLReconfig", "ExecutePLLReconfig", "PLLReconfig"};
+
+// What the device holds for the library once a start has succeeded, or after close/dispose
+// (None).
+void hold_started(const CxVideo& video, py::object value) {
+    hold(owner_of(&video), Slot::Images, std::move(value));
+}
+
+} // namespace
+
+void init_video(py::module_& m) {
+    py::class_<CxVideo> cls(m, "Video");
+    def_from_file<CxVideo, true>(cls);
+    cls.def(py::init<>()).def(py::init<const CxVideo&>(), copies_controller());
+    def_comparisons<CxVideo>(cls);
+    cls.def_property(
+           "controller",
+           [](const CxVideo& self) -> py::object {
+               IxModule* module = self.Controller();
+               if (!module)
+                   return py::none();
+               // The module's own Python object (a board, a device) when it has one.
+               return py::cast(module, py::return_value_policy::reference_internal,
+                               owner_of(&self));
+           },
+           [](CxVideo& self, IxModule* module) {
+               self.Controller(module);
+               hold(owner_of(&self), Slot::Controller, module ? object_of(module) : py::none());
+           })
+        .def_property(
+            "device_type", [](const CxVideo& self) { return self.DeviceType(); },
+            [](CxVideo& self, ExDevice type) { self.DeviceType(type); })
+        .def("dispose",
+             [](CxVideo& self) {
+                 self.Dispose();
+                 hold_started(self, py::none());
+             })
+        .def_property_readonly("is_valid", [](const CxVideo& self) { return self.IsValid(); })
+        .def("close",
+             [](CxVideo& self) {
+                 self.Close();
+                 hold_started(self, py::none());
+             })
+        .def("save", [](const CxVideo& self, const char* path) { self.Save(path); })
+        .def("save_w", [](const CxVideo& self, const wchar_t* path) { self.Save(path); })
+        // A reference cannot be None: None fails the CxImage overloads and reaches the IxModule
+        // ones as a null pointer.
+        .def("validate", [](CxVideo& self, CxImage& image) { self.Validate(image); })
+        .def("validate", [](CxVideo& self, IxModule* module) { self.Validate(module); })
+        .def("grab", [](CxVideo& self,
+                        CxImage& image) { without_gil([&] { self.Grab(image); }); })
+        .def("grab", [](CxVideo& self,
+                        IxModule* module) { without_gil([&] { self.Grab(module); }); })
+        .def("start",
+             [](CxVideo& self, CxImage& image) {
+                 self.Start(image);
+                 hold_started(self, object_of(&image));
+             })
+        .def("start",
+             [](CxVideo& self, IxModule* module) {
+                 self.Start(module);
+                 hold_started(self, object_of(module));
+             })
+        .def("wait", [](CxVideo& self) { without_gil([&] { self.Wait(); }); })
+        .def("abort", [](CxVideo& self) { self.Abort(); })
+        .def_property_readonly("is_running", [](const CxVideo& self) { return self.IsRunning(); })
+        .def("status", [](CxVideo& self) { return self.Status(); })
+        .def("force_trigger", [](CxVideo& self) { self.ForceTrigger(); });
+    def_setting(cls, "trigger_mode", &CxVideo::TriggerMode, &CxVideo::TriggerMode);
+    def_setting(cls, "exposure_time", &CxVideo::ExposureTime, &CxVideo::ExposureTime);
+    def_setting(cls, "trigger_cycle_time", &CxVideo::TriggerCycleTime,
+                &CxVideo::TriggerCycleTime);
+    // Called through the class with None, these get no library object: status 2.
+    cls.def("get_param",
+            [](CxVideo* self, const std::string& name) {
+                if (!self)
+                    PYZOL_THROW(2);
+                py::object result;
+                auto get = [&](auto* settings) {
+                    return table_of<decltype(settings)>::get(settings, name);
+                };
+                if (!on_board_settings(*self, get, result))
+                    PYZOL_THROW(1);
+                return result;
+            })
+        .def("set_param",
+             [](CxVideo* self, const std::string& name, py::object value) {
+                 if (!self)
+                     PYZOL_THROW(2);
+                 py::object none;
+                 auto set = [&](auto* settings) {
+                     table_of<decltype(settings)>::set(settings, name, value);
+                     return py::object();
+                 };
+                 if (!on_board_settings(*self, set, none))
+                     PYZOL_THROW(1);
+             })
+        .def("send_command", [](CxVideo& self, const std::string& name) {
+            if (!video_commands.contains(name))
+                PYZOL_THROW(1);
+            send_by_name(&self, name);
+        });
+}
+
+} // namespace pyzol
