@@ -33,9 +33,13 @@ void init_dq160(py::module_& m);            // dio/boards.cpp
 void init_dq160_param(py::module_& m);      // dio/params.cpp
 void init_dio_wait_records(py::module_& m); // dio/records.cpp
 void init_kx210(py::module_& m);            // video/boards.cpp
+void init_kx210_encoder(py::module_& m);    // video/encoders.cpp
 void init_kx210_param(py::module_& m);      // params/video_params.cpp
+void init_kx210_sio(py::module_& m);        // video/serial.cpp
 void init_kx310(py::module_& m);            // video/boards.cpp
+void init_kx310_encoder(py::module_& m);    // video/encoders.cpp
 void init_kx310_param(py::module_& m);      // params/video_params.cpp
+void init_kx310_sio(py::module_& m);        // video/serial.cpp
 void init_tr520(py::module_& m);            // video/boards.cpp
 void init_tr520_param(py::module_& m);      // params/video_params.cpp
 void init_capture_records(py::module_& m);  // video/records.cpp

@@ -55,9 +55,13 @@ PYBIND11_MODULE(unit, m) {
     init_dq160_param(m);      // DQ160Param
     init_dio_wait_records(m); // RM1600WaitStatus, DQ160WaitStatus
     init_kx210(m);            // KX210
+    init_kx210_encoder(m);    // KX210Encoder
     init_kx210_param(m);      // KX210Param
+    init_kx210_sio(m);        // KX210Sio
     init_kx310(m);            // KX310
+    init_kx310_encoder(m);    // KX310Encoder
     init_kx310_param(m);      // KX310Param
+    init_kx310_sio(m);        // KX310Sio
     init_tr520(m);            // TR520
     init_tr520_param(m);      // TR520Param
     init_capture_records(m);  // TxKX210CaptureStatus, TxKX310CaptureStatus, TxKX310EncoderStatus,
