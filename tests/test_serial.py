@@ -139,8 +139,10 @@ def test_companion_holds_the_board_it_was_made_from_or_given(name):
 def test_read_returns_exactly_size_characters(board, link, arriving, size, text):
     sim.sio_feed(board, 0, 0, arriving)
     with sim.recording() as calls:
-        assert link.read(size) == text
+        result = link.read(size)
     assert calls == [f"Cx{board}Sio::Read(out, {size})"]
+    assert result == text
+    assert result.isascii() == text.isascii()  # an ordinary str of its kind
     # Nothing read is lost: the characters give the bytes back.
     assert text.encode("latin-1")[: len(arriving)] == arriving[:size]
 

@@ -5,8 +5,8 @@
 // so everything the camera sent comes back and `text.encode("latin-1")` gives the bytes. Text
 // written goes out as UTF-8 (bytes pass unchanged). Reads let other Python threads run while the
 // library waits for the camera.
+#include <cstdint>
 #include <cstring>
-#include <memory>
 #include <string>
 
 #include "zol_unit.h"
@@ -27,19 +27,41 @@ py::str latin1(const char* bytes, std::size_t size) {
     return py::reinterpret_steal<py::str>(text);
 }
 
+bool all_ascii(const char* bytes, std::size_t size) {
+    std::uint64_t seen = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes + i, 8);
+        seen |= word;
+    }
+    for (; i < size; ++i)
+        seen |= static_cast<unsigned char>(bytes[i]);
+    return (seen & 0x8080808080808080u) == 0;
+}
+
 // `read(size)`: exactly `size` characters. The buffer starts as a blank followed by NULs, so
-// whatever the library leaves unwritten shows as such. It lives on the heap for this call only:
-// a large size must not exhaust the stack.
+// whatever the library leaves unwritten shows as such; it lives on the heap for this call only,
+// so a large size cannot exhaust the stack. The buffer is the data of a new ASCII str, which
+// nothing else can see until it is returned: an ASCII answer (the usual case) is returned as it
+// is, without a copy; one with a byte above 0x7F is copied into a Latin-1 str instead.
 template <class S> py::str read_text(S& self, int size) {
     if (size < 0)
         throw py::value_error("read size must not be negative, got " + std::to_string(size));
+    if (size == 0) {
+        char unused = ' '; // the empty str is shared: the library never gets its data
+        without_gil([&] { self.Read(&unused, 0); });
+        return py::str();
+    }
     const std::size_t n = static_cast<std::size_t>(size);
-    std::unique_ptr<char[]> buffer(new char[n > 0 ? n : 1]);
+    auto text = py::reinterpret_steal<py::str>(PyUnicode_New(size, 127));
+    if (!text)
+        throw py::error_already_set();
+    char* buffer = static_cast<char*>(PyUnicode_DATA(text.ptr()));
     buffer[0] = ' ';
-    if (n > 1)
-        std::memset(buffer.get() + 1, 0, n - 1);
-    without_gil([&] { self.Read(buffer.get(), size); });
-    return latin1(buffer.get(), n);
+    std::memset(buffer + 1, 0, n - 1);
+    without_gil([&] { self.Read(buffer, size); });
+    return all_ascii(buffer, n) ? text : latin1(buffer, n);
 }
 
 template <class S, class B> void def_serial_link(py::module_& m, const char* name) {
