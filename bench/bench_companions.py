@@ -12,19 +12,13 @@
 """
 
 import time
-import timeit
+
+from bench_params import per_call  # best time per call, statements taking turns
 
 from pyzol import sim, unit
 
 N = 1 << 20
 READS = 60
-CALLS = 200_000
-ROUNDS = 15
-
-
-def best_of(fn, rounds=READS):
-    """Best time of one call of `fn`, which returns the seconds it measured itself."""
-    return min(fn() for _ in range(rounds))
 
 
 def read_adapter():
@@ -77,15 +71,6 @@ def read_adapter():
         f"decode of {N} ready bytes:       {best['decode'] * 1e6:.1f} us  ratio "
         f"{best['read N'] / best['decode']:.2f}"
     )
-
-
-def per_call(stmts, env):
-    timers = [timeit.Timer(s, globals=env) for s in stmts]
-    best = [float("inf")] * len(stmts)
-    for _ in range(ROUNDS):
-        for i, timer in enumerate(timers):
-            best[i] = min(best[i], timer.timeit(CALLS))
-    return [b / CALLS * 1e9 for b in best]
 
 
 def encoder_property():
