@@ -27,6 +27,7 @@ py::str latin1(const char* bytes, std::size_t size) {
     return py::reinterpret_steal<py::str>(text);
 }
 
+// Whether no byte is above 0x7F, looked at eight bytes at a time.
 bool all_ascii(const char* bytes, std::size_t size) {
     std::uint64_t seen = 0;
     std::size_t i = 0;
