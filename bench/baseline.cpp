@@ -1,7 +1,9 @@
 // Baseline for call-overhead measurements: a bare pybind11 class whose members have the shape of
 // MB100.read() (with its indexed overload) and MB100.is_opened, built the same way as pyzol.unit
-// but doing no device work.
+// but doing no device work; and a bare binding of one encoder setting.
 #include <pybind11/pybind11.h>
+
+#include <zol/video.h>
 
 namespace py = pybind11;
 
@@ -13,6 +15,15 @@ struct Bare {
     virtual bool IsOpened() const { return opened; }
     unsigned int latch = 0x8000'0001u;
     bool opened = true;
+};
+
+struct BareEncoder {
+    BareEncoder() {
+        board.Open(3, 0);
+        encoder = zol::Video::CxKX210Encoder::From(&board);
+    }
+    zol::Video::CxKX210 board;
+    zol::Video::CxKX210Encoder encoder;
 };
 } // namespace
 
@@ -32,4 +43,11 @@ PYBIND11_MODULE(baseline, m) {
                  return state;
              })
         .def_property_readonly("is_opened", [](const Bare& self) { return self.IsOpened(); });
+
+    // The same bare binding around the library's encoder setting Comp1 (board KX210 3/0), to
+    // tell the module's share of KX210Encoder.comp1 from the stand-in's.
+    py::class_<BareEncoder>(m, "BareEncoder")
+        .def(py::init<>())
+        .def_property_readonly("comp1",
+                               [](const BareEncoder& self) { return self.encoder.Comp1(); });
 }

@@ -1,7 +1,8 @@
-"""The capture boards' settings tables, checked name by name against a copy of the boards' lists
-written out below (kept apart from the module's own data on purpose): every name reaches the
-library with its kind's value model, every other name is refused by the table function itself
-before any call, and values convert as each kind demands."""
+"""The name tables of the capture boards' settings objects and of the encoder units, checked name
+by name against a copy of their lists written out below (kept apart from the module's own data on
+purpose): every name reaches the library with its kind's value model, every other name is refused
+by the table function (or the encoder's member) itself before any call, and values convert as
+each kind demands."""
 
 import pytest
 
@@ -146,7 +147,31 @@ TR520 = [
     ),
 ]
 
-TABLES = {"KX210": KX210, "KX310": KX310, "TR520": TR520}
+# The encoder units: every name readable and writable.
+KX210_ENCODER = [
+    (SIGNED, RW, "EncoderMode ENCSampling ENCStart ENCComp1 ENCInit ENCDir ENCSwapAB ENCInputCH"),
+    (UNSIGNED, RW, "ENCComp2"),
+]
+KX310_ENCODER = [
+    (
+        SIGNED,
+        RW,
+        """
+    EncoderMode ENCSampling ENCStart ENCComp1 ENCResetSource ENCDir ENCSwapAB ENCSignalSource
+    EncoderActMode
+    """,
+    ),
+    (UNSIGNED, RW, "ENCComp2"),
+]
+
+# Keyed by the object that carries the table: a board's settings object, or an encoder unit.
+TABLES = {
+    "KX210": KX210,
+    "KX310": KX310,
+    "TR520": TR520,
+    "KX210Encoder": KX210_ENCODER,
+    "KX310Encoder": KX310_ENCODER,
+}
 
 
 def names(board, writable_only=False):
@@ -160,7 +185,14 @@ def names(board, writable_only=False):
 
 
 @pytest.mark.parametrize(
-    "board, readable, writable", [("KX210", 103, 84), ("KX310", 102, 83), ("TR520", 61, 48)]
+    "board, readable, writable",
+    [
+        ("KX210", 103, 84),
+        ("KX310", 102, 83),
+        ("TR520", 61, 48),
+        ("KX210Encoder", 9, 9),
+        ("KX310Encoder", 10, 10),
+    ],
 )
 def test_copy_of_the_lists_has_the_written_counts(board, readable, writable):
     listed = [n for _, _, text in TABLES[board] for n in text.split()]
@@ -168,11 +200,30 @@ def test_copy_of_the_lists_has_the_written_counts(board, readable, writable):
     assert len(names(board, writable_only=True)) == writable
 
 
+def owner(board):
+    """The class carrying the table: KX210Param for "KX210", KX210Encoder for itself."""
+    return board if board.endswith("Encoder") else board + "Param"
+
+
 def settings_of(board):
-    return getattr(unit, board + "Param").from_(opened(board))
+    return getattr(unit, owner(board)).from_(opened(board[:5]))
+
+
+def first_name(board):
+    return TABLES[board][0][2].split()[0]
 
 
 TABLE_SOURCE = "pyzol/zol_unit/params/tables.cpp"
+ENCODER_SOURCE = "pyzol/zol_unit/video/encoders.cpp"
+
+
+def refusal(board, direction):
+    """The error of a name outside a table: a board's table function throws it, an encoder unit's
+    bound member (function "operator()")."""
+    if board.endswith("Encoder"):
+        return module_error(1, "operator()", throw_line(ENCODER_SOURCE, f"{direction}_param"))
+    function = f"{board.lower()}_{direction}_param"
+    return module_error(1, function, throw_line(TABLE_SOURCE, function))
 
 
 def value_for(kind, i):
@@ -190,7 +241,7 @@ def test_every_readable_name_reaches_get_param_with_its_model(board):
     with sim.recording() as calls:
         results = {name: p.get_param(name) for name in readable}
     assert calls == [
-        f'Cx{board}Param::GetParam("{name}", out, {kind})' for name, kind in readable.items()
+        f'Cx{owner(board)}::GetParam("{name}", out, {kind})' for name, kind in readable.items()
     ]
     for name, kind in readable.items():
         assert type(results[name]) is (str if kind == TEXT else int), name
@@ -205,7 +256,7 @@ def test_every_writable_name_reaches_set_param_and_reads_back(board):
         for name, value in values.items():
             p.set_param(name, value)
     assert calls == [
-        f'Cx{board}Param::SetParam("{name}", {shown(value)}, {writable[name]})'
+        f'Cx{owner(board)}::SetParam("{name}", {shown(value)}, {writable[name]})'
         for name, value in values.items()
     ]
     # The library's store took each value under its name.
@@ -222,10 +273,9 @@ def every_known_name():
 @pytest.mark.parametrize("direction", ["get", "set"])
 def test_names_outside_a_direction_are_refused_before_any_call(board, direction):
     p = settings_of(board)
-    function = f"{board.lower()}_{direction}_param"
     known = names(board, writable_only=direction == "set")
     refused = [n for n in every_known_name() if n not in known]
-    pattern = module_error(1, function, throw_line(TABLE_SOURCE, function))
+    pattern = refusal(board, direction)
     with sim.recording() as calls:
         for name in refused:
             with pytest.raises(RuntimeError, match=pattern):
@@ -253,6 +303,9 @@ CAST_ERROR = r"^Unable to cast Python instance of type <class '\w+'> to C\+\+ ty
         ("TR520", "CameraMode", "ab\0cd", '"ab"'),
         ("KX210", "CameraMaker", "\u00e9", r'"\xc3\xa9"'),
         ("KX310", "PLLReconfig", 1, "1"),
+        ("KX210Encoder", "ENCComp2", 4294967295, "4294967295"),
+        ("KX310Encoder", "ENCStart", -1, "-1"),
+        ("KX310Encoder", "EncoderActMode", True, "1"),
     ],
 )
 def test_values_that_convert_reach_the_library(board, name, value, passed):
@@ -260,7 +313,7 @@ def test_values_that_convert_reach_the_library(board, name, value, passed):
     with sim.recording() as calls:
         p.set_param(name, value)
     kind = names(board)[name]
-    assert calls == [f'Cx{board}Param::SetParam("{name}", {passed}, {kind})']
+    assert calls == [f'Cx{owner(board)}::SetParam("{name}", {passed}, {kind})']
 
 
 @pytest.mark.parametrize(
@@ -279,6 +332,10 @@ def test_values_that_convert_reach_the_library(board, name, value, passed):
         ("KX210", "CameraName", 5),
         ("KX310", "CameraName", None),
         ("TR520", "CameraName", 1.5),
+        ("KX210Encoder", "ENCComp2", -1),
+        ("KX310Encoder", "ENCComp2", -1),
+        ("KX210Encoder", "ENCInit", 2147483648),
+        ("KX310Encoder", "ENCDir", "1"),
     ],
 )
 def test_values_that_do_not_convert_are_cast_errors_without_a_call(board, name, value):
@@ -292,17 +349,18 @@ def test_values_that_do_not_convert_are_cast_errors_without_a_call(board, name, 
 @pytest.mark.parametrize("board", TABLES)
 def test_name_as_bytes_matches_like_str_and_other_types_are_type_errors(board):
     p = settings_of(board)
+    name = first_name(board)  # a signed name
     with sim.recording() as calls:
-        p.set_param(b"Width", 7)
-        assert p.get_param(bytearray(b"Width")) == 7
+        p.set_param(name.encode(), 7)
+        assert p.get_param(bytearray(name.encode())) == 7
         for bad in [5, None, 1.5]:
             with pytest.raises(TypeError):
                 p.get_param(bad)
             with pytest.raises(TypeError):
                 p.set_param(bad, 1)
     assert calls == [
-        f'Cx{board}Param::SetParam("Width", 7, model(8,1))',
-        f'Cx{board}Param::GetParam("Width", out, model(8,1))',
+        f'Cx{owner(board)}::SetParam("{name}", 7, model(8,1))',
+        f'Cx{owner(board)}::GetParam("{name}", out, model(8,1))',
     ]
 
 

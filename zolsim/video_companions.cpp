@@ -189,12 +189,12 @@ int sio_read(Board& b, const char* op, char* buffer, int size) {
     require_link(b, op);
     if (size == 0 || !wait_byte(b, lk, op))
         return 0;
-    int n = 0;
-    while (n < size && !b.sio.rx.empty()) {
-        buffer[n++] = b.sio.rx.front();
-        b.sio.rx.pop_front();
-    }
-    return n;
+    // What has arrived, up to `size` bytes, taken in blocks rather than byte by byte.
+    const auto n = std::min(b.sio.rx.size(), static_cast<std::size_t>(size));
+    const auto end = b.sio.rx.begin() + static_cast<std::ptrdiff_t>(n);
+    std::copy(b.sio.rx.begin(), end, buffer);
+    b.sio.rx.erase(b.sio.rx.begin(), end);
+    return static_cast<int>(n);
 }
 
 void sio_write(Board& b, const char* op, const char* data, std::size_t n) {

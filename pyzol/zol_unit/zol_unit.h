@@ -37,9 +37,13 @@ void init_dio_functions(py::module_& m);    // functions.cpp
 void init_dio_wait_records(py::module_& m); // dio/records.cpp
 void init_device_functions(py::module_& m); // functions.cpp
 void init_kx210(py::module_& m);            // video/boards.cpp
+void init_kx210_encoder(py::module_& m);    // video/encoders.cpp
 void init_kx210_param(py::module_& m);      // params/video_params.cpp
+void init_kx210_sio(py::module_& m);        // video/serial.cpp
 void init_kx310(py::module_& m);            // video/boards.cpp
+void init_kx310_encoder(py::module_& m);    // video/encoders.cpp
 void init_kx310_param(py::module_& m);      // params/video_params.cpp
+void init_kx310_sio(py::module_& m);        // video/serial.cpp
 void init_tr520(py::module_& m);            // video/boards.cpp
 void init_tr520_param(py::module_& m);      // params/video_params.cpp
 void init_video(py::module_& m);            // video/video_device.cpp

@@ -58,9 +58,13 @@ PYBIND11_MODULE(unit, m) {
     init_device_functions(m); // get_device_module, set_register, get_register, get_device_info,
                               // get_xml_item
     init_kx210(m);            // KX210
+    init_kx210_encoder(m);    // KX210Encoder
     init_kx210_param(m);      // KX210Param
+    init_kx210_sio(m);        // KX210Sio
     init_kx310(m);            // KX310
+    init_kx310_encoder(m);    // KX310Encoder
     init_kx310_param(m);      // KX310Param
+    init_kx310_sio(m);        // KX310Sio
     init_tr520(m);            // TR520
     init_tr520_param(m);      // TR520Param
     init_video(m);            // Video
