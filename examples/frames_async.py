@@ -55,6 +55,8 @@ async def edges() -> None:
     for name, result in zip(("board 0", "board 1"), results[:2], strict=True):
         if isinstance(result, TimeoutError):
             print(f"{name}: no edge within the time-out, wait aborted")
+        elif isinstance(result, BaseException):
+            raise result
         else:
             print(f"{name}: {unit.EventStatus(result.event_status).name}, inputs 0x{result.di:X}")
     first.close()

@@ -2,9 +2,8 @@
 Shared types of the zol device library: ExStatus, ExDevice, CxImage, the interfaces, and the as_... adapters that view a board as an interface.
 """
 from __future__ import annotations
-import builtins
 import typing
-__all__: list[str] = ['CxImage', 'ExDevice', 'ExStatus', 'IxDIO', 'IxDeviceModule', 'IxIndexedDIO', 'IxModule', 'IxRegister', 'IxVideoControl', 'as_device_module', 'as_dio', 'as_indexed_dio', 'as_module', 'as_register', 'as_video_control']
+__all__: list[str] = ['CxImage', 'ExDevice', 'ExStatus', 'IxDIO', 'IxDeviceModule', 'IxIndexedDIO', 'IxModule', 'IxRegister', 'IxVideoControl', 'TxItemValue', 'as_device_module', 'as_dio', 'as_indexed_dio', 'as_module', 'as_register', 'as_video_control']
 class ExStatus:
     """
     Status of a library call; the code of its errors.
@@ -54,6 +53,8 @@ class ExStatus:
       Aborted
     
       UnknownCommand
+    
+      Truncated
     """
     Aborted: typing.ClassVar[ExStatus]
     Busy: typing.ClassVar[ExStatus]
@@ -75,6 +76,7 @@ class ExStatus:
     ParamKind: typing.ClassVar[ExStatus]
     ReadOnly: typing.ClassVar[ExStatus]
     Timeout: typing.ClassVar[ExStatus]
+    Truncated: typing.ClassVar[ExStatus]
     UnknownCommand: typing.ClassVar[ExStatus]
     UnknownParam: typing.ClassVar[ExStatus]
     __members__: typing.ClassVar[dict[str, ExStatus]]
@@ -226,6 +228,40 @@ class IxVideoControl:
     """
     def __repr__(self) -> str:
         ...
+class TxItemValue:
+    """
+    The answer of unit.get_device_info or unit.get_xml_item: pass it as their last argument; the library writes a number or a text into it. A text longer than the capacity is cut (the call returns ExStatus.Truncated).
+    """
+    def __init__(self, capacity: int = 256) -> None:
+        """
+        An empty record with room for `capacity` bytes of text.
+        """
+    def __int__(self) -> int:
+        ...
+    def __repr__(self) -> str:
+        ...
+    def __str__(self) -> str:
+        ...
+    @property
+    def capacity(self) -> int:
+        """
+        Bytes of text it can hold.
+        """
+    @property
+    def length(self) -> int:
+        """
+        Bytes of the whole text answer, also when it was cut; 0 for a number.
+        """
+    @property
+    def truncated(self) -> bool:
+        """
+        Whether the text answer was longer than the capacity.
+        """
+    @property
+    def value(self) -> typing.Any:
+        """
+        The answer: an int, a str, or None before any answer.
+        """
 def as_device_module(settings: typing.Any) -> IxDeviceModule:
     """
     The settings object as IxDeviceModule (unit.get_device_module). Keeps it alive.
