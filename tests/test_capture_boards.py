@@ -10,7 +10,7 @@ import weakref
 import numpy as np
 import pytest
 
-from helpers import Background
+from helpers import Background, pattern
 from pyzol import core, sim, unit
 
 BOARDS = ["KX210", "KX310", "TR520"]
@@ -30,11 +30,8 @@ def camera(tmp_path, name="cam.txt", **settings):
 
 
 def frame(k, w=W, h=H):
-    """The stand-in's test pattern of frame k: (k + x + y) & 0xff, frame number in bytes 0-3."""
-    y, x = np.mgrid[0:h, 0:w]
-    pixels = ((k + x + y) & 0xFF).astype(np.uint8)
-    pixels.reshape(-1)[:4] = np.frombuffer(np.uint32(k).tobytes(), np.uint8)
-    return pixels
+    """The stand-in's 8-bit test pattern of frame k."""
+    return pattern(k, w, h)
 
 
 def wait_for_entry(entry, timeout=5.0):
@@ -417,10 +414,11 @@ def test_save_writes_what_from_file_reads_back(tmp_path, kind, save):
     out = str(tmp_path / "saved é.txt")
     getattr(board, save)(out)
     again = getattr(unit, kind).from_file(out, 0, 1)
-    again.lock([core.CxImage(319, 200)])
+    narrow = [core.CxImage(319, 200)]
     with pytest.raises(RuntimeError, match=r"^Code:17 "):  # the saved frame is 320 wide
-        again.start()
+        again.lock(narrow)
     again.setup(camera(tmp_path, "small.txt", Width=8, Height=8))
+    again.lock(narrow)
     again.start()
     again.wait()
 
