@@ -83,6 +83,8 @@ def pattern(k, w, h, pixel_format="Mono8"):
         for dot in range(15):
             if DIGITS[int(digit)] >> (14 - dot) & 1:
                 gy, gx = divmod(dot, 3)
-                pixels[(2 + gy) * s : (3 + gy) * s, (2 + 4 * i + gx) * s : (3 + 4 * i + gx) * s] = white
+                pixels[(2 + gy) * s : (3 + gy) * s, (2 + 4 * i + gx) * s : (3 + 4 * i + gx) * s] = (
+                    white
+                )
     pixels.view(np.uint8).reshape(-1)[:4] = np.frombuffer(np.uint32(k).tobytes(), np.uint8)
     return pixels
