@@ -101,6 +101,7 @@ struct Session : std::enable_shared_from_this<Session> {
     bool locked = false;
     std::weak_ptr<Session> source;
     bool source_locked = false;
+    bool writing = false; // a frame is being copied into `ring` without the mutex (write_slot)
     int num = 1;
     int lock_id = 0;
 

@@ -2,9 +2,10 @@
 // board, camera files, the image ring, and the acquisition thread that writes the test pattern.
 //
 // Every handle owns one Session (held by shared_ptr so that a waiter, or the acquisition
-// thread, can keep it alive while the handle goes away). The session mutex guards the ring:
-// frames are written with it held, so once Unlock/Close/Dispose/destruction has taken the mutex
-// and cleared the ring, the caller's images are never touched again.
+// thread, can keep it alive while the handle goes away). The session mutex guards the ring; a
+// frame's pixels are copied without it (so waiters and status queries are not held up by the
+// copy) but under the session's `writing` mark, which Lock/Unlock/Close/Dispose/destruction wait
+// out before they change the ring: once they return, the caller's images are never touched again.
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -179,9 +180,17 @@ void write_pattern(zol::CxImage& image, std::uint32_t k, const Frame& f) {
             p[i] = static_cast<unsigned char>((k >> (8 * i)) & 0xff);
 }
 
-// Writes frame k into slot k % n of the session's own ring; `s.m` must be held.
-// Returns false when the slot image is too small.
-bool write_slot(Session& s, std::uint32_t k, const Frame& f) {
+// Waits until no frame is being written into the session's ring; `lk` holds `s.m`.
+void settle(Session& s, std::unique_lock<std::mutex>& lk) {
+    s.cv.wait(lk, [&] { return !s.writing; });
+}
+
+// Writes frame k into slot k % n of the session's ring; `lk` holds `s.m` on entry and on return.
+// The pixels are copied without the mutex, so that waits and status queries go on meanwhile;
+// `s.writing` marks the copy, and whoever changes the ring settles first, so no image is written
+// once Lock, Unlock or Close has returned. Returns false when the slot image does not fit.
+bool write_slot(Session& s, std::unique_lock<std::mutex>& lk, std::uint32_t k, const Frame& f) {
+    settle(s, lk); // one writer at a time (two boards may deliver into one module's ring)
     if (!s.locked || s.ring.empty())
         return true;
     zol::CxImage* image = s.ring[k % s.ring.size()];
@@ -189,13 +198,18 @@ bool write_slot(Session& s, std::uint32_t k, const Frame& f) {
         return true; // null entries are skipped: the frame is counted, not stored
     if (!fits(*image, f))
         return false;
+    s.writing = true;
+    lk.unlock();
     write_pattern(*image, k, f);
+    lk.lock();
+    s.writing = false;
+    s.cv.notify_all();
     return true;
 }
 
 bool deliver(Session& target, std::uint32_t k, const Frame& f) {
-    std::lock_guard<std::mutex> lock(target.m);
-    return write_slot(target, k, f);
+    std::unique_lock<std::mutex> lk(target.m);
+    return write_slot(target, lk, k, f);
 }
 
 void frame_done(Session& s, std::uint32_t k, const Frame& f) {
@@ -235,15 +249,15 @@ void run(std::shared_ptr<Session> sp, Frame f, std::chrono::microseconds period,
             --s.pending_triggers;
         const std::uint32_t k = s.total;
         if (!s.source_locked) {
-            write_slot(s, k, f);
+            write_slot(s, lk, k, f);
         } else if (auto target = s.source.lock()) {
             // A foreign ring is written under its own mutex only, never both at once.
             lk.unlock();
             deliver(*target, k, f);
             lk.lock();
-            if (s.stop_req)
-                break;
         }
+        if (s.stop_req) // stopped or aborted during the copy: the frame does not count
+            break;
         frame_done(s, k, f);
         s.cv.notify_all();
         if (frames > 0 && s.total >= static_cast<std::uint32_t>(frames))
@@ -434,9 +448,10 @@ void lock(Session& s, const char* op, zol::CxImage* const* images, int count) {
         ZOLSIM_RAISE(InvalidArgument, op, "negative image count");
     if (count > 0)
         ZOLSIM_REQUIRE(images, op);
-    std::lock_guard<std::mutex> lock(s.m);
+    std::unique_lock<std::mutex> lk(s.m);
     if (s.state == kRunning)
         ZOLSIM_RAISE(Busy, op, "acquisition running");
+    settle(s, lk); // another board may be delivering into this ring
     // An open board refuses images that cannot take its frame before it keeps any of them;
     // an unbound handle checks at Start, as it does after a Setup that changed the frame.
     if (s.open && s.board)
@@ -452,9 +467,10 @@ void lock(Session& s, const char* op, zol::IxModule* module) {
     auto target = session_of(dynamic_cast<zol::CxModule*>(module), op);
     if (target.get() == &s)
         ZOLSIM_RAISE(InvalidArgument, op, "a board cannot capture into itself");
-    std::lock_guard<std::mutex> lock(s.m);
+    std::unique_lock<std::mutex> lk(s.m);
     if (s.state == kRunning)
         ZOLSIM_RAISE(Busy, op, "acquisition running");
+    settle(s, lk);
     s.ring.clear();
     s.source = target;
     s.source_locked = true;
@@ -463,7 +479,8 @@ void lock(Session& s, const char* op, zol::IxModule* module) {
 
 void unlock(Session& s) {
     stop(s, kAborted);
-    std::lock_guard<std::mutex> lock(s.m);
+    std::unique_lock<std::mutex> lk(s.m);
+    settle(s, lk);
     s.ring.clear();
     s.locked = false;
     s.source.reset();
