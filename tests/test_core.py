@@ -30,7 +30,7 @@ def test_ex_status_has_every_status_code():
         "Ok", "Failed", "NoObject", "NullPointer", "InvalidArgument", "NoDevice", "NotOpened",
         "Busy", "Timeout", "Disposed", "FileNotFound", "FileFormat", "FileWrite", "UnknownParam",
         "ParamKind", "ReadOnly", "NotLocked", "ImageTooSmall", "NotSupported", "NoController",
-        "Aborted", "UnknownCommand",
+        "Aborted", "UnknownCommand", "ImageFormat",
     ]  # fmt: skip
     members = core.ExStatus.__members__
     assert list(members) == expected

@@ -140,7 +140,8 @@ void init_enums(py::module_& m) {
         .value("NotSupported", zol::ExStatus::NotSupported)
         .value("NoController", zol::ExStatus::NoController)
         .value("Aborted", zol::ExStatus::Aborted)
-        .value("UnknownCommand", zol::ExStatus::UnknownCommand);
+        .value("UnknownCommand", zol::ExStatus::UnknownCommand)
+        .value("ImageFormat", zol::ExStatus::ImageFormat);
 
     py::enum_<zol::ExDevice>(m, "ExDevice", "Device type of a capture board.")
         .value("KX210", zol::ExDevice::KX210)

@@ -8,6 +8,7 @@
 #include "check.h"
 
 #include <cassert>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -244,6 +245,30 @@ int main() {
         k.Start();
         k.Wait();
         CHECK(img2.Address()[0] == 1); // frame 1 stamped last
+        // The board delivers free-running while the other lets go of its image: once Unlock has
+        // returned, the image is never written again.
+        {
+            int cycle = 0, exposure = 0, zero = 0;
+            kp.GetParam("TriggerCycleTime", &cycle, TxModel(8, 1));
+            kp.GetParam("ExposureTime", &exposure, TxModel(8, 1));
+            kp.SetParam("TriggerCycleTime", &zero, TxModel(8, 1));
+            kp.SetParam("ExposureTime", &zero, TxModel(8, 1));
+            k.Num(0);
+            for (int round = 0; round < 20; ++round) {
+                k2.Lock(img2, 0);
+                k.Lock(static_cast<IxModule*>(&k2), 0);
+                k.Start();
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                k2.Unlock();
+                std::memset(img2.Address(), 0, img2.Size());
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                CHECK(std::count(img2.Address(), img2.Address() + img2.Size(), 0) ==
+                      static_cast<long>(img2.Size()));
+                k.Stop();
+            }
+            kp.SetParam("TriggerCycleTime", &cycle, TxModel(8, 1));
+            kp.SetParam("ExposureTime", &exposure, TxModel(8, 1));
+        }
         THROWS(NullPointer, k.Lock((IxModule*)nullptr, 0));
 
         // ---- serial link
