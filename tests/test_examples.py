@@ -12,7 +12,6 @@ ROOT = pathlib.Path(__file__).resolve().parent.parent
 @pytest.mark.parametrize(
     "args, expect",
     [
-        (["-m", "pyzol", "--frames", "6"], "captured 6 frames"),
         (["-m", "pyzol", "--io"], "wait ended by TIMEOUT"),
         ([str(ROOT / "examples" / "dio_events.py")], "DI: edges 0x00000008, inputs 0x0000000F"),
         ([str(ROOT / "examples" / "capture_ring.py")], "finished: True, 12 frames, state 2"),

@@ -10,7 +10,7 @@ import pytest
 
 from helpers import pattern
 from pyzol import __main__ as job
-from pyzol import _report, core
+from pyzol import _report
 
 np = pytest.importorskip("numpy")
 
@@ -132,12 +132,6 @@ def test_bad_options_are_usage_errors(capsys):
         assert "usage: python -m pyzol" in capsys.readouterr().err
 
 
-def test_io_session(capsys):
-    status, out, _ = run(capsys, "--io")
-    assert status == 0
-    assert "wait ended by DI (input 3 rose)" in out and "wait ended by TIMEOUT" in out
-
-
 # ---- the pieces ------------------------------------------------------------------------------
 
 
@@ -159,34 +153,3 @@ def test_bar_shows_frames_and_rate_on_a_terminal_only(monkeypatch, tqdm):
     bar.close()
     shown = screen.getvalue()
     assert "10/10" in shown and "frames/s" in shown
-
-
-def test_table_aligns_columns_right():
-    text = _report.table(["a", "long name"], [[1, 22], [333, 4]])
-    assert text.splitlines() == [
-        "  a  long name",
-        "---  ---------",
-        "  1         22",
-        "333          4",
-    ]
-
-
-@pytest.mark.parametrize(
-    "fmt, bits, mode, expect",
-    [
-        (core.ExPixelFormat.Mono8, 8, "L", [[1, 2]]),
-        (core.ExPixelFormat.Mono16, 10, "L", [[1 << 2, 255 << 2]]),
-        (core.ExPixelFormat.Mono16, 16, "L", [[0x0100, 0xFFFF]]),
-        (core.ExPixelFormat.BGR8, 8, "RGB", [[[1, 2, 3], [4, 5, 6]]]),
-    ],
-)
-def test_eight_bit_pixels_of_every_format(fmt, bits, mode, expect):
-    dtype = np.uint16 if fmt == core.ExPixelFormat.Mono16 else np.uint8
-    image = core.CxImage(np.array(expect, dtype), fmt)
-    got_mode, pixels = _report.eight_bit(image, bits)
-    assert got_mode == mode
-    reference = {
-        core.ExPixelFormat.Mono8: [1, 2],
-        core.ExPixelFormat.BGR8: [3, 2, 1, 6, 5, 4],
-    }.get(fmt, [1, 255])
-    assert list(pixels) == reference
