@@ -58,14 +58,21 @@ def frame_size(text: str) -> tuple[int, int]:
     return int(match.group(1)), int(match.group(2))
 
 
-def positive(text: str) -> int:
-    try:
-        value = int(text)
-    except ValueError:
-        value = 0
-    if value < 1:
-        raise argparse.ArgumentTypeError(f"expected a positive whole number, got {text!r}")
-    return value
+def whole(low: int, high: int):
+    """An option type: a whole number from `low` to `high`."""
+
+    def convert(text: str) -> int:
+        try:
+            value = int(text)
+        except ValueError:
+            value = low - 1
+        if not low <= value <= high:
+            raise argparse.ArgumentTypeError(
+                f"expected a whole number {low} to {high}, got {text!r}"
+            )
+        return value
+
+    return convert
 
 
 def parse(argv: list[str] | None) -> argparse.Namespace:
@@ -74,12 +81,16 @@ def parse(argv: list[str] | None) -> argparse.Namespace:
         description="Capture frames on a simulated board and write the last one as a PNG.",
     )
     parser.add_argument("--board", choices=BOARDS, default="KX210", help="board type (KX210)")
-    parser.add_argument("--id", type=int, default=0, help="board number in the rack (0)")
+    parser.add_argument(
+        "--id", type=whole(0, 2**31 - 1), default=0, help="board number in the rack (0)"
+    )
     parser.add_argument(
         "--camera", metavar="FILE", help="camera file (default: the one shipped with pyzol)"
     )
-    parser.add_argument("--frames", type=positive, default=200, help="frames to capture (200)")
-    parser.add_argument("--ring", type=positive, default=4, help="images in the ring (4)")
+    parser.add_argument(
+        "--frames", type=whole(1, 2**31 - 1), default=200, help="frames to capture (200)"
+    )
+    parser.add_argument("--ring", type=whole(1, 64), default=4, help="images in the ring (4)")
     parser.add_argument("--size", type=frame_size, metavar="WxH", help="frame size, e.g. 1920x1080")
     parser.add_argument("--format", choices=PIXEL_FORMATS, help="pixel format of the frames")
     parser.add_argument(
@@ -230,6 +241,9 @@ def main(argv: list[str] | None = None) -> int:
         return 1
     except RuntimeError as e:
         print(f"pyzol: {library_error('the board refused', e)}", file=sys.stderr)
+        return 1
+    except MemoryError:
+        print("pyzol: not enough memory for the ring of images", file=sys.stderr)
         return 1
     except KeyboardInterrupt:
         print("pyzol: interrupted", file=sys.stderr)

@@ -125,7 +125,14 @@ def test_failures_end_with_one_line_and_status_1(tmp_path, capsys, monkeypatch, 
 
 
 def test_bad_options_are_usage_errors(capsys):
-    for args in (["--size", "640"], ["--frames", "0"], ["--format", "Mono9"], ["--board", "X"]):
+    bad = [
+        ["--size", "640"],
+        ["--frames", "0"],
+        ["--id", "-1"],
+        ["--ring", "65"],
+        ["--format", "Mono9"],
+    ]
+    for args in bad:
         with pytest.raises(SystemExit) as ended:
             job.main(args)
         assert ended.value.code == 2
