@@ -251,7 +251,7 @@ void run(std::shared_ptr<Session> sp, Frame f, std::chrono::microseconds period,
         if (!s.source_locked) {
             write_slot(s, lk, k, f);
         } else if (auto target = s.source.lock()) {
-            // A foreign ring is written under its own mutex only, never both at once.
+            // A foreign ring is handled under its own mutex only, never both at once.
             lk.unlock();
             deliver(*target, k, f);
             lk.lock();
