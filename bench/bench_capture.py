@@ -1,8 +1,10 @@
 """Capture boards: the cost of handing a list of images to lock(), simulated capture bandwidth
-next to a plain memory copy of the same bytes, and how freely another Python thread runs while
-the main thread sits in wait().
+next to a plain memory copy of the same bytes, how freely another Python thread runs while the
+main thread sits in wait(), the cost of a numpy view of an image, and a Python capture loop that
+views and sums every frame next to the same loop over arrays already in memory.
 
-    python bench/bench_capture.py
+    python bench/bench_capture.py              # everything
+    python bench/bench_capture.py views loop   # only those parts
 """
 
 import statistics
@@ -127,8 +129,82 @@ def thread_during_wait(window=1.0, rounds=3):
     )
 
 
+def views(number=200_000):
+    """numpy.asarray(image) per call, next to memoryview(bytes) and numpy.asarray(bytes) of the
+    same size, measured in alternating rounds."""
+    image = core.CxImage(1920, 1080)
+    data = bytes(image.size)
+    stmts = {
+        "numpy.asarray(image)": lambda: np.asarray(image),
+        "memoryview(image)": lambda: memoryview(image),
+        "memoryview(bytes_object)": lambda: memoryview(data),
+        "numpy.frombuffer(bytes_object)": lambda: np.frombuffer(data, np.uint8),
+    }
+    per = {name: float("inf") for name in stmts}
+    for _ in range(7):
+        for name, stmt in stmts.items():
+            per[name] = min(per[name], timeit.timeit(stmt, number=number) / number)
+    base = per["memoryview(bytes_object)"]
+    for name, t in per.items():
+        print(f"{name:32} {t * 1e9:7.0f} ns per call ({t / base:4.1f} x memoryview(bytes))")
+
+
+def loop(frames=600, ring=8, w=1920, h=1080, rounds=5):
+    """Frames per second of a Python loop that waits for each frame of a board, views it as numpy
+    and sums it, next to the same loop over arrays already in memory; with the board running
+    free (its acquisition thread copies every frame on the other core meanwhile) and with the
+    frames already captured (the same calls, nothing else running: the binding's own cost)."""
+    board = board_with(Width=w, Height=h, TriggerCycleTime=0, ExposureTime=0, Timeout=60_000)
+    images = [core.CxImage(w, h) for _ in range(ring)]
+    board.lock(images)
+    arrays = [np.asarray(image).copy() for image in images]
+
+    def from_board(live):
+        board.num = 0 if live else frames
+        board.start()
+        if not live:
+            board.wait()
+        started = time.perf_counter()
+        total = 0
+        for k in range(frames):
+            board.wait_status(k)  # returns once frame k is in
+            total += int(np.asarray(images[k % ring]).sum())
+        elapsed = time.perf_counter() - started
+        board.stop()
+        return frames / elapsed
+
+    def from_memory():
+        started = time.perf_counter()
+        total = 0
+        for k in range(frames):
+            total += int(arrays[k % ring].sum())
+        return frames / (time.perf_counter() - started)
+
+    rates = {"live": [], "captured": [], "memory": []}
+    for _ in range(rounds):  # alternating rounds, so that all see the same machine
+        rates["live"].append(from_board(True))
+        rates["captured"].append(from_board(False))
+        rates["memory"].append(from_memory())
+    board.unlock()
+    best = {k: max(v) for k, v in rates.items()}
+    print(f"loop over {w}x{h} mono8 frames (wait, numpy view, sum), best of {rounds}:")
+    print(f"  arrays in memory         {best['memory']:7.1f} frames/s")
+    for name, label in [("live", "board running free"), ("captured", "frames already in")]:
+        print(
+            f"  {label:24} {best[name]:7.1f} frames/s -> {best[name] / best['memory']:.0%} "
+            "of the loop over memory (target >= 80%)"
+        )
+
+
+PARTS = {
+    "lock": lock_list,
+    "capture": capture,
+    "threads": thread_during_wait,
+    "views": views,
+    "loop": loop,
+}
+
 if __name__ == "__main__":
     print(f"Python {sys.version.split()[0]}")
-    lock_list()
-    capture()
-    thread_during_wait()
+    for part in sys.argv[1:] or PARTS:
+        PARTS[part]()

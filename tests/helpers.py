@@ -54,11 +54,8 @@ def camera(tmp_path, name="cam.txt", w=W, h=H, **settings):
 
 
 def frame(k, w=W, h=H):
-    """The stand-in's test pattern of frame k: (k + x + y) & 0xff, frame number in bytes 0-3."""
-    y, x = np.mgrid[0:h, 0:w]
-    pixels = ((k + x + y) & 0xFF).astype(np.uint8)
-    pixels.reshape(-1)[:4] = np.frombuffer(np.uint32(k).tobytes(), np.uint8)
-    return pixels
+    """The stand-in's 8-bit test pattern of frame k."""
+    return pattern(k, w, h)
 
 
 def wait_for_waiter(board, ident, timeout=5.0):
@@ -100,3 +97,40 @@ def observed_members(cls):
             params = [re.sub(r": [\w.:]+", "", s).replace(" = ", "=") for s in params]
             out.append((name, [name + p for p in params]))
     return out
+
+
+# The simulated board's 3x5 font for the frame number, digits 0-9, rows from the top.
+DIGITS = [0o75557, 0o26227, 0o71747, 0o71717, 0o55711, 0o74717, 0o74757, 0o71111, 0o75757, 0o75717]
+
+
+def pattern(k, w, h, pixel_format="Mono8"):
+    """The simulated board's test pattern of frame k for a camera file's PixelFormat, as a view
+    of the image shows it: with p = (x + (k & 0xff) + y) & 0xff, Mono8 is p, MonoN (N > 8 bits)
+    repeats p's high bits below it, RGB8 is (p, (x - r) & 0xff, 2r & 0xff) with r = (k & 0xff) + y
+    and BGR8 its reverse; a black box at (s, s) holds k in white digits of s x s dots
+    (s = max(1, min(w, h) // 48)); the first four bytes hold k, little-endian."""
+    y, x = np.mgrid[0:h, 0:w]
+    r = (k & 0xFF) + y
+    p = (x + r) & 0xFF
+    if pixel_format.startswith("Mono") and pixel_format != "Mono8":
+        bits = int(pixel_format[4:])
+        pixels = ((p << (bits - 8)) | (p >> (16 - bits))).astype(np.uint16)
+        white = (1 << bits) - 1
+    elif pixel_format in ("RGB8", "BGR8"):
+        pixels = np.stack([p, (x - r) & 0xFF, (2 * r) & 0xFF], axis=-1).astype(np.uint8)
+        pixels = pixels if pixel_format == "RGB8" else np.ascontiguousarray(pixels[..., ::-1])
+        white = 255
+    else:
+        pixels, white = p.astype(np.uint8), 255
+    s = max(1, min(w, h) // 48)
+    number = str(k)
+    pixels[s : 8 * s, s : (4 * len(number) + 2) * s] = 0
+    for i, digit in enumerate(number):
+        for dot in range(15):
+            if DIGITS[int(digit)] >> (14 - dot) & 1:
+                gy, gx = divmod(dot, 3)
+                pixels[(2 + gy) * s : (3 + gy) * s, (2 + 4 * i + gx) * s : (3 + 4 * i + gx) * s] = (
+                    white
+                )
+    pixels.view(np.uint8).reshape(-1)[:4] = np.frombuffer(np.uint32(k).tobytes(), np.uint8)
+    return pixels

@@ -383,10 +383,11 @@ def test_save_writes_what_from_file_reads_back(tmp_path, kind, save):
     out = str(tmp_path / "saved é.txt")
     getattr(board, save)(out)
     again = getattr(unit, kind).from_file(out, 0, 1)
-    again.lock([core.CxImage(319, 200)])
+    narrow = [core.CxImage(319, 200)]
     with pytest.raises(RuntimeError, match=r"^Code:17 "):  # the saved frame is 320 wide
-        again.start()
+        again.lock(narrow)
     again.setup(camera(tmp_path, "small.txt", Width=8, Height=8))
+    again.lock(narrow)
     again.start()
     again.wait()
 

@@ -25,7 +25,7 @@ def test_ex_status_has_every_status_code():
         "Ok", "Failed", "NoObject", "NullPointer", "InvalidArgument", "NoDevice", "NotOpened",
         "Busy", "Timeout", "Disposed", "FileNotFound", "FileFormat", "FileWrite", "UnknownParam",
         "ParamKind", "ReadOnly", "NotLocked", "ImageTooSmall", "NotSupported", "NoController",
-        "Aborted", "UnknownCommand", "Truncated",
+        "Aborted", "UnknownCommand", "Truncated", "ImageFormat",
     ]  # fmt: skip
     members = core.ExStatus.__members__
     assert list(members) == expected
@@ -50,6 +50,9 @@ def test_image_geometry_and_repr():
     empty = core.CxImage()
     assert (empty.width, empty.height, empty.size) == (0, 0, 0)
     assert repr(empty) == "<CxImage 0x0>"
+    # Formats other than the default are named.
+    assert repr(core.CxImage(4, 2, core.ExPixelFormat.Mono16)) == "<CxImage 4x2 Mono16>"
+    assert repr(core.CxImage(4, 2, core.ExPixelFormat.BGR8, 16)) == "<CxImage 4x2 BGR8>"
 
 
 def test_image_properties_are_read_only():
@@ -76,11 +79,12 @@ def test_empty_image_gives_an_empty_view():
     assert np.asarray(core.CxImage()).shape == (0, 0)
 
 
-def test_view_keeps_its_image_alive():
+@pytest.mark.parametrize("fmt", list(core.ExPixelFormat.__members__.values()))
+def test_view_keeps_its_image_alive(fmt):
     np = pytest.importorskip("numpy")
     gc.collect()
     before = sim.live_objects()
-    img = core.CxImage(16, 16)
+    img = core.CxImage(16, 16, fmt)
     view = np.asarray(img)
     del img
     gc.collect()
@@ -91,9 +95,18 @@ def test_view_keeps_its_image_alive():
     assert sim.live_objects() == before
 
 
-def test_negative_image_size_is_a_library_error():
+@pytest.mark.parametrize(
+    "args",
+    [
+        (-1, 10),
+        (4, 2, core.ExPixelFormat.Mono8, 3),  # stride shorter than a row
+        (4, 2, core.ExPixelFormat.Mono16, 9),  # not a whole number of 16-bit samples
+        (4, 2, core.ExPixelFormat.RGB8, 11),
+    ],
+)
+def test_bad_image_geometry_is_a_library_error(args):
     with pytest.raises(RuntimeError, match=r"^Code:4 Line:\d+ Function:CxImage File:"):
-        core.CxImage(-1, 10)
+        core.CxImage(*args)
 
 
 # ---- adapters ------------------------------------------------------------------------------------

@@ -277,7 +277,7 @@ std::string trim(const std::string& s) {
 
 Settings::Settings(const std::vector<SettingDef>& catalogue) {
     for (const SettingDef& d : catalogue) {
-        Entry e{d.kind, d.writable, d.number, d.text ? d.text : ""};
+        Entry e{d.kind, d.writable, d.number, d.text ? d.text : "", d.accepts};
         if (entries_.emplace(d.name, e).second)
             order_.push_back(d.name);
     }
@@ -321,7 +321,14 @@ void Settings::set(const char* op, const char* name, const void* value, zol::TxM
     switch (e.kind) {
     case Kind::Signed: e.number = *static_cast<const int*>(value); break;
     case Kind::Unsigned: e.number = *static_cast<const unsigned int*>(value); break;
-    case Kind::Text: e.text = static_cast<const zol::CxStringA*>(value)->Address(); break;
+    case Kind::Text: {
+        std::string text = static_cast<const zol::CxStringA*>(value)->Address();
+        if (e.accepts && !e.accepts(text))
+            ZOLSIM_RAISE(InvalidArgument, op,
+                         std::string("setting '") + name + "': bad value '" + text + "'");
+        e.text = std::move(text);
+        break;
+    }
     }
 }
 
@@ -380,6 +387,8 @@ void Settings::apply(const char* op, const std::string& content) {
         if (!e.writable)
             ZOLSIM_RAISE(FileFormat, op, "setting '" + name + "' is read-only");
         if (e.kind == Kind::Text) {
+            if (e.accepts && !e.accepts(text))
+                ZOLSIM_RAISE(FileFormat, op, "setting '" + name + "': bad value '" + text + "'");
             e.text = text;
             continue;
         }
@@ -543,17 +552,38 @@ DIO::IxDIO::~IxDIO() = default;
 DIO::IxIndexedDIO::~IxIndexedDIO() = default;
 Video::IxVideoControl::~IxVideoControl() = default;
 
-CxImage::CxImage() : CxModule("CxImage"), data_(nullptr), width_(0), height_(0) {}
-CxImage::CxImage(int width, int height) : CxImage() {
+CxImage::CxImage()
+    : CxModule("CxImage"), data_(nullptr), width_(0), height_(0), stride_(0),
+      format_(ExPixelFormat::Mono8) {}
+CxImage::CxImage(int width, int height) : CxImage(width, height, ExPixelFormat::Mono8, 0) {}
+CxImage::CxImage(int width, int height, ExPixelFormat format, int stride) : CxImage() {
+    const int bpp = BytesPerPixel(format);
+    if (bpp == 0)
+        ZOLSIM_RAISE(InvalidArgument, "CxImage",
+                     "unknown pixel format " + std::to_string(static_cast<int>(format)));
     if (width < 0 || height < 0)
         ZOLSIM_RAISE(InvalidArgument, "CxImage", "negative image size");
+    const long long row = static_cast<long long>(width) * bpp;
+    if (row > INT32_MAX)
+        ZOLSIM_RAISE(InvalidArgument, "CxImage", "row of " + std::to_string(row) + " bytes");
+    if (stride == 0)
+        stride = static_cast<int>(row);
+    // A row starts on a whole sample, so 16-bit samples stay aligned in every row.
+    const int sample = format == ExPixelFormat::Mono16 ? 2 : 1;
+    if (stride < row || stride % sample != 0)
+        ZOLSIM_RAISE(InvalidArgument, "CxImage",
+                     "stride " + std::to_string(stride) + " for rows of " + std::to_string(row) +
+                         " bytes");
     width_ = width;
     height_ = height;
+    stride_ = stride;
+    format_ = format;
     data_ = static_cast<unsigned char*>(std::calloc(Size() ? Size() : 1, 1));
     if (!data_)
         throw std::bad_alloc();
 }
-CxImage::CxImage(const CxImage& other) : CxImage(other.width_, other.height_) {
+CxImage::CxImage(const CxImage& other)
+    : CxImage(other.width_, other.height_, other.format_, other.stride_) {
     if (Size())
         std::memcpy(data_, other.data_, Size());
 }
@@ -569,14 +599,27 @@ CxImage& CxImage::operator=(const CxImage& other) {
     data_ = next;
     width_ = other.width_;
     height_ = other.height_;
+    stride_ = other.stride_;
+    format_ = other.format_;
     return *this;
 }
 CxImage::~CxImage() { std::free(data_); }
 int CxImage::Width() const { return width_; }
 int CxImage::Height() const { return height_; }
-int CxImage::Stride() const { return width_; }
+int CxImage::Stride() const { return stride_; }
 std::size_t CxImage::Size() const {
-    return static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
+    return static_cast<std::size_t>(stride_) * static_cast<std::size_t>(height_);
+}
+ExPixelFormat CxImage::PixelFormat() const { return format_; }
+int CxImage::BytesPerPixel() const { return BytesPerPixel(format_); }
+int CxImage::BytesPerPixel(ExPixelFormat format) {
+    switch (format) {
+    case ExPixelFormat::Mono8: return 1;
+    case ExPixelFormat::Mono16: return 2;
+    case ExPixelFormat::RGB8:
+    case ExPixelFormat::BGR8: return 3;
+    }
+    return 0;
 }
 unsigned char* CxImage::Address() { return data_; }
 const unsigned char* CxImage::Address() const { return data_; }

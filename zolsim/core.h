@@ -151,6 +151,10 @@ struct SettingDef {
     bool writable;
     std::int64_t number; // default of numeric settings
     const char* text;    // default of text settings
+    // Text settings with a closed set of values: true for a value the setting takes. A value
+    // it refuses leaves the setting as it was (FileFormat from a file, InvalidArgument from
+    // SetParam).
+    bool (*accepts)(const std::string& value) = nullptr;
 };
 
 // A board's named settings, created from its catalogue; thread-safe.
@@ -180,6 +184,7 @@ class Settings {
         bool writable;
         std::int64_t number;
         std::string text;
+        bool (*accepts)(const std::string& value);
     };
     const Entry& find(const char* op, std::string_view name) const;
     mutable std::mutex mutex_;

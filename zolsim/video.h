@@ -69,7 +69,15 @@ bool known_device(int type);                 // 1, 2 or 4
 // The rack board (created on demand): NoDevice for a bad id or type, InvalidArgument for a bad
 // channel.
 std::shared_ptr<Board> rack_board(zol::ExDevice type, int id, int ch, const char* op);
-// Keeps the read-only Image* values in step with Width/Height.
+// The frame layout a PixelFormat setting names: the image format and the significant bits of
+// a sample ("Mono12": Mono16 images, 12 bits). False for a name that is none of "Mono8",
+// "Mono10", "Mono12", "Mono16", "RGB8", "BGR8" (`out` may be null).
+struct PixelLayout {
+    zol::ExPixelFormat format;
+    int bits;
+};
+bool pixel_layout(const std::string& name, PixelLayout* out);
+// Keeps the read-only Image* values in step with Width, Height and PixelFormat.
 void sync_derived(Board& b);
 
 // ---- acquisition session behind one board (or video) handle -----------------------------------
@@ -93,6 +101,7 @@ struct Session : std::enable_shared_from_this<Session> {
     bool locked = false;
     std::weak_ptr<Session> source;
     bool source_locked = false;
+    bool writing = false; // a frame is being copied into `ring` without the mutex (write_slot)
     int num = 1;
     int lock_id = 0;
 

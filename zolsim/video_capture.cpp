@@ -2,9 +2,10 @@
 // board, camera files, the image ring, and the acquisition thread that writes the test pattern.
 //
 // Every handle owns one Session (held by shared_ptr so that a waiter, or the acquisition
-// thread, can keep it alive while the handle goes away). The session mutex guards the ring:
-// frames are written with it held, so once Unlock/Close/Dispose/destruction has taken the mutex
-// and cleared the ring, the caller's images are never touched again.
+// thread, can keep it alive while the handle goes away). The session mutex guards the ring; a
+// frame's pixels are copied without it (so waiters and status queries are not held up by the
+// copy) but under the session's `writing` mark, which Lock/Unlock/Close/Dispose/destruction wait
+// out before they change the ring: once they return, the caller's images are never touched again.
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -32,19 +33,37 @@ using Clock = std::chrono::steady_clock;
 
 struct Frame {
     int width, height;
+    PixelLayout px;
 };
+
+const char* format_name(zol::ExPixelFormat format) {
+    switch (format) {
+    case zol::ExPixelFormat::Mono8: return "Mono8";
+    case zol::ExPixelFormat::Mono16: return "Mono16";
+    case zol::ExPixelFormat::RGB8: return "RGB8";
+    case zol::ExPixelFormat::BGR8: return "BGR8";
+    }
+    return "?";
+}
 
 Frame frame_size(Board& b) {
     int w = static_cast<int>(b.settings.number("Width"));
     int h = static_cast<int>(b.settings.number("Height"));
-    return {std::max(w, 0), std::max(h, 0)};
+    PixelLayout px{zol::ExPixelFormat::Mono8, 8};
+    pixel_layout(b.settings.text("PixelFormat"), &px); // the setting holds only known names
+    return {std::max(w, 0), std::max(h, 0), px};
 }
 
-bool fits(const zol::CxImage& image, Frame f) {
-    return image.Width() >= f.width && image.Height() >= f.height;
+bool fits(const zol::CxImage& image, const Frame& f) {
+    return image.PixelFormat() == f.px.format && image.Width() >= f.width &&
+           image.Height() >= f.height;
 }
 
-void check_fits(const char* op, const zol::CxImage& image, Frame f) {
+void check_fits(const char* op, const zol::CxImage& image, const Frame& f) {
+    if (image.PixelFormat() != f.px.format)
+        ZOLSIM_RAISE(ImageFormat, op,
+                     std::string("image format ") + format_name(image.PixelFormat()) +
+                         " is not the frame's " + format_name(f.px.format));
     if (!fits(image, f))
         ZOLSIM_RAISE(ImageTooSmall, op,
                      "image " + std::to_string(image.Width()) + "x" +
@@ -52,42 +71,126 @@ void check_fits(const char* op, const zol::CxImage& image, Frame f) {
                          std::to_string(f.width) + "x" + std::to_string(f.height));
 }
 
-// Test pattern of frame k: pixel (x, y) = (k + x + y) & 0xff, then the frame number in the
-// first four bytes, little-endian. Row y of frame k is row (k & 0xff) + y of frame 0, so one
-// master of height + 256 rows of frame 0 holds every frame as a contiguous window: a frame whose
-// rows are packed is one copy, as a DMA transfer would be.
-void write_pattern(zol::CxImage& image, std::uint32_t k, Frame f) {
+// Every image of a ring (null entries are skipped) against the frame.
+void check_ring(const char* op, zol::CxImage* const* images, std::size_t count, const Frame& f) {
+    for (std::size_t i = 0; i < count; ++i)
+        if (images[i])
+            check_fits(op, *images[i], f);
+}
+
+// One pixel of the test pattern at column x of master row r, in the frame's layout. The base
+// value p = (x + r) & 0xff: mono samples of more than 8 bits repeat its high bits below it (so
+// the top 8 bits are p), RGB is (p, (x - r) & 0xff, (2r) & 0xff), BGR the same bytes reversed.
+void pattern_pixel(unsigned char* out, std::size_t x, std::size_t r, const PixelLayout& px) {
+    const unsigned p = static_cast<unsigned>((x + r) & 0xff);
+    switch (px.format) {
+    case zol::ExPixelFormat::Mono8: out[0] = static_cast<unsigned char>(p); return;
+    case zol::ExPixelFormat::Mono16: {
+        const unsigned v = (p << (px.bits - 8)) | (p >> (16 - px.bits));
+        out[0] = static_cast<unsigned char>(v & 0xff);
+        out[1] = static_cast<unsigned char>(v >> 8);
+        return;
+    }
+    case zol::ExPixelFormat::RGB8:
+    case zol::ExPixelFormat::BGR8: {
+        const unsigned char rgb[3] = {static_cast<unsigned char>(p),
+                                      static_cast<unsigned char>((x - r) & 0xff),
+                                      static_cast<unsigned char>((2 * r) & 0xff)};
+        const bool bgr = px.format == zol::ExPixelFormat::BGR8;
+        for (int c = 0; c < 3; ++c)
+            out[c] = rgb[bgr ? 2 - c : c];
+        return;
+    }
+    }
+}
+
+// Digits 0-9 of a 3x5 font, row by row from the top, the high bit leftmost.
+constexpr std::uint16_t kDigits[10] = {
+    0b111'101'101'101'111, 0b010'110'010'010'111, 0b111'001'111'100'111, 0b111'001'111'001'111,
+    0b101'101'111'001'001, 0b111'100'111'001'111, 0b111'100'111'101'111, 0b111'001'001'001'001,
+    0b111'101'111'101'111, 0b111'101'111'001'111,
+};
+
+// The frame number in decimal, readable on screen: a black box at (s, s) of (4n + 1)s x 7s
+// pixels for n digits, the digits in the layout's white, each font dot s x s pixels, with
+// s = max(1, min(width, height) / 48). Clipped to the frame; row 0 (the stamp) is never touched.
+void draw_number(zol::CxImage& image, std::uint32_t k, const Frame& f) {
+    const std::string digits = std::to_string(k);
+    const int s = std::max(1, std::min(f.width, f.height) / 48);
+    const int n = static_cast<int>(digits.size());
+    const std::size_t bpp = static_cast<std::size_t>(image.BytesPerPixel());
+    const std::size_t stride = static_cast<std::size_t>(image.Stride());
+    unsigned char white[3];
+    for (std::size_t c = 0; c < bpp; ++c)
+        white[c] = 0xff;
+    if (f.px.format == zol::ExPixelFormat::Mono16)
+        white[1] = static_cast<unsigned char>(0xff >> (16 - f.px.bits));
+    unsigned char* p = image.Address();
+    const int x1 = std::min(f.width, (4 * n + 2) * s), y1 = std::min(f.height, 8 * s);
+    for (int y = s; y < y1; ++y) {
+        unsigned char* row = p + static_cast<std::size_t>(y) * stride;
+        if (s < x1)
+            std::memset(row + s * bpp, 0, static_cast<std::size_t>(x1 - s) * bpp);
+        const int gy = y / s - 2; // font row
+        if (gy < 0 || gy > 4)
+            continue;
+        for (int x = 2 * s; x < x1; ++x) {
+            const int cell = x / s - 2, digit = cell / 4, gx = cell % 4;
+            if (digit >= n || gx > 2)
+                continue;
+            if ((kDigits[digits[digit] - '0'] >> (14 - (gy * 3 + gx))) & 1)
+                std::memcpy(row + static_cast<std::size_t>(x) * bpp, white, bpp);
+        }
+    }
+}
+
+// Test pattern of frame k: pattern_pixel(x, (k & 0xff) + y) at (x, y), the number drawn by
+// draw_number, and the frame number in the first four bytes, little-endian. Row y of frame k is
+// row (k & 0xff) + y of frame 0, so one master of height + 256 rows of frame 0 holds every frame
+// as a contiguous window: a frame whose rows are packed is one copy, as a DMA transfer would be.
+void write_pattern(zol::CxImage& image, std::uint32_t k, const Frame& f) {
     unsigned char* p = image.Address();
     if (!p || f.width <= 0 || f.height <= 0)
         return;
     thread_local std::vector<unsigned char> master;
-    thread_local Frame made{0, 0};
-    const std::size_t w = static_cast<std::size_t>(f.width);
-    if (made.width != f.width || made.height != f.height) {
+    thread_local Frame made{0, 0, {zol::ExPixelFormat::Mono8, 0}};
+    const std::size_t bpp = static_cast<std::size_t>(image.BytesPerPixel());
+    const std::size_t row = static_cast<std::size_t>(f.width) * bpp;
+    if (made.width != f.width || made.height != f.height || made.px.format != f.px.format ||
+        made.px.bits != f.px.bits) {
         const std::size_t rows = static_cast<std::size_t>(f.height) + 256;
-        master.resize(rows * w);
+        master.resize(rows * row);
         for (std::size_t r = 0; r < rows; ++r)
-            for (std::size_t x = 0; x < w; ++x)
-                master[r * w + x] = static_cast<unsigned char>((r + x) & 0xff);
+            for (std::size_t x = 0; x < static_cast<std::size_t>(f.width); ++x)
+                pattern_pixel(&master[r * row + x * bpp], x, r, f.px);
         made = f;
     }
-    const unsigned char* first = master.data() + (k & 0xff) * w;
+    const unsigned char* first = master.data() + (k & 0xff) * row;
     const std::size_t stride = static_cast<std::size_t>(image.Stride());
-    if (stride == w) {
-        std::memcpy(p, first, w * static_cast<std::size_t>(f.height));
+    if (stride == row) {
+        std::memcpy(p, first, row * static_cast<std::size_t>(f.height));
     } else {
         for (int y = 0; y < f.height; ++y)
             std::memcpy(p + static_cast<std::size_t>(y) * stride,
-                        first + static_cast<std::size_t>(y) * w, w);
+                        first + static_cast<std::size_t>(y) * row, row);
     }
+    draw_number(image, k, f);
     if (image.Size() >= 4)
         for (int i = 0; i < 4; ++i)
             p[i] = static_cast<unsigned char>((k >> (8 * i)) & 0xff);
 }
 
-// Writes frame k into slot k % n of the session's own ring; `s.m` must be held.
-// Returns false when the slot image is too small.
-bool write_slot(Session& s, std::uint32_t k, Frame f) {
+// Waits until no frame is being written into the session's ring; `lk` holds `s.m`.
+void settle(Session& s, std::unique_lock<std::mutex>& lk) {
+    s.cv.wait(lk, [&] { return !s.writing; });
+}
+
+// Writes frame k into slot k % n of the session's ring; `lk` holds `s.m` on entry and on return.
+// The pixels are copied without the mutex, so that waits and status queries go on meanwhile;
+// `s.writing` marks the copy, and whoever changes the ring settles first, so no image is written
+// once Lock, Unlock or Close has returned. Returns false when the slot image does not fit.
+bool write_slot(Session& s, std::unique_lock<std::mutex>& lk, std::uint32_t k, const Frame& f) {
+    settle(s, lk); // one writer at a time (two boards may deliver into one module's ring)
     if (!s.locked || s.ring.empty())
         return true;
     zol::CxImage* image = s.ring[k % s.ring.size()];
@@ -95,16 +198,21 @@ bool write_slot(Session& s, std::uint32_t k, Frame f) {
         return true; // null entries are skipped: the frame is counted, not stored
     if (!fits(*image, f))
         return false;
+    s.writing = true;
+    lk.unlock();
     write_pattern(*image, k, f);
+    lk.lock();
+    s.writing = false;
+    s.cv.notify_all();
     return true;
 }
 
-bool deliver(Session& target, std::uint32_t k, Frame f) {
-    std::lock_guard<std::mutex> lock(target.m);
-    return write_slot(target, k, f);
+bool deliver(Session& target, std::uint32_t k, const Frame& f) {
+    std::unique_lock<std::mutex> lk(target.m);
+    return write_slot(target, lk, k, f);
 }
 
-void frame_done(Session& s, std::uint32_t k, Frame f) {
+void frame_done(Session& s, std::uint32_t k, const Frame& f) {
     s.total = k + 1;
     s.last = k;
     s.lines = f.height;
@@ -141,15 +249,15 @@ void run(std::shared_ptr<Session> sp, Frame f, std::chrono::microseconds period,
             --s.pending_triggers;
         const std::uint32_t k = s.total;
         if (!s.source_locked) {
-            write_slot(s, k, f);
+            write_slot(s, lk, k, f);
         } else if (auto target = s.source.lock()) {
-            // A foreign ring is written under its own mutex only, never both at once.
+            // A foreign ring is handled under its own mutex only, never both at once.
             lk.unlock();
             deliver(*target, k, f);
             lk.lock();
-            if (s.stop_req)
-                break;
         }
+        if (s.stop_req) // stopped or aborted during the copy: the frame does not count
+            break;
         frame_done(s, k, f);
         s.cv.notify_all();
         if (frames > 0 && s.total >= static_cast<std::uint32_t>(frames))
@@ -322,10 +430,7 @@ void validate(Session& s, const char* op, zol::CxImage* const* images, int count
         ZOLSIM_RAISE(InvalidArgument, op, "negative image count");
     if (count > 0)
         ZOLSIM_REQUIRE(images, op);
-    Frame f = frame_size(*board(s, op));
-    for (int i = 0; i < count; ++i)
-        if (images[i])
-            check_fits(op, *images[i], f);
+    check_ring(op, images, static_cast<std::size_t>(count), frame_size(*board(s, op)));
 }
 
 void validate(Session& s, const char* op, zol::IxModule* module) {
@@ -335,9 +440,7 @@ void validate(Session& s, const char* op, zol::IxModule* module) {
     std::lock_guard<std::mutex> lock(target->m);
     if (!target->locked)
         ZOLSIM_RAISE(NotLocked, op, "the module has no images locked");
-    for (zol::CxImage* image : target->ring)
-        if (image)
-            check_fits(op, *image, f);
+    check_ring(op, target->ring.data(), target->ring.size(), f);
 }
 
 void lock(Session& s, const char* op, zol::CxImage* const* images, int count) {
@@ -345,9 +448,14 @@ void lock(Session& s, const char* op, zol::CxImage* const* images, int count) {
         ZOLSIM_RAISE(InvalidArgument, op, "negative image count");
     if (count > 0)
         ZOLSIM_REQUIRE(images, op);
-    std::lock_guard<std::mutex> lock(s.m);
+    std::unique_lock<std::mutex> lk(s.m);
     if (s.state == kRunning)
         ZOLSIM_RAISE(Busy, op, "acquisition running");
+    settle(s, lk); // another board may be delivering into this ring
+    // An open board refuses images that cannot take its frame before it keeps any of them;
+    // an unbound handle checks at Start, as it does after a Setup that changed the frame.
+    if (s.open && s.board)
+        check_ring(op, images, static_cast<std::size_t>(count), frame_size(*s.board));
     s.ring.assign(images, images + count);
     s.locked = count > 0;
     s.source.reset();
@@ -359,9 +467,10 @@ void lock(Session& s, const char* op, zol::IxModule* module) {
     auto target = session_of(dynamic_cast<zol::CxModule*>(module), op);
     if (target.get() == &s)
         ZOLSIM_RAISE(InvalidArgument, op, "a board cannot capture into itself");
-    std::lock_guard<std::mutex> lock(s.m);
+    std::unique_lock<std::mutex> lk(s.m);
     if (s.state == kRunning)
         ZOLSIM_RAISE(Busy, op, "acquisition running");
+    settle(s, lk);
     s.ring.clear();
     s.source = target;
     s.source_locked = true;
@@ -370,7 +479,8 @@ void lock(Session& s, const char* op, zol::IxModule* module) {
 
 void unlock(Session& s) {
     stop(s, kAborted);
-    std::lock_guard<std::mutex> lock(s.m);
+    std::unique_lock<std::mutex> lk(s.m);
+    settle(s, lk);
     s.ring.clear();
     s.locked = false;
     s.source.reset();
@@ -397,9 +507,7 @@ void start(Session& s, const char* op, int frames_override) {
         ZOLSIM_RAISE(NotLocked, op, "the locked module no longer exists");
     Board& b = *s.board;
     Frame f = frame_size(b);
-    for (zol::CxImage* image : s.ring)
-        if (image)
-            check_fits(op, *image, f);
+    check_ring(op, s.ring.data(), s.ring.size(), f);
     // The frame period in microseconds: the trigger cycle, else the exposure; with neither set
     // the board runs free, one frame after another.
     std::int64_t cycle = b.settings.number("TriggerCycleTime");

@@ -10,6 +10,7 @@ namespace zolsim {
 namespace {
 
 using zol::ExDevice;
+using zol::ExPixelFormat;
 
 // Catalogue groups. The names are those the Python tables accept, plus a few the library
 // uses itself (status values of the commands, the TR520 frame period).
@@ -43,7 +44,7 @@ const std::vector<Group>& kx210_groups() {
           "ImagePack", "PGStatus", "PLLReconfigStatus", "PLLReconfigCount"}},
         {Kind::Unsigned, true, {"ENCComp2"}},
         {Kind::Text, true, {"CameraName", "CameraMaker", "CameraMode", "SIOSTX", "SIOETX",
-                            "SIORETX"}},
+                            "SIORETX", "PixelFormat"}},
         {Kind::Text, false, {"DriverVersion"}},
     };
     return g;
@@ -74,7 +75,7 @@ const std::vector<Group>& kx310_groups() {
           "MaskedTrigger", "PLLReconfigCount"}},
         {Kind::Unsigned, true, {"ENCComp2"}},
         {Kind::Text, true, {"CameraName", "CameraMaker", "CameraMode", "SIOSTX", "SIOETX",
-                            "SIORETX"}},
+                            "SIORETX", "PixelFormat"}},
         {Kind::Text, false, {"DriverVersion", "FpgaVersion"}},
     };
     return g;
@@ -96,7 +97,7 @@ const std::vector<Group>& tr520_groups() {
          {"DeviceID", "DeviceType", "Channel", "FpgaVersion", "ExtTriggerEnabled", "ImageWidth",
           "ImageHeight", "FormatType", "ImageType", "ImagePack", "ImageDepth",
           "CalibrationCount"}},
-        {Kind::Text, true, {"CameraName", "CameraMaker", "CameraMode"}},
+        {Kind::Text, true, {"CameraName", "CameraMaker", "CameraMode", "PixelFormat"}},
         {Kind::Text, false, {"DriverVersion", "ImageSize"}},
     };
     return g;
@@ -124,10 +125,13 @@ const char* text_default(const char* name) {
     static const std::map<std::string, const char*> d = {
         {"CameraName", "ZOLCAM"},     {"CameraMaker", "ZOL"},     {"CameraMode", "Normal"},
         {"DriverVersion", "1.2.0"},   {"FpgaVersion", "1.2"},     {"ImageSize", "640x480"},
+        {"PixelFormat", "Mono8"},
     };
     auto it = d.find(name);
     return it == d.end() ? "" : it->second;
 }
+
+bool known_pixel_format(const std::string& name) { return pixel_layout(name, nullptr); }
 
 std::vector<SettingDef> catalogue(ExDevice type) {
     const std::vector<Group>& groups = type == ExDevice::KX210   ? kx210_groups()
@@ -138,7 +142,8 @@ std::vector<SettingDef> catalogue(ExDevice type) {
         for (const char* n : g.names)
             out.push_back({n, g.kind, g.writable,
                            g.kind == Kind::Text ? 0 : number_default(n, type),
-                           g.kind == Kind::Text ? text_default(n) : nullptr});
+                           g.kind == Kind::Text ? text_default(n) : nullptr,
+                           std::strcmp(n, "PixelFormat") == 0 ? known_pixel_format : nullptr});
     return out;
 }
 
@@ -190,10 +195,31 @@ std::shared_ptr<Board> rack_board(ExDevice type, int id, int ch, const char* op)
     return slot;
 }
 
+bool pixel_layout(const std::string& name, PixelLayout* out) {
+    static const std::map<std::string, PixelLayout, std::less<>> layouts = {
+        {"Mono8", {ExPixelFormat::Mono8, 8}},    {"Mono10", {ExPixelFormat::Mono16, 10}},
+        {"Mono12", {ExPixelFormat::Mono16, 12}}, {"Mono16", {ExPixelFormat::Mono16, 16}},
+        {"RGB8", {ExPixelFormat::RGB8, 8}},      {"BGR8", {ExPixelFormat::BGR8, 8}},
+    };
+    auto it = layouts.find(name);
+    if (it == layouts.end())
+        return false;
+    if (out)
+        *out = it->second;
+    return true;
+}
+
 void sync_derived(Board& b) {
     std::int64_t w = b.settings.number("Width"), h = b.settings.number("Height");
     b.settings.number("ImageWidth", w);
     b.settings.number("ImageHeight", h);
+    // The setting only ever holds a name it accepts.
+    PixelLayout px{ExPixelFormat::Mono8, 8};
+    pixel_layout(b.settings.text("PixelFormat"), &px);
+    b.settings.number("ImageType", static_cast<int>(px.format));
+    b.settings.number("ImageDepth", px.bits);
+    if (b.settings.has("ImageChannels"))
+        b.settings.number("ImageChannels", zol::CxImage::BytesPerPixel(px.format) == 3 ? 3 : 1);
     if (b.settings.has("ImageSize"))
         b.settings.text("ImageSize", std::to_string(w) + "x" + std::to_string(h));
 }
@@ -255,7 +281,8 @@ void get_param(Board& b, const char* op, const char* name, void* value, zol::TxM
 
 void set_param(Board& b, const char* op, const char* name, const void* value, zol::TxModel model) {
     b.settings.set(op, name, value, model);
-    if (name[0] == 'W' || name[0] == 'H') // Width, Height (and a few others: harmless)
+    // Width, Height, PixelFormat (and a few others: harmless)
+    if (name[0] == 'W' || name[0] == 'H' || name[0] == 'P')
         b.geometry_stale.store(true);
 }
 

@@ -51,6 +51,7 @@ enum class ExStatus : int {
     Aborted = 20,        // a blocking call was aborted
     UnknownCommand = 21, // no command of that name
     Truncated = 22,      // the answer did not fit the caller's buffer and was cut
+    ImageFormat = 23,    // an image's pixel format is not the frame's
 };
 
 // Device type of a capture board.
@@ -173,25 +174,43 @@ class ZOL_API IxDeviceModule {
     virtual ~IxDeviceModule();
 };
 
-// An 8-bit image: width x height bytes, rows packed (stride == width).
+// Pixel format of an image and of a board's frames. Samples of more than 8 bits (10 and
+// 12-bit cameras) sit in the low bits of 16-bit little-endian words.
+enum class ExPixelFormat : int {
+    Mono8 = 0,  // 1 byte per pixel
+    Mono16 = 1, // 2 bytes per pixel, one 16-bit word
+    RGB8 = 2,   // 3 bytes per pixel: red, green, blue
+    BGR8 = 3,   // 3 bytes per pixel: blue, green, red
+};
+
+// An image: width x height pixels of one pixel format, rows `Stride()` bytes apart (at least
+// width x bytes per pixel; packed unless asked otherwise).
 class ZOL_API CxImage : public CxModule {
   public:
     CxImage();
-    CxImage(int width, int height);
+    CxImage(int width, int height); // Mono8, packed
+    // stride 0: packed rows. A stride shorter than a row, or not a whole number of samples,
+    // throws InvalidArgument.
+    CxImage(int width, int height, ExPixelFormat format, int stride = 0);
     CxImage(const CxImage& other);
     CxImage& operator=(const CxImage& other);
     ~CxImage() override;
 
     int Width() const;
     int Height() const;
-    int Stride() const;
-    std::size_t Size() const; // bytes
+    int Stride() const;       // bytes from one row to the next
+    std::size_t Size() const; // bytes: Stride() x Height()
+    ExPixelFormat PixelFormat() const;
+    int BytesPerPixel() const;
     unsigned char* Address();
     const unsigned char* Address() const;
 
+    static int BytesPerPixel(ExPixelFormat format); // 0 for an unknown format
+
   private:
     unsigned char* data_;
-    int width_, height_;
+    int width_, height_, stride_;
+    ExPixelFormat format_;
 };
 
 namespace DIO {

@@ -6,8 +6,12 @@
 // classes without bases, so a board is never an interface by itself. The adapters are the
 // explicit conversion, found by trying the casters of the classes that implement the interface.
 #include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
 
 #include <cstdint>
+#include <cstring>
+#include <memory>
+#include <optional>
 #include <exception>
 #include <string>
 #include <typeinfo>
@@ -139,7 +143,8 @@ void init_enums(py::module_& m) {
         .value("NoController", zol::ExStatus::NoController)
         .value("Aborted", zol::ExStatus::Aborted)
         .value("UnknownCommand", zol::ExStatus::UnknownCommand)
-        .value("Truncated", zol::ExStatus::Truncated);
+        .value("Truncated", zol::ExStatus::Truncated)
+        .value("ImageFormat", zol::ExStatus::ImageFormat);
 
     py::enum_<zol::ExDevice>(m, "ExDevice", "Device type of a capture board.")
         .value("KX210", zol::ExDevice::KX210)
@@ -147,33 +152,123 @@ void init_enums(py::module_& m) {
         .value("KX310", zol::ExDevice::KX310);
 }
 
+// The image's pixels as a buffer: (height, width) of uint8 (Mono8) or uint16 (Mono16), or
+// (height, width, 3) of uint8 (RGB8, BGR8); rows Stride() bytes apart.
+py::buffer_info image_buffer(zol::CxImage& img) {
+    // An empty image has no storage; a view of zero bytes still needs an address.
+    static unsigned char no_pixels[2] = {0, 0};
+    void* data = img.Address() ? img.Address() : no_pixels;
+    const auto height = static_cast<py::ssize_t>(img.Height());
+    const auto width = static_cast<py::ssize_t>(img.Width());
+    const auto stride = static_cast<py::ssize_t>(img.Stride());
+    switch (img.PixelFormat()) {
+    case zol::ExPixelFormat::Mono16:
+        return py::buffer_info(data, 2, py::format_descriptor<std::uint16_t>::format(), 2,
+                               {height, width}, {stride, py::ssize_t{2}}, /*readonly=*/false);
+    case zol::ExPixelFormat::RGB8:
+    case zol::ExPixelFormat::BGR8:
+        return py::buffer_info(data, 1, py::format_descriptor<std::uint8_t>::format(), 3,
+                               {height, width, py::ssize_t{3}},
+                               {stride, py::ssize_t{3}, py::ssize_t{1}}, /*readonly=*/false);
+    case zol::ExPixelFormat::Mono8: break;
+    }
+    return py::buffer_info(data, 1, py::format_descriptor<std::uint8_t>::format(), 2,
+                           {height, width}, {stride, py::ssize_t{1}}, /*readonly=*/false);
+}
+
+// Item size of a buffer of unsigned 8 or 16-bit samples in this machine's byte order, or 0.
+py::ssize_t sample_size(const py::buffer_info& info) {
+    std::string format = info.format;
+    if (!format.empty() && std::string("@=<|").find(format[0]) != std::string::npos)
+        format.erase(0, 1); // native (little-endian) order
+    if (format == "B" && info.itemsize == 1)
+        return 1;
+    if (format == "H" && info.itemsize == 2)
+        return 2;
+    return 0;
+}
+
+// A new image holding a copy of `pixels`: (h, w) uint8 or uint16, or (h, w, 3) uint8, any
+// strides. The format follows from the shape and sample type (RGB8 for three channels unless
+// BGR8 is asked for); a format that does not fit them is a ValueError.
+std::unique_ptr<zol::CxImage> image_from(const py::buffer& pixels,
+                                         std::optional<zol::ExPixelFormat> format) {
+    const py::buffer_info info = pixels.request();
+    const py::ssize_t sample = sample_size(info);
+    const bool color = info.ndim == 3 && info.shape[2] == 3 && sample == 1;
+    if (!color && (info.ndim != 2 || sample == 0))
+        throw py::value_error("CxImage: expected pixels of shape (height, width) of uint8 or "
+                              "uint16, or (height, width, 3) of uint8");
+    const zol::ExPixelFormat fits = color         ? zol::ExPixelFormat::RGB8
+                                    : sample == 2 ? zol::ExPixelFormat::Mono16
+                                                  : zol::ExPixelFormat::Mono8;
+    const zol::ExPixelFormat chosen = format.value_or(fits);
+    const bool same = chosen == fits || (color && chosen == zol::ExPixelFormat::BGR8);
+    if (!same)
+        throw py::value_error("CxImage: these pixels cannot be " +
+                              py::str(py::cast(chosen)).cast<std::string>());
+    if (info.shape[0] > INT32_MAX || info.shape[1] > INT32_MAX)
+        throw py::value_error("CxImage: the pixels are too large for an image");
+    const int height = static_cast<int>(info.shape[0]), width = static_cast<int>(info.shape[1]);
+    auto img = std::make_unique<zol::CxImage>(width, height, chosen);
+    // The destination is packed: one row copy where the source's pixels are packed too, else
+    // one sample at a time.
+    const py::ssize_t bpp = img->BytesPerPixel(), channels = color ? 3 : 1;
+    const bool packed = info.strides[1] == bpp && (!color || info.strides[2] == 1);
+    const auto* src = static_cast<const unsigned char*>(info.ptr);
+    for (int y = 0; y < height; ++y) {
+        const unsigned char* in = src + y * info.strides[0];
+        unsigned char* out = img->Address() + static_cast<std::size_t>(y) * img->Stride();
+        if (packed) {
+            std::memcpy(out, in, static_cast<std::size_t>(width * bpp));
+            continue;
+        }
+        for (int x = 0; x < width; ++x)
+            for (py::ssize_t c = 0; c < channels; ++c)
+                std::memcpy(out + x * bpp + c * sample,
+                            in + x * info.strides[1] + (color ? c * info.strides[2] : 0),
+                            static_cast<std::size_t>(sample));
+    }
+    return img;
+}
+
 void init_image(py::module_& m) {
+    py::enum_<zol::ExPixelFormat>(m, "ExPixelFormat",
+                                  "Pixel format of an image and of a board's frames.")
+        .value("Mono8", zol::ExPixelFormat::Mono8, "8-bit mono: (h, w) uint8")
+        .value("Mono16", zol::ExPixelFormat::Mono16,
+               "16-bit mono, also for 10 and 12-bit cameras: (h, w) uint16")
+        .value("RGB8", zol::ExPixelFormat::RGB8, "8-bit red, green, blue: (h, w, 3) uint8")
+        .value("BGR8", zol::ExPixelFormat::BGR8, "8-bit blue, green, red: (h, w, 3) uint8");
+
     // Default holder: the Python object owns the image; CxModule's allocation operators are the
     // class's own, so pybind11's `new`/`delete` go through the library.
     py::class_<zol::CxImage>(m, "CxImage", py::buffer_protocol(),
-                             "8-bit mono image, rows packed. numpy.asarray(img) is a writable "
-                             "zero-copy view of shape (height, width).")
+                             "An image of one pixel format. numpy.asarray(img) is a writable "
+                             "zero-copy view: (height, width) uint8 or uint16, or (height, "
+                             "width, 3) uint8, rows `stride` bytes apart. The view keeps the "
+                             "image alive.")
         .def(py::init<>(), "An empty image (0x0).")
-        .def(py::init<int, int>(), py::arg("width"), py::arg("height"),
-             "A zero-filled image of width x height bytes.")
+        .def(py::init<int, int, zol::ExPixelFormat, int>(), py::arg("width"), py::arg("height"),
+             py::arg("format") = zol::ExPixelFormat::Mono8, py::arg("stride") = 0,
+             "A zero-filled image of width x height pixels; stride 0 packs the rows.")
+        .def(py::init(&image_from), py::arg("pixels"), py::arg("format") = py::none(),
+             "A copy of an array's pixels (any object with the buffer protocol).")
         .def_property_readonly("width", &zol::CxImage::Width, "Pixels per row.")
         .def_property_readonly("height", &zol::CxImage::Height, "Rows.")
         .def_property_readonly("stride", &zol::CxImage::Stride, "Bytes from one row to the next.")
-        .def_property_readonly("size", &zol::CxImage::Size, "Bytes of pixel data.")
-        .def_buffer([](zol::CxImage& img) {
-            // An empty image has no storage; a view of zero bytes still needs an address.
-            static unsigned char no_pixels = 0;
-            unsigned char* data = img.Address() ? img.Address() : &no_pixels;
-            auto height = static_cast<py::ssize_t>(img.Height());
-            auto width = static_cast<py::ssize_t>(img.Width());
-            auto stride = static_cast<py::ssize_t>(img.Stride());
-            return py::buffer_info(data, 1, py::format_descriptor<std::uint8_t>::format(), 2,
-                                   {height, width}, {stride, py::ssize_t{1}},
-                                   /*readonly=*/false);
-        })
+        .def_property_readonly("size", &zol::CxImage::Size, "Bytes of pixel memory.")
+        .def_property_readonly("pixel_format", &zol::CxImage::PixelFormat, "The pixel format.")
+        .def_property_readonly(
+            "bytes_per_pixel", [](const zol::CxImage& img) { return img.BytesPerPixel(); },
+            "Bytes of one pixel (1, 2 or 3).")
+        .def_buffer(&image_buffer)
         .def("__repr__", [](const zol::CxImage& img) {
-            return "<CxImage " + std::to_string(img.Width()) + "x" + std::to_string(img.Height()) +
-                   ">";
+            std::string text =
+                "<CxImage " + std::to_string(img.Width()) + "x" + std::to_string(img.Height());
+            if (img.PixelFormat() != zol::ExPixelFormat::Mono8) // the default goes unnamed
+                text += " " + py::str(py::cast(img.PixelFormat()).attr("name")).cast<std::string>();
+            return text + ">";
         });
 }
 

@@ -158,7 +158,15 @@ void init_video_boards(py::module_& m) {
              "Whether the board channel's serial link is open.")
         .def("encoder_pulses", &zol::sim::EncoderPulses, py::arg("board"), py::arg("id"),
              py::arg("ch"), py::arg("count"),
-             "Pulses at the board's encoder input: positive forward, negative backward.");
+             "Pulses at the board's encoder input: positive forward, negative backward.")
+        .def(
+            "image_bytes",
+            [](const zol::CxImage& image) {
+                return py::bytes(reinterpret_cast<const char*>(image.Address()), image.Size());
+            },
+            py::arg("image"),
+            "A copy of the image's pixel memory as the library reads it (Address(), Size() "
+            "bytes): what a board sees of an image.");
 }
 
 } // namespace

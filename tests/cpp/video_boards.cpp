@@ -7,6 +7,7 @@
 
 #include "check.h"
 
+#include <algorithm>
 #include <cassert>
 #include <chrono>
 #include <cstddef>
@@ -128,7 +129,7 @@ static void test_kx210() {
     CHECK(e.Status() == 2);
     CHECK(!e.IsRunning());
     // frame 0 in img1, frame 2 in img2
-    CHECK(img1.Address()[0] == 0 && img1.Address()[4] == 4 && img1.Address()[64 + 5] == 6);
+    CHECK(img1.Address()[0] == 0 && img1.Address()[4] == 4 && img1.Address()[64 * 10 + 20] == 30);
     CHECK(img2.Address()[0] == 2 && img2.Address()[1] == 0);
     CHECK(img2.Address()[64 * 10 + 10] == ((2 + 20) & 0xff));
     // continuous, then Abort from another thread during Wait
@@ -165,10 +166,9 @@ static void test_kx210() {
     CHECK(st.total_frame_count == 2);
     CHECK(geti(pe, "MaskedTrigger") == 1);
     pe.TriggerMode(0);
-    // unlock stops, too-small image at start
+    // unlock stops; an open board refuses a too-small image at Lock, keeping nothing
     CxImage* ring2[1] = {&small};
-    e.Lock(ring2, 1, 0);
-    THROWS(ImageTooSmall, e.Start());
+    THROWS(ImageTooSmall, e.Lock(ring2, 1, 0));
     e.Unlock();
     THROWS(NotLocked, e.Start());
     // a running acquisition stops when the handle goes away
@@ -233,6 +233,13 @@ static void test_kx310() {
     CxKX310 k2;
     k2.Open(0, 1);
     CxImage img2(32, 8);
+    THROWS(ImageTooSmall, k2.Lock(img2, 0)); // its own frame is 640x480
+    {
+        CxKX310Param k2p = CxKX310Param::From(&k2);
+        int w = 32, h = 8;
+        k2p.SetParam("Width", &w, TxModel(8, 1));
+        k2p.SetParam("Height", &h, TxModel(8, 1));
+    }
     k2.Lock(img2, 0);
     k.Lock(static_cast<IxModule*>(&k2), 0);
     k.Validate(static_cast<IxModule*>(&k2));
@@ -240,6 +247,30 @@ static void test_kx310() {
     k.Start();
     k.Wait();
     CHECK(img2.Address()[0] == 1); // frame 1 stamped last
+    // The board delivers free-running while the other lets go of its image: once Unlock has
+    // returned, the image is never written again.
+    {
+        int cycle = 0, exposure = 0, zero = 0;
+        kp.GetParam("TriggerCycleTime", &cycle, TxModel(8, 1));
+        kp.GetParam("ExposureTime", &exposure, TxModel(8, 1));
+        kp.SetParam("TriggerCycleTime", &zero, TxModel(8, 1));
+        kp.SetParam("ExposureTime", &zero, TxModel(8, 1));
+        k.Num(0);
+        for (int round = 0; round < 20; ++round) {
+            k2.Lock(img2, 0);
+            k.Lock(static_cast<IxModule*>(&k2), 0);
+            k.Start();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            k2.Unlock();
+            std::memset(img2.Address(), 0, img2.Size());
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            CHECK(std::count(img2.Address(), img2.Address() + img2.Size(), 0) ==
+                  static_cast<long>(img2.Size()));
+            k.Stop();
+        }
+        kp.SetParam("TriggerCycleTime", &cycle, TxModel(8, 1));
+        kp.SetParam("ExposureTime", &exposure, TxModel(8, 1));
+    }
     THROWS(NullPointer, k.Lock((IxModule*)nullptr, 0));
 
     // ---- serial link
