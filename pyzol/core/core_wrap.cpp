@@ -250,7 +250,8 @@ void init_image(py::module_& m) {
                              "image alive.")
         .def(py::init<>(), "An empty image (0x0).")
         .def(py::init<int, int, zol::ExPixelFormat, int>(), py::arg("width"), py::arg("height"),
-             py::arg("format") = zol::ExPixelFormat::Mono8, py::arg("stride") = 0,
+             py::arg_v("format", zol::ExPixelFormat::Mono8, "ExPixelFormat.Mono8"),
+             py::arg("stride") = 0,
              "A zero-filled image of width x height pixels; stride 0 packs the rows.")
         .def(py::init(&image_from), py::arg("pixels"), py::arg("format") = py::none(),
              "A copy of an array's pixels (any object with the buffer protocol).")

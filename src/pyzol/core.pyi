@@ -3,7 +3,8 @@ Shared types of the zol device library: ExStatus, ExDevice, CxImage, the interfa
 """
 from __future__ import annotations
 import typing
-__all__: list[str] = ['CxImage', 'ExDevice', 'ExStatus', 'IxDIO', 'IxDeviceModule', 'IxIndexedDIO', 'IxModule', 'IxRegister', 'IxVideoControl', 'TxItemValue', 'as_device_module', 'as_dio', 'as_indexed_dio', 'as_module', 'as_register', 'as_video_control']
+import typing_extensions
+__all__: list[str] = ['CxImage', 'ExDevice', 'ExPixelFormat', 'ExStatus', 'IxDIO', 'IxDeviceModule', 'IxIndexedDIO', 'IxModule', 'IxRegister', 'IxVideoControl', 'TxItemValue', 'as_device_module', 'as_dio', 'as_indexed_dio', 'as_module', 'as_register', 'as_video_control']
 class ExStatus:
     """
     Status of a library call; the code of its errors.
@@ -55,6 +56,8 @@ class ExStatus:
       UnknownCommand
     
       Truncated
+    
+      ImageFormat
     """
     Aborted: typing.ClassVar[ExStatus]
     Busy: typing.ClassVar[ExStatus]
@@ -63,6 +66,7 @@ class ExStatus:
     FileFormat: typing.ClassVar[ExStatus]
     FileNotFound: typing.ClassVar[ExStatus]
     FileWrite: typing.ClassVar[ExStatus]
+    ImageFormat: typing.ClassVar[ExStatus]
     ImageTooSmall: typing.ClassVar[ExStatus]
     InvalidArgument: typing.ClassVar[ExStatus]
     NoController: typing.ClassVar[ExStatus]
@@ -148,9 +152,54 @@ class ExDevice:
     @property
     def value(self) -> int:
         ...
+class ExPixelFormat:
+    """
+    Pixel format of an image and of a board's frames.
+    
+    Members:
+    
+      Mono8 : 8-bit mono: (h, w) uint8
+    
+      Mono16 : 16-bit mono, also for 10 and 12-bit cameras: (h, w) uint16
+    
+      RGB8 : 8-bit red, green, blue: (h, w, 3) uint8
+    
+      BGR8 : 8-bit blue, green, red: (h, w, 3) uint8
+    """
+    BGR8: typing.ClassVar[ExPixelFormat]
+    Mono16: typing.ClassVar[ExPixelFormat]
+    Mono8: typing.ClassVar[ExPixelFormat]
+    RGB8: typing.ClassVar[ExPixelFormat]
+    __members__: typing.ClassVar[dict[str, ExPixelFormat]]
+    def __eq__(self, other: typing.Any) -> bool:
+        ...
+    def __getstate__(self) -> int:
+        ...
+    def __hash__(self) -> int:
+        ...
+    def __index__(self) -> int:
+        ...
+    def __init__(self, value: int) -> None:
+        ...
+    def __int__(self) -> int:
+        ...
+    def __ne__(self, other: typing.Any) -> bool:
+        ...
+    def __repr__(self) -> str:
+        ...
+    def __setstate__(self, state: int) -> None:
+        ...
+    def __str__(self) -> str:
+        ...
+    @property
+    def name(self) -> str:
+        ...
+    @property
+    def value(self) -> int:
+        ...
 class CxImage:
     """
-    8-bit mono image, rows packed. numpy.asarray(img) is a writable zero-copy view of shape (height, width).
+    An image of one pixel format. numpy.asarray(img) is a writable zero-copy view: (height, width) uint8 or uint16, or (height, width, 3) uint8, rows `stride` bytes apart. The view keeps the image alive.
     """
     def __buffer__(self, flags):
         """
@@ -162,9 +211,14 @@ class CxImage:
         An empty image (0x0).
         """
     @typing.overload
-    def __init__(self, width: int, height: int) -> None:
+    def __init__(self, width: int, height: int, format: ExPixelFormat = ..., stride: int = 0) -> None:
         """
-        A zero-filled image of width x height bytes.
+        A zero-filled image of width x height pixels; stride 0 packs the rows.
+        """
+    @typing.overload
+    def __init__(self, pixels: typing_extensions.Buffer, format: ExPixelFormat | None = None) -> None:
+        """
+        A copy of an array's pixels (any object with the buffer protocol).
         """
     def __release_buffer__(self, buffer):
         """
@@ -173,14 +227,24 @@ class CxImage:
     def __repr__(self) -> str:
         ...
     @property
+    def bytes_per_pixel(self) -> int:
+        """
+        Bytes of one pixel (1, 2 or 3).
+        """
+    @property
     def height(self) -> int:
         """
         Rows.
         """
     @property
+    def pixel_format(self) -> ExPixelFormat:
+        """
+        The pixel format.
+        """
+    @property
     def size(self) -> int:
         """
-        Bytes of pixel data.
+        Bytes of pixel memory.
         """
     @property
     def stride(self) -> int:

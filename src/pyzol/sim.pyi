@@ -2,7 +2,8 @@
 Control surface of the simulated device library: journal of library calls, fault injection, live-object count and the simulated rack.
 """
 from __future__ import annotations
-__all__: list[str] = ['Recording', 'board_opened', 'capture_waiters', 'clear_faults', 'clear_journal', 'encoder_pulses', 'fail', 'inputs', 'interrupt', 'journal', 'journal_on', 'live_objects', 'outputs', 'pending_faults', 'recording', 'reset', 'set_inputs', 'set_journal', 'set_loopback', 'sio_feed', 'sio_opened', 'sio_sent', 'waiters']
+import pyzol.core
+__all__: list[str] = ['Recording', 'board_opened', 'capture_waiters', 'clear_faults', 'clear_journal', 'encoder_pulses', 'fail', 'image_bytes', 'inputs', 'interrupt', 'journal', 'journal_on', 'live_objects', 'outputs', 'pending_faults', 'recording', 'reset', 'set_inputs', 'set_journal', 'set_loopback', 'sio_feed', 'sio_opened', 'sio_sent', 'waiters']
 class Recording:
     """
     Context manager of recording(): the journal is on inside the block.
@@ -34,6 +35,10 @@ def encoder_pulses(board: str, id: int, ch: int, count: int) -> None:
 def fail(*args, **kwargs) -> None:
     """
     The next `count` calls of `op` ("CxMB100::Open", any overload, any object of that class) throw the library's exception with this status, function, file and line. function/file None put a null pointer in the exception.
+    """
+def image_bytes(image: pyzol.core.CxImage) -> bytes:
+    """
+    A copy of the image's pixel memory as the library reads it (Address(), Size() bytes): what a board sees of an image.
     """
 def inputs(board: str, id: int) -> int:
     """
