@@ -46,7 +46,7 @@ board.open(0)
 board.write(0x5)
 unit.MB100Param.from_(board).timeout = 10
 assert board.wait() == int(unit.TIMEOUT)
-image = core.CxImage(64, 8)
+image = core.CxImage(640, 480)  # the board's default frame
 cam = unit.KX210()
 cam.open(0, 0)
 cam.lock([image])
