@@ -8,7 +8,7 @@ namespace pyzol {
 
 // `OpenDefault`: whether `open` takes a keyword `id` defaulting to 0 (else one positional int).
 template <class B, bool OpenDefault> py::class_<B> def_dio_port(py::module_& m, const char* name) {
-    py::class_<B> cls(m, name);
+    py::class_<B> cls(m, name, holds_references());
     cls.def(py::init<>());
     def_comparisons<B>(cls);
     def_dispose_is_valid<B>(cls);
@@ -32,7 +32,7 @@ template <class B, bool OpenDefault> py::class_<B> def_dio_port(py::module_& m, 
                  return state;
              })
         .def("write", [](B& self, unsigned int word) { self.Write(word); })
-        .def("write", [](B& self, int index, bool state) { self.Write(index, state); })
+        .def("write", [](B& self, int index, OutputState state) { self.Write(index, state); })
         .def("write_status",
              [](B& self) {
                  unsigned int word = 0;
