@@ -26,7 +26,8 @@ def bad_values(annotation):
     paths and untyped parameters, -1 by signed integers...)."""
     values = [None, 5.5, np.float32(5.0), Decimal(1), "x", b"x", "a\0b", [1], object(),
               2**31, -(2**31) - 1, 2**32, -1, uninitialised(unit.KX210),
-              uninitialised(core.CxImage), [None, "img"], [uninitialised(core.CxImage)]]  # fmt: skip
+              uninitialised(core.CxImage), [None, "img"],
+              [uninitialised(core.CxImage)]]  # fmt: skip
     cls = class_of(annotation)
     if cls is not None:
         values.append(uninitialised(cls))

@@ -65,7 +65,9 @@ b.close()
 b.dispose()
 """
 DIO_SETTINGS = "\np.{0} = 0\np.{0}\np.{1} = 0\np.{1}"
-DQ160_FILES = "b.save('dq.cfg', 0)\nb.load('dq.cfg', 0)\nb.save_w('dq.cfg', 0)\nb.load_w('dq.cfg', 0)"
+DQ160_FILES = (
+    "b.save('dq.cfg', 0)\nb.load('dq.cfg', 0)\nb.save_w('dq.cfg', 0)\nb.load_w('dq.cfg', 0)"
+)
 
 CAPTURE_TOUR = """
 b = unit.{B}.from_file('cam.txt')
@@ -142,17 +144,29 @@ b.lock(core.as_module(other))
 """
 TOURS = {
     "MB100": DIO_TOUR.format(B="MB100", extra="p.int_edge = 1\np.int_edge"),
-    "RM1600": DIO_TOUR.format(B="RM1600", extra=DIO_SETTINGS.format("di_enable", "di_edge")
-                              + DIO_SETTINGS.format("di_wait_enable", "timeout")),
-    "DQ160": DIO_TOUR.format(B="DQ160", extra=DQ160_FILES
-                             + DIO_SETTINGS.format("int_enable", "int_wait_enable")
-                             + DIO_SETTINGS.format("di_edge", "di_wait_mode")),
-    "KX210": CAPTURE_TOUR.format(B="KX210", extra=PER_FRAME, third="trigger_cycle_time",
-                                 command=""),
-    "KX310": CAPTURE_TOUR.format(B="KX310", extra=KX310_EXTRA, third="trigger_cycle_time",
-                                 command="p.send_command('StopPG')"),
-    "TR520": CAPTURE_TOUR.format(B="TR520", extra=PER_FRAME, third="video_offset",
-                                 command="p.send_command('SelfCalibration')"),
+    "RM1600": DIO_TOUR.format(
+        B="RM1600",
+        extra=DIO_SETTINGS.format("di_enable", "di_edge")
+        + DIO_SETTINGS.format("di_wait_enable", "timeout"),
+    ),
+    "DQ160": DIO_TOUR.format(
+        B="DQ160",
+        extra=DQ160_FILES
+        + DIO_SETTINGS.format("int_enable", "int_wait_enable")
+        + DIO_SETTINGS.format("di_edge", "di_wait_mode"),
+    ),
+    "KX210": CAPTURE_TOUR.format(
+        B="KX210", extra=PER_FRAME, third="trigger_cycle_time", command=""
+    ),
+    "KX310": CAPTURE_TOUR.format(
+        B="KX310", extra=KX310_EXTRA, third="trigger_cycle_time", command="p.send_command('StopPG')"
+    ),
+    "TR520": CAPTURE_TOUR.format(
+        B="TR520",
+        extra=PER_FRAME,
+        third="video_offset",
+        command="p.send_command('SelfCalibration')",
+    ),
 }
 INJECTED = "Code:13 Line:4242 Function:Injected File:sweep.c"
 

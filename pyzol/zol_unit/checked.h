@@ -171,7 +171,8 @@ template <class Path> struct path_caster {
             return true;
         if (!read(src.ptr(), value.text))
             return false;
-        if (value.text.find(decltype(value.text)::value_type{}) != decltype(value.text)::npos)
+        using Text = decltype(Path::text);
+        if (value.text.find(typename Text::value_type{}) != Text::npos)
             pyzol::refuse_nul();
         value.null = false;
         return true;

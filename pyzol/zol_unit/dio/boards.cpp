@@ -10,6 +10,11 @@ using namespace zol::DIO;
 // (or Ctrl-C) ends the wait. The result is handed to Python once the interpreter lock is held
 // again.
 
+// The RM1600 and DQ160 waits return their record.
+template <class B> auto wait_for_record(B& self) {
+    return interruptible_wait(aborts(self), [&] { return self.Wait(); });
+}
+
 void init_mb100(py::module_& m) {
     def_dio_port<CxMB100, false>(m, "MB100")
         .def("wait",
@@ -23,7 +28,7 @@ void init_mb100(py::module_& m) {
 
 void init_rm1600(py::module_& m) {
     def_dio_port<CxRM1600, true>(m, "RM1600")
-        .def("wait", [](CxRM1600& self) { return interruptible_wait(aborts(self), [&] { return self.Wait(); }); })
+        .def("wait", &wait_for_record<CxRM1600>)
         .def("abort", [](CxRM1600& self) { self.Abort(); });
 }
 
@@ -38,7 +43,7 @@ void init_dq160(py::module_& m) {
              [](const CxDQ160& self, NarrowPath path, int option) { self.Save(path, option); })
         .def("save_w",
              [](const CxDQ160& self, WidePath path, int option) { self.Save(path, option); })
-        .def("wait", [](CxDQ160& self) { return interruptible_wait(aborts(self), [&] { return self.Wait(); }); })
+        .def("wait", &wait_for_record<CxDQ160>)
         .def("abort", [](CxDQ160& self) { self.Abort(); });
 }
 

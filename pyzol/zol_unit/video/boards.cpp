@@ -193,8 +193,9 @@ template <class B> struct Members {
                 [](B& self, unsigned int frame) { return self.QueryStatus(frame); });
     }
     static void wait_status(py::class_<B>& cls) {
-        cls.def("wait_status",
-                [](B& self) { return interruptible_wait(aborts(self), [&] { return self.WaitStatus(); }); });
+        cls.def("wait_status", [](B& self) {
+            return interruptible_wait(aborts(self), [&] { return self.WaitStatus(); });
+        });
     }
     static void wait_status_frame(py::class_<B>& cls) {
         cls.def("wait_status", [](B& self, unsigned int frame) {
