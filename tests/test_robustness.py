@@ -419,3 +419,22 @@ def test_importing_under_another_interpreter_gives_the_version_message(tmp_path,
         "Python version mismatch: module was compiled for Python 3.12, but the interpreter "
         f"version is incompatible: {version}."
     )
+
+
+def test_a_daemon_thread_waiting_at_exit_leaves_the_process_alone(tmp_path):
+    lines = child_lines(
+        """
+        import threading, time
+        from pyzol import sim, unit
+        board = unit.MB100()
+        board.open(0)
+        unit.MB100Param.from_(board).timeout = -1
+        threading.Thread(target=board.wait, daemon=True).start()
+        while not sim.waiters("MB100", 0):
+            time.sleep(0.001)
+        print("exiting")
+        """,
+        tmp_path,
+        timeout=30,
+    )
+    assert lines == ["exiting"]
