@@ -160,6 +160,7 @@ def sweep(cls):
 
 
 def main(name):
-    cls = core if name == "core" else getattr(unit, name)
+    module, _, attr = name.rpartition(".")
+    cls = core if name == "core" else getattr(core if module == "core" else unit, attr)
     calls, violations = sweep(cls)
     print(f"SWEPT {name} {calls} {violations}")

@@ -17,7 +17,7 @@ CLASSES = [
 ]  # fmt: skip
 
 
-@pytest.mark.parametrize("name", CLASSES + ["core"])
+@pytest.mark.parametrize("name", CLASSES + ["core.CxImage", "core"])
 def test_bad_arguments_give_python_errors_and_call_nothing(tmp_path, name):
     (tmp_path / "cam.txt").write_text("Width=64\nHeight=48\nTimeout=0\n")
     lines = child_lines(
