@@ -108,12 +108,25 @@ class Rig:
             return [core.CxImage(64, 48)]
         if annotation == "object":
             return None
-        if annotation.endswith("IxModule"):
-            return core.as_module(self.fresh(unit.KX210))
+        interface = annotation.split(".")[-1]
+        if interface in INTERFACES:
+            adapter, cls = INTERFACES[interface]
+            return getattr(core, adapter)(self.fresh(getattr(unit, cls)))
         if annotation.endswith("CxImage"):
             return core.CxImage(64, 48)
         cls = class_of(annotation)
         return cls() if cls is not None else None
+
+
+# Each interface, as an adapter of pyzol.core over an object that implements it.
+INTERFACES = {
+    "IxModule": ("as_module", "KX210"),
+    "IxDIO": ("as_dio", "MB100"),
+    "IxIndexedDIO": ("as_indexed_dio", "MB100"),
+    "IxVideoControl": ("as_video_control", "KX210"),
+    "IxRegister": ("as_register", "KX210Param"),
+    "IxDeviceModule": ("as_device_module", "KX210Param"),
+}
 
 
 def board_of(companion):
@@ -161,6 +174,7 @@ def sweep(cls):
 
 def main(name):
     module, _, attr = name.rpartition(".")
-    cls = core if name == "core" else getattr(core if module == "core" else unit, attr)
+    modules = {"core": core, "unit": unit}
+    cls = modules[name] if name in modules else getattr(modules.get(module, unit), attr)
     calls, violations = sweep(cls)
     print(f"SWEPT {name} {calls} {violations}")

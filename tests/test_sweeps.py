@@ -17,7 +17,13 @@ CLASSES = [
 ]  # fmt: skip
 
 
-@pytest.mark.parametrize("name", CLASSES + ["core.CxImage", "core"])
+# Module functions of pyzol.unit once it has any.
+FUNCTIONS = (
+    ["unit"] if any(callable(f) and not isinstance(f, type) for f in vars(unit).values()) else []
+)
+
+
+@pytest.mark.parametrize("name", CLASSES + ["core.CxImage", "core"] + FUNCTIONS)
 def test_bad_arguments_give_python_errors_and_call_nothing(tmp_path, name):
     (tmp_path / "cam.txt").write_text("Width=64\nHeight=48\nTimeout=0\n")
     lines = child_lines(

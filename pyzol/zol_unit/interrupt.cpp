@@ -7,8 +7,8 @@
 // waiting member's abort. The abort is repeated every 50 ms until the wait has ended, in case
 // it reached the library just before the wait began. Once the interpreter lock is held again
 // the Python-level handler runs (KeyboardInterrupt by default) and its exception replaces the
-// wait's outcome. Waits on other threads are not watched: only the main thread runs
-// Python-level signal handlers.
+// wait's outcome; a handler that raises nothing leaves the wait's own (aborted) outcome. Waits on
+// other threads are not watched: only the main thread runs Python-level signal handlers.
 #include "zol_unit.h"
 
 #include <errno.h>

@@ -92,9 +92,10 @@ template <class F> auto without_gil(F&& call) -> decltype(call()) {
     }
 }
 
-// Ctrl-C during a wait of the main thread: while one exists, a SIGINT also calls `abort` (from a
-// helper thread, so it must be safe to call while the wait runs). `finish` (interpreter lock
-// held, after the wait) runs the Python-level handler if SIGINT came and raises its exception.
+// Ctrl-C during a wait of the main thread: while one exists, a SIGINT also calls `abort` from a
+// helper thread (so it must be safe to call while the wait runs, and touch no Python object).
+// `finish` (interpreter lock held, after the wait) runs the Python-level handler if SIGINT came
+// and raises its exception.
 class Interruption {
   public:
     explicit Interruption(std::function<void()> abort);
