@@ -101,12 +101,17 @@ py::custom_type_setup holds_references() {
     });
 }
 
+void require_holds_references(py::handle type) {
+    auto* t = reinterpret_cast<PyTypeObject*>(type.ptr());
+    if (!is_owner_type(t))
+        py::pybind11_fail(std::string("pyzol: ") + t->tp_name +
+                          " holds references but was registered without holds_references()");
+}
+
 void hold(py::handle owner, Slot slot, py::object value) {
     if (!owner)
         return;
-    if (!is_owner_type(Py_TYPE(owner.ptr())))
-        py::pybind11_fail(std::string("pyzol: ") + Py_TYPE(owner.ptr())->tp_name +
-                          " holds references but was registered without holds_references()");
+    require_holds_references(reinterpret_cast<PyObject*>(Py_TYPE(owner.ptr())));
     PyObject* key = owner.ptr();
     py::object previous;
     auto it = table().find(key);

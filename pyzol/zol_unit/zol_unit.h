@@ -53,6 +53,7 @@ void init_capture_records(py::module_& m);  // video/records.cpp
 // object is gone, and the cyclic collector sees those references. `hold` refuses other owners.
 enum class Slot : int { Controller = 0, Images = 1 };
 py::custom_type_setup holds_references();
+void require_holds_references(py::handle type); // fails registration of a class without it
 void hold(py::handle owner, Slot slot, py::object value);
 py::object held(py::handle owner, Slot slot); // None when nothing is held
 
@@ -182,6 +183,7 @@ template <class P, class Cls> void def_registers(Cls& cls) {
 // object holds the board it was made from or last given, so the library never refers to a
 // board that Python has freed.
 template <class P, class B, bool Copyable, class Cls> void def_companion_head(Cls& cls) {
+    require_holds_references(cls);
     cls.def_static("from_", [](py::object board) {
         B* pointer = board.cast<B*>(); // None gives null; another type the cast error
         py::object result = py::cast(P::From(pointer));
