@@ -372,16 +372,16 @@ static void test_params() {
 static void test_files() {
     sim::Reset();
     CxDQ160 q;
-    THROWS(NotOpened, q.Save("/tmp/dio/x.txt", 0));
+    THROWS(NotOpened, q.Save("x.txt", 0));
     q.Open(0);
     CxDQ160Param p = CxDQ160Param::From(&q);
     p.Timeout(1234);
     p.DIEnable(0xf0f0f0f0u);
     int w = 7;
     p.SetParam("DINoiseFilterWidth", &w, TxModel(Model::Signed, 1));
-    q.Save("/tmp/dio/dq.txt", 0);
+    q.Save("dq.txt", 0);
     {
-        std::ifstream f("/tmp/dio/dq.txt");
+        std::ifstream f("dq.txt");
         std::string line, all;
         while (std::getline(f, line))
             all += line + "|";
@@ -390,22 +390,22 @@ static void test_files() {
     CxDQ160 q1;
     q1.Open(1);
     CxDQ160Param p1 = CxDQ160Param::From(&q1);
-    q1.Load(L"/tmp/dio/dq.txt", 0);
+    q1.Load(L"dq.txt", 0);
     CHECK(p1.Timeout() == 1234);
     CHECK(p1.DIEnable() == 0xf0f0f0f0u);
     p1.GetParam("DINoiseFilterWidth", &w, TxModel(Model::Signed, 1));
     CHECK(w == 7);
     p1.GetParam("DeviceID", &w, TxModel(Model::Signed, 1));
     CHECK(w == 1);
-    q1.Save(L"/tmp/dio/dq\u00e9.txt", 0);
-    std::ifstream f2("/tmp/dio/dq\xc3\xa9.txt");
+    q1.Save(L"dq\u00e9.txt", 0);
+    std::ifstream f2("dq\xc3\xa9.txt");
     CHECK(bool(f2));
-    THROWS(FileNotFound, q1.Load("/tmp/dio/nope.txt", 0));
+    THROWS(FileNotFound, q1.Load("nope.txt", 0));
     {
-        std::ofstream bad("/tmp/dio/bad.txt");
+        std::ofstream bad("bad.txt");
         bad << "Timeout=5\nDeviceID=3\n";
     }
-    THROWS(FileFormat, q1.Load("/tmp/dio/bad.txt", 0));
+    THROWS(FileFormat, q1.Load("bad.txt", 0));
     CHECK(p1.Timeout() == 1234); // all or nothing
     THROWS(FileWrite, q1.Save("/nonexistent/dir/x.txt", 0));
     THROWS(NullPointer, q1.Save(static_cast<const char*>(nullptr), 0));
