@@ -126,7 +126,7 @@ def test_cycles_through_held_references_are_collected(build):
     build()
     gc.collect()
     assert sim.live_objects() == start
-    assert not sim.board_opened("MB100", 1)
+    assert not sim.board_opened("MB100", 1)  # closed by its destruction (the MB100 case)
 
 
 # ---- instances whose __init__ never ran ------------------------------------------------------
