@@ -76,6 +76,32 @@ def test_the_collector_releases_held_objects_after_their_user(cam, case):
     assert lines == ["True True 1"]
 
 
+def test_a_capturing_board_in_a_cycle_is_collected_while_it_writes(cam):
+    # Nothing else refers to the images: freed before the board, they would be written into
+    # after their end (which the sanitizer run reports).
+    lines = child_lines(
+        """
+        import gc
+        from pyzol import core, sim, unit
+        class Board(unit.KX210):
+            pass
+        for _ in range(20):
+            board = Board()
+            board.open(0, 0)
+            board.setup("cam.txt")
+            board.lock([core.CxImage(64, 48) for _ in range(3)])
+            board.num = 0
+            board.start()
+            board.me = board
+            del board
+            gc.collect()
+        print(sim.live_objects())
+        """,
+        cam,
+    )
+    assert lines == ["0"]
+
+
 def kx210_keeping_its_settings():
     class Board(unit.KX210):
         pass
