@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds pyzol with AddressSanitizer and UBSan into .venv-asan and runs the tests under them, then
 # the simulated library's C++ tests under ThreadSanitizer.
-# (Not part of CI: the sanitized build takes a few minutes more.)
+# CI runs it too (.ci/sanitize); the sanitized build takes a few minutes more.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"

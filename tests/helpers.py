@@ -2,6 +2,9 @@
 
 import pathlib
 import re
+import subprocess
+import sys
+import textwrap
 import threading
 import time
 
@@ -134,3 +137,19 @@ def pattern(k, w, h, pixel_format="Mono8"):
                 )
     pixels.view(np.uint8).reshape(-1)[:4] = np.frombuffer(np.uint32(k).tobytes(), np.uint8)
     return pixels
+
+
+def run_child(code, cwd, timeout=60):
+    """Runs `code` in a child interpreter with this one's packages, inside `cwd`, so that a crash
+    or a hang fails one test and not the run. Gives the completed process."""
+    return subprocess.run(
+        [sys.executable, "-c", textwrap.dedent(code)],
+        capture_output=True, text=True, timeout=timeout, cwd=cwd,
+    )  # fmt: skip
+
+
+def child_lines(code, cwd, timeout=60):
+    """The lines a child interpreter printed; it must have ended normally."""
+    out = run_child(code, cwd, timeout)
+    assert out.returncode == 0, out.stdout + out.stderr
+    return out.stdout.splitlines()

@@ -8,6 +8,8 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include "../zol_unit/checked.h" // the argument rules shared with pyzol.unit
+
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -114,8 +116,25 @@ template <class Interface> std::string interface_repr(const char* name, const In
 // protected anyway.
 template <class T> using ifc = py::class_<T, std::unique_ptr<T, py::nodelete>>;
 
+// An interface object keeps its board alive through the binding library's keep-alive; the
+// collector is shown that reference, so a board that keeps its own interface object is collected.
+py::custom_type_setup shows_patients() {
+    return py::custom_type_setup([](PyHeapTypeObject* heap_type) {
+        PyTypeObject* type = &heap_type->ht_type;
+        type->tp_flags |= Py_TPFLAGS_HAVE_GC;
+        type->tp_traverse = [](PyObject* self, visitproc visit, void* arg) {
+            Py_VISIT(Py_TYPE(self));
+            return pyzol::traverse_patients(self, visit, arg);
+        };
+        type->tp_clear = [](PyObject* self) {
+            pyzol::clear_patients(self);
+            return 0;
+        };
+    });
+}
+
 template <class T> void def_interface(py::module_& m, const char* name, const char* doc) {
-    ifc<T>(m, name, doc).def("__repr__",
+    ifc<T>(m, name, doc, shows_patients()).def("__repr__",
                              [name](const T& self) { return interface_repr(name, self); });
 }
 

@@ -67,7 +67,7 @@ void init_dio_functions(py::module_& m) {
         .def("write_status", &write_status_word<IxDIO>)
         .def("read", &read_point<IxIndexedDIO>)
         .def("write",
-             [](IxIndexedDIO& self, int index, bool state) { self.Write(index, state); })
+             [](IxIndexedDIO& self, int index, OutputState state) { self.Write(index, state); })
         .def("write_status", &write_status_point<IxIndexedDIO>);
 }
 
@@ -92,10 +92,10 @@ void init_device_functions(py::module_& m) {
                  return Api::GetDeviceInfo(device, item, value.pointer);
              })
         .def("get_xml_item",
-             [](const char* file, const char* item, AnswerPointer value) {
+             [](NarrowPath file, const char* item, AnswerPointer value) {
                  return Api::GetXmlItem(file, item, value.pointer);
              })
-        .def("get_xml_item", [](const wchar_t* file, const char* item, AnswerPointer value) {
+        .def("get_xml_item", [](WidePath file, const char* item, AnswerPointer value) {
             return Api::GetXmlItem(file, item, value.pointer);
         });
 }
@@ -104,7 +104,7 @@ void init_video_control_functions(py::module_& m) {
     m.def("start", [](IxVideoControl& self) { self.Start(); })
         .def("stop", [](IxVideoControl& self) { self.Stop(); })
         .def("abort", [](IxVideoControl& self) { self.Abort(); })
-        .def("wait", [](IxVideoControl& self) { without_gil([&] { self.Wait(); }); })
+        .def("wait", [](IxVideoControl& self) { interruptible_wait(aborts(self), [&] { self.Wait(); }); })
         .def("is_running", [](const IxVideoControl& self) { return self.IsRunning(); });
 }
 

@@ -1,8 +1,21 @@
 // The holding facility: strong references from an owner object to the objects the library uses
-// on its behalf, replaced on assignment and released when the owner dies (through a weak
-// reference to the owner, whose callback drops the owner's entry).
+// on its behalf, replaced on assignment and released when the owner ends.
+//
+// Owners are instances of classes registered with `holds_references()`. Their type's slots do
+// the releasing, always after the owner's library object is gone, because that object may use
+// what is held up to its last moment (a capture board's acquisition thread writes into the
+// locked images until the board is destroyed):
+//   - tp_dealloc destroys the library object, then releases the owner's entry;
+//   - tp_traverse shows the held objects (and the binding library's keep-alive patients) to the
+//     cyclic collector, so cycles through them are found;
+//   - tp_clear, run by the collector on each object of an unreachable cycle, destroys the
+//     library object of an owner that holds something, then releases what it holds. The owner
+//     is left without a library object: any later use is refused as for an uninitialised one.
+// No weak references: the collector runs their callbacks before it clears anything, which is
+// too early.
 #include "zol_unit.h"
 
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <map>
@@ -11,66 +24,135 @@
 namespace pyzol {
 namespace {
 
-struct Entry {
-    py::object watcher; // weak reference to the owner
-    std::map<Slot, py::object> values;
-};
+namespace pd = py::detail;
+
+using Values = std::map<Slot, py::object>;
 
 // Never destroyed: entries may still be alive when the interpreter shuts down.
-std::unordered_map<PyObject*, Entry>& table() {
-    static auto* entries = new std::unordered_map<PyObject*, Entry>;
+std::unordered_map<PyObject*, Values>& table() {
+    static auto* entries = new std::unordered_map<PyObject*, Values>;
     return *entries;
 }
 
-void forget(PyObject* owner) {
+// Removes the owner's entry and hands it over; the caller releases it when it is safe.
+Values take(PyObject* owner) {
     auto node = table().extract(owner);
-    // `node` (and the references it holds) goes away only now, after the table is consistent:
-    // releasing a value may end other owners and re-enter this facility.
+    return node ? std::move(node.mapped()) : Values{};
+}
+
+// Destroys the library object(s) of `self` now, leaving the instance as one whose __init__
+// never ran (the binding library's dealloc then has nothing left to do).
+void destroy_library_object(PyObject* self) {
+    auto* inst = reinterpret_cast<pd::instance*>(self);
+    for (auto v_h : pd::values_and_holders(inst)) {
+        if (!v_h)
+            continue;
+        if (v_h.instance_registered()) {
+            pd::deregister_instance(inst, v_h.value_ptr(), v_h.type);
+            v_h.set_instance_registered(false);
+        }
+        if (inst->owned || v_h.holder_constructed())
+            v_h.type->dealloc(v_h); // also sets the value pointer to null
+        else
+            v_h.value_ptr() = nullptr;
+    }
+}
+
+void owner_dealloc(PyObject* self) {
+    Values held = take(self);
+    pd::pybind11_object_dealloc(self);
+    // `held` is released here, after the library object.
+}
+
+int owner_traverse(PyObject* self, visitproc visit, void* arg) {
+    Py_VISIT(Py_TYPE(self));
+    auto it = table().find(self);
+    if (it != table().end())
+        for (auto& value : it->second)
+            Py_VISIT(value.second.ptr());
+    return traverse_patients(self, visit, arg);
+}
+
+int owner_clear(PyObject* self) {
+    if (table().count(self)) {
+        destroy_library_object(self);
+        Values held = take(self);
+    }
+    clear_patients(self);
+    return 0;
+}
+
+bool is_owner_type(PyTypeObject* type) {
+    for (; type; type = type->tp_base)
+        if (type->tp_dealloc == owner_dealloc)
+            return true;
+    return false;
 }
 
 } // namespace
 
+py::custom_type_setup holds_references() {
+    return py::custom_type_setup([](PyHeapTypeObject* heap_type) {
+        PyTypeObject* type = &heap_type->ht_type;
+        type->tp_flags |= Py_TPFLAGS_HAVE_GC;
+        type->tp_dealloc = owner_dealloc;
+        type->tp_traverse = owner_traverse;
+        type->tp_clear = owner_clear;
+    });
+}
+
+void require_holds_references(py::handle type) {
+    auto* t = reinterpret_cast<PyTypeObject*>(type.ptr());
+    if (!is_owner_type(t))
+        py::pybind11_fail(std::string("pyzol: ") + t->tp_name +
+                          " holds references but was registered without holds_references()");
+}
+
 void hold(py::handle owner, Slot slot, py::object value) {
     if (!owner)
         return;
+    require_holds_references(reinterpret_cast<PyObject*>(Py_TYPE(owner.ptr())));
     PyObject* key = owner.ptr();
-    auto it = table().find(key);
-    if (it == table().end()) {
-        if (value.is_none())
-            return;
-        py::cpp_function on_death([key](py::handle weak) {
-            forget(key);
-            weak.dec_ref();
-        });
-        py::object watcher = py::reinterpret_steal<py::object>(
-            PyWeakref_NewRef(owner.ptr(), on_death.ptr()));
-        if (!watcher)
-            throw py::error_already_set();
-        watcher.inc_ref(); // released by the callback
-        it = table().emplace(key, Entry{watcher, {}}).first;
-    }
     py::object previous;
-    auto& values = it->second.values;
-    auto v = values.find(slot);
-    if (v != values.end()) {
-        previous = std::move(v->second);
-        values.erase(v);
+    auto it = table().find(key);
+    if (it != table().end()) {
+        auto v = it->second.find(slot);
+        if (v != it->second.end()) {
+            previous = std::move(v->second);
+            it->second.erase(v);
+        }
+        if (it->second.empty() && value.is_none())
+            table().erase(it);
     }
     if (!value.is_none())
-        values.emplace(slot, std::move(value));
-    // `previous` is released on return, once the new value is in place.
+        table()[key].emplace(slot, std::move(value));
+    // `previous` is released on return, once the table is consistent: releasing it may end
+    // other owners and re-enter this facility.
 }
 
 py::object held(py::handle owner, Slot slot) {
     auto it = table().find(owner.ptr());
     if (it == table().end())
         return py::none();
-    auto v = it->second.values.find(slot);
-    return v == it->second.values.end() ? py::none() : v->second;
+    auto v = it->second.find(slot);
+    return v == it->second.end() ? py::none() : v->second;
+}
+
+// The public name since 3.13, the private one before: looked up when first needed, so that
+// loading the module never depends on either (another interpreter must reach the version check).
+bool finalizing() {
+    using Check = int (*)();
+    static const Check check = [] {
+        void* found = dlsym(RTLD_DEFAULT, "Py_IsFinalizing");
+        if (!found)
+            found = dlsym(RTLD_DEFAULT, "_Py_IsFinalizing");
+        return reinterpret_cast<Check>(found);
+    }();
+    return check && check() != 0;
 }
 
 void restore_thread(PyThreadState* state) {
-    if (_Py_IsFinalizing()) {
+    if (finalizing()) {
         // The interpreter is going away and this thread may not take the lock again; it has
         // nothing left to do but wait for the process to end.
         for (;;)

@@ -1,17 +1,19 @@
 // The record classes are registered after the members that return or take them (the module's
 // registration order is fixed), so pybind11 would write their C++ names into those members'
 // signatures. Every translation unit of the module sees these casters, which name the records
-// by their Python names instead; conversion itself is pybind11's own.
+// by their Python names instead; conversion is that of every library class (checked.h).
 #pragma once
 
 #include <pybind11/pybind11.h>
+
+#include "checked.h"
 
 #include <zol/dio.h>
 #include <zol/video.h>
 
 #define PYZOL_RECORD_NAME(type, python_name)                                                       \
-    template <> struct type_caster<type> : type_caster_base<type> {                                \
-        static constexpr auto name = const_name("pyzol.unit." python_name);                       \
+    template <> struct type_caster<type> : checked_caster<type> {                                  \
+        static constexpr auto name = const_name("pyzol.unit." python_name);                        \
     }
 
 namespace pybind11 {

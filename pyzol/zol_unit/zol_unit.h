@@ -6,6 +6,9 @@
 #include <Python.h>
 #include <pybind11/pybind11.h>
 
+#include "checked.h" // before anything converts: the argument rules of every member
+
+#include <functional>
 #include <type_traits>
 #include <utility>
 
@@ -55,7 +58,12 @@ void init_capture_records(py::module_& m);  // video/records.cpp
 // is attached to, the images a board has locked. One value per (owner, slot); assigning replaces
 // (the old value is released after the new one is stored), None clears, and everything is
 // released when the owner dies.
+// An owner's class must be registered with `holds_references()` (py::class_<T>(m, name,
+// holds_references())): its instances then release what they hold only after their library
+// object is gone, and the cyclic collector sees those references. `hold` refuses other owners.
 enum class Slot : int { Controller = 0, Images = 1 };
+py::custom_type_setup holds_references();
+void require_holds_references(py::handle type); // fails registration of a class without it
 void hold(py::handle owner, Slot slot, py::object value);
 py::object held(py::handle owner, Slot slot); // None when nothing is held
 
@@ -69,6 +77,7 @@ template <class T> py::handle owner_of(const T* object) {
 // the interpreter is shutting down parks instead (re-taking the lock then would end the thread
 // by force in the middle of C++ frames).
 void restore_thread(PyThreadState* state);
+bool finalizing(); // the interpreter is shutting down (any CPython version)
 
 // Runs a blocking library call without the interpreter lock. Everything `call` touches must be
 // C++ state: arguments are converted before and results after.
@@ -92,6 +101,51 @@ template <class F> auto without_gil(F&& call) -> decltype(call()) {
             throw;
         }
     }
+}
+
+// Ctrl-C during a wait of the main thread: while one exists, a SIGINT also calls `abort` from a
+// helper thread (so it must be safe to call while the wait runs, and touch no Python object).
+// `finish` (interpreter lock held, after the wait) runs the Python-level handler if SIGINT came
+// and raises its exception.
+class Interruption {
+  public:
+    explicit Interruption(std::function<void()> abort);
+    ~Interruption();
+    Interruption(const Interruption&) = delete;
+    Interruption& operator=(const Interruption&) = delete;
+    void finish();
+
+  private:
+    bool end(); // stops watching; whether SIGINT came
+    bool active_ = false;
+};
+
+// A blocking wait that the library can abort: as `without_gil`, and a SIGINT on the main thread
+// ends it through `abort` (the board's Abort, CancelWaitEvent, ...) and raises KeyboardInterrupt
+// in place of the wait's result or error. Every member that waits on a device uses this.
+template <class Abort, class F>
+auto interruptible_wait(Abort&& abort, F&& call) -> decltype(call()) {
+    Interruption watch{std::function<void()>(std::forward<Abort>(abort))};
+    try {
+        if constexpr (std::is_void_v<decltype(call())>) {
+            without_gil(call);
+            watch.finish();
+        } else {
+            auto result = without_gil(call);
+            watch.finish();
+            return result;
+        }
+    } catch (py::error_already_set&) {
+        throw;
+    } catch (...) {
+        watch.finish();
+        throw;
+    }
+}
+
+// The abort of a board's waits, for interruptible_wait.
+template <class B> auto aborts(B& board) {
+    return [&board] { board.Abort(); };
 }
 
 // Call policy of a companion's copying `__init__`: the copy refers to the same board as the
@@ -139,6 +193,7 @@ template <class P, class Cls> void def_registers(Cls& cls) {
 // object holds the board it was made from or last given, so the library never refers to a
 // board that Python has freed.
 template <class P, class B, bool Copyable, class Cls> void def_companion_head(Cls& cls) {
+    require_holds_references(cls);
     cls.def_static("from_", [](py::object board) {
         B* pointer = board.cast<B*>(); // None gives null; another type the cast error
         py::object result = py::cast(P::From(pointer));

@@ -4,7 +4,17 @@
 and must be imported before ``pyzol.unit``, whose members name them.
 """
 
-from . import (
+import sys
+
+# The extension modules are built for CPython 3.12 only; another interpreter gets this message
+# before any of them is loaded (loading one could fail on a missing symbol instead).
+if sys.version_info[:2] != (3, 12):
+    raise ImportError(
+        "Python version mismatch: module was compiled for Python 3.12, but the interpreter "
+        "version is incompatible: %s." % sys.version
+    )
+
+from . import (  # noqa: E402
     core,  # noqa: F401  (first: the shared types)
     unit,  # noqa: F401
 )

@@ -48,26 +48,29 @@ class _Threads:
 
     def submit(self, job: Callable[[], None]) -> None:
         with self._lock:
-            if self._idle:
+            self._jobs.put(job)
+            if self._idle:  # an idle thread takes it
                 self._idle -= 1
-                self._jobs.put(job)
                 return
-        threading.Thread(target=self._serve, args=(job,), name="pyzol-wait", daemon=True).start()
+        # A thread of its own takes it. The job goes through the queue, not the thread's
+        # arguments, which would keep the job (and the board it waits on) alive while the thread
+        # idles.
+        threading.Thread(target=self._serve, name="pyzol-wait", daemon=True).start()
 
-    def _serve(self, job: Callable[[], None] | None) -> None:
-        while job is not None:
+    def _serve(self) -> None:
+        while True:
+            try:
+                job = self._jobs.get(timeout=self.IDLE_SECONDS)
+            except queue.Empty:
+                with self._lock:
+                    if self._jobs.empty():  # else a job was promised meanwhile: take it
+                        self._idle -= 1
+                        return
+                continue
             job()
-            job = None
+            del job  # nothing of a finished call stays alive while the thread idles
             with self._lock:
                 self._idle += 1
-            while job is None:
-                try:
-                    job = self._jobs.get(timeout=self.IDLE_SECONDS)
-                except queue.Empty:
-                    with self._lock:
-                        if self._jobs.empty():  # else a job was promised meanwhile: take it
-                            self._idle -= 1
-                            return
 
 
 _threads = _Threads()

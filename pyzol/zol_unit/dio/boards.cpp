@@ -7,14 +7,20 @@ namespace pyzol {
 using namespace zol::DIO;
 
 // The waits block inside the library: other threads run meanwhile, and abort() from one of them
-// ends the wait. The result is handed to Python once the interpreter lock is held again.
+// (or Ctrl-C) ends the wait. The result is handed to Python once the interpreter lock is held
+// again.
+
+// The RM1600 and DQ160 waits return their record.
+template <class B> auto wait_for_record(B& self) {
+    return interruptible_wait(aborts(self), [&] { return self.Wait(); });
+}
 
 void init_mb100(py::module_& m) {
     def_dio_port<CxMB100, false>(m, "MB100")
         .def("wait",
              [](CxMB100& self) {
                  unsigned int event = 0;
-                 without_gil([&] { self.Wait(&event); });
+                 interruptible_wait(aborts(self), [&] { self.Wait(&event); });
                  return event;
              })
         .def("abort", [](CxMB100& self) { self.Abort(); });
@@ -22,7 +28,7 @@ void init_mb100(py::module_& m) {
 
 void init_rm1600(py::module_& m) {
     def_dio_port<CxRM1600, true>(m, "RM1600")
-        .def("wait", [](CxRM1600& self) { return without_gil([&] { return self.Wait(); }); })
+        .def("wait", &wait_for_record<CxRM1600>)
         .def("abort", [](CxRM1600& self) { self.Abort(); });
 }
 
@@ -30,14 +36,14 @@ void init_dq160(py::module_& m) {
     // Paths: the narrow pair takes str (as UTF-8), bytes, bytearray or None; the wide pair a str
     // (one wide character per code point) or None.
     def_dio_port<CxDQ160, false>(m, "DQ160")
-        .def("load", [](CxDQ160& self, const char* path, int option) { self.Load(path, option); })
+        .def("load", [](CxDQ160& self, NarrowPath path, int option) { self.Load(path, option); })
         .def("load_w",
-             [](CxDQ160& self, const wchar_t* path, int option) { self.Load(path, option); })
+             [](CxDQ160& self, WidePath path, int option) { self.Load(path, option); })
         .def("save",
-             [](const CxDQ160& self, const char* path, int option) { self.Save(path, option); })
+             [](const CxDQ160& self, NarrowPath path, int option) { self.Save(path, option); })
         .def("save_w",
-             [](const CxDQ160& self, const wchar_t* path, int option) { self.Save(path, option); })
-        .def("wait", [](CxDQ160& self) { return without_gil([&] { return self.Wait(); }); })
+             [](const CxDQ160& self, WidePath path, int option) { self.Save(path, option); })
+        .def("wait", &wait_for_record<CxDQ160>)
         .def("abort", [](CxDQ160& self) { self.Abort(); });
 }
 

@@ -68,7 +68,7 @@ template <class P, class Result, class Cls> void def_dio_param_tail(Cls& cls, co
 
 void init_mb100_param(py::module_& m) {
     using P = CxMB100Param;
-    py::class_<P> cls(m, "MB100Param");
+    py::class_<P> cls(m, "MB100Param", holds_references());
     def_companion_head<P, CxMB100, false>(cls);
     def_setting(cls, "timeout", &P::Timeout, &P::Timeout);
     def_setting(cls, "int_edge", &P::INTEdge, &P::INTEdge);
@@ -77,7 +77,7 @@ void init_mb100_param(py::module_& m) {
 
 void init_rm1600_param(py::module_& m) {
     using P = CxRM1600Param;
-    py::class_<P> cls(m, "RM1600Param");
+    py::class_<P> cls(m, "RM1600Param", holds_references());
     def_companion_head<P, CxRM1600, false>(cls);
     def_setting(cls, "timeout", &P::Timeout, &P::Timeout);
     def_setting(cls, "di_enable", &P::DIEnable, &P::DIEnable);
@@ -88,7 +88,7 @@ void init_rm1600_param(py::module_& m) {
 
 void init_dq160_param(py::module_& m) {
     using P = CxDQ160Param;
-    py::class_<P> cls(m, "DQ160Param");
+    py::class_<P> cls(m, "DQ160Param", holds_references());
     def_companion_head<P, CxDQ160, false>(cls);
     def_setting(cls, "timeout", &P::Timeout, &P::Timeout);
     def_setting(cls, "int_enable", &P::INTEnable, &P::INTEnable);

@@ -32,7 +32,7 @@ template <class P> bool write_status_point(P& port, int index) {
 
 // `OpenDefault`: whether `open` takes a keyword `id` defaulting to 0 (else one positional int).
 template <class B, bool OpenDefault> py::class_<B> def_dio_port(py::module_& m, const char* name) {
-    py::class_<B> cls(m, name);
+    py::class_<B> cls(m, name, holds_references());
     cls.def(py::init<>());
     def_comparisons<B>(cls);
     def_dispose_is_valid<B>(cls);
@@ -45,7 +45,7 @@ template <class B, bool OpenDefault> py::class_<B> def_dio_port(py::module_& m, 
         .def("read", &read_word<B>)
         .def("read", &read_point<B>)
         .def("write", [](B& self, unsigned int word) { self.Write(word); })
-        .def("write", [](B& self, int index, bool state) { self.Write(index, state); })
+        .def("write", [](B& self, int index, OutputState state) { self.Write(index, state); })
         .def("write_status", &write_status_word<B>)
         .def("write_status", &write_status_point<B>);
     return cls;

@@ -23,7 +23,7 @@ template <class P> struct VideoParamClass {
 };
 
 template <class P, class B> void def_video_param(py::module_& m, const VideoParamClass<P>& c) {
-    py::class_<P> cls(m, c.name);
+    py::class_<P> cls(m, c.name, holds_references());
     def_companion_head<P, B, true>(cls);
     def_setting(cls, "trigger_mode", &P::TriggerMode, &P::TriggerMode);
     def_setting(cls, "exposure_time", &P::ExposureTime, &P::ExposureTime);

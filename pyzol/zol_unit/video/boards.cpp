@@ -48,21 +48,21 @@ template <class B> void def_setup(py::class_<B>& cls) {
     if constexpr (Traits<B>::file_option) {
         cls.def(
                "setup",
-               [](B& self, const char* path, int option) { self.Setup(path, option); },
+               [](B& self, NarrowPath path, int option) { self.Setup(path, option); },
                py::arg("camerafile"), py::arg("option") = -1)
             .def(
                 "setup",
-                [](B& self, const wchar_t* path, int option) { self.Setup(path, option); },
+                [](B& self, WidePath path, int option) { self.Setup(path, option); },
                 py::arg("camerafile"), py::arg("option") = -1);
     } else {
-        cls.def("setup", [](B& self, const char* path) { self.Setup(path); })
-            .def("setup", [](B& self, const wchar_t* path) { self.Setup(path); });
+        cls.def("setup", [](B& self, NarrowPath path) { self.Setup(path); })
+            .def("setup", [](B& self, WidePath path) { self.Setup(path); });
     }
 }
 
 // From the factories to `is_running`: the same members in the same order on every board.
 template <class B> py::class_<B> def_board_head(py::module_& m, const char* name) {
-    py::class_<B> cls(m, name);
+    py::class_<B> cls(m, name, holds_references());
     def_from_file<B, Traits<B>::file_option>(cls);
     cls.def(py::init<>()).def(py::init<const B&>());
     def_comparisons<B>(cls);
@@ -78,8 +78,8 @@ template <class B> py::class_<B> def_board_head(py::module_& m, const char* name
             hold_images(self, py::none());
         });
     def_setup(cls);
-    cls.def("save", [](const B& self, const char* path) { self.Save(path); })
-        .def("save_w", [](const B& self, const wchar_t* path) { self.Save(path); })
+    cls.def("save", [](const B& self, NarrowPath path) { self.Save(path); })
+        .def("save_w", [](const B& self, WidePath path) { self.Save(path); })
         .def_property_readonly("is_opened", [](const B& self) { return self.IsOpened(); })
         .def("validate", [](B& self, CxImage& image) { self.Validate(image); })
         .def("validate", [](B& self, const py::list& images) {
@@ -120,7 +120,7 @@ template <class B> py::class_<B> def_board_head(py::module_& m, const char* name
         .def("start", [](B& self) { self.Start(); })
         .def("stop", [](B& self) { self.Stop(); })
         .def("abort", [](B& self) { self.Abort(); })
-        .def("wait", [](B& self) { without_gil([&] { self.Wait(); }); })
+        .def("wait", [](B& self) { interruptible_wait(aborts(self), [&] { self.Wait(); }); })
         .def_property_readonly("is_running", [](const B& self) { return self.IsRunning(); });
     return cls;
 }
@@ -149,12 +149,13 @@ template <class B> struct Members {
                 [](B& self, unsigned int frame) { return self.QueryStatus(frame); });
     }
     static void wait_status(py::class_<B>& cls) {
-        cls.def("wait_status",
-                [](B& self) { return without_gil([&] { return self.WaitStatus(); }); });
+        cls.def("wait_status", [](B& self) {
+            return interruptible_wait(aborts(self), [&] { return self.WaitStatus(); });
+        });
     }
     static void wait_status_frame(py::class_<B>& cls) {
         cls.def("wait_status", [](B& self, unsigned int frame) {
-            return without_gil([&] { return self.WaitStatus(frame); });
+            return interruptible_wait(aborts(self), [&] { return self.WaitStatus(frame); });
         });
     }
     static void force_trigger(py::class_<B>& cls) {
@@ -169,13 +170,15 @@ template <class B> struct Members {
 // back once the interpreter lock is held again, whether the call returned or threw.
 bool wait_status_into(CxKX310& self, TxKX310CaptureStatus* result, int timeout) {
     if (!result)
-        return without_gil([&] { return self.WaitStatus(nullptr, timeout); });
+        return interruptible_wait(aborts(self),
+                                  [&] { return self.WaitStatus(nullptr, timeout); });
     struct WriteBack {
         TxKX310CaptureStatus* target;
         TxKX310CaptureStatus local;
         ~WriteBack() { *target = local; }
     } copy{result, *result};
-    return without_gil([&] { return self.WaitStatus(&copy.local, timeout); });
+    return interruptible_wait(aborts(self),
+                              [&] { return self.WaitStatus(&copy.local, timeout); });
 }
 
 } // namespace
@@ -206,12 +209,14 @@ void init_kx310(py::module_& m) {
     M::status(cls);
     cls.def("wait",
             [](CxKX310& self, int timeout) {
-                return without_gil([&] { return self.Wait(timeout); });
+                return interruptible_wait(aborts(self), [&] { return self.Wait(timeout); });
             })
         // What the library writes through the pointer is not handed back.
         .def("wait_event",
              [](CxKX310& self, int event, int timeout, int value) {
-                 return without_gil([&] { return self.WaitEvent(event, timeout, &value); });
+                 // An event wait ends by cancelling it.
+                 return interruptible_wait([&self, event] { self.CancelWaitEvent(event); },
+                                           [&] { return self.WaitEvent(event, timeout, &value); });
              })
         .def("cancel_wait_event", [](CxKX310& self, int event) { self.CancelWaitEvent(event); })
         .def(

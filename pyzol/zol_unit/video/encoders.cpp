@@ -36,7 +36,7 @@ const NameTable kx310_encoder_names = name_table({
 
 // The companion members and the settings both units share, in their order.
 template <class E, class B> py::class_<E> def_encoder_head(py::module_& m, const char* name) {
-    py::class_<E> cls(m, name);
+    py::class_<E> cls(m, name, holds_references());
     def_companion_head<E, B, true>(cls);
     def_setting(cls, "encoder_mode", &E::EncoderMode, &E::EncoderMode);
     def_setting(cls, "sampling", &E::Sampling, &E::Sampling);

@@ -20,38 +20,38 @@ template <class T> py::object object_of(const T* object) {
 template <class B, bool Option> void def_from_file(py::class_<B>& cls) {
     if constexpr (Option) {
         cls.def_static(
-               "from_file", [](const char* path, int option) { return B::FromFile(path, option); },
+               "from_file", [](NarrowPath path, int option) { return B::FromFile(path, option); },
                py::arg("camerafile"), py::arg("option") = -1)
             .def_static(
                 "from_file",
-                [](const wchar_t* path, int option) { return B::FromFile(path, option); },
+                [](WidePath path, int option) { return B::FromFile(path, option); },
                 py::arg("camerafile"), py::arg("option") = -1)
             .def_static(
                 "from_file",
-                [](const char* path, int id, int ch, int option) {
+                [](NarrowPath path, int id, int ch, int option) {
                     return B::FromFile(path, id, ch, option);
                 },
                 py::arg("camerafile"), py::arg("id"), py::arg("ch"), py::arg("option") = -1)
             .def_static(
                 "from_file",
-                [](const wchar_t* path, int id, int ch, int option) {
+                [](WidePath path, int id, int ch, int option) {
                     return B::FromFile(path, id, ch, option);
                 },
                 py::arg("camerafile"), py::arg("id"), py::arg("ch"), py::arg("option") = -1);
     } else {
         cls.def_static(
-               "from_file", [](const char* path) { return B::FromFile(path); },
+               "from_file", [](NarrowPath path) { return B::FromFile(path); },
                py::arg("camerafile"))
             .def_static(
-                "from_file", [](const wchar_t* path) { return B::FromFile(path); },
+                "from_file", [](WidePath path) { return B::FromFile(path); },
                 py::arg("camerafile"))
             .def_static(
                 "from_file",
-                [](const char* path, int id, int ch) { return B::FromFile(path, id, ch); },
+                [](NarrowPath path, int id, int ch) { return B::FromFile(path, id, ch); },
                 py::arg("camerafile"), py::arg("id"), py::arg("ch"))
             .def_static(
                 "from_file",
-                [](const wchar_t* path, int id, int ch) { return B::FromFile(path, id, ch); },
+                [](WidePath path, int id, int ch) { return B::FromFile(path, id, ch); },
                 py::arg("camerafile"), py::arg("id"), py::arg("ch"));
     }
 }

@@ -66,7 +66,7 @@ template <class S> py::str read_text(S& self, int size) {
 }
 
 template <class S, class B> void def_serial_link(py::module_& m, const char* name) {
-    py::class_<S> cls(m, name);
+    py::class_<S> cls(m, name, holds_references());
     def_companion_head<S, B, true>(cls);
     cls.def("open", [](S& self) { self.Open(); })
         .def("close", [](S& self) { self.Close(); })

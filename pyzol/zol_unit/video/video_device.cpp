@@ -76,7 +76,7 @@ void hold_started(const CxVideo& video, py::object value) {
 } // namespace
 
 void init_video(py::module_& m) {
-    py::class_<CxVideo> cls(m, "Video");
+    py::class_<CxVideo> cls(m, "Video", holds_references());
     def_from_file<CxVideo, true>(cls);
     cls.def(py::init<>()).def(py::init<const CxVideo&>(), copies_controller());
     def_comparisons<CxVideo>(cls);
@@ -108,16 +108,20 @@ void init_video(py::module_& m) {
                  self.Close();
                  hold_started(self, py::none());
              })
-        .def("save", [](const CxVideo& self, const char* path) { self.Save(path); })
-        .def("save_w", [](const CxVideo& self, const wchar_t* path) { self.Save(path); })
+        .def("save", [](const CxVideo& self, NarrowPath path) { self.Save(path); })
+        .def("save_w", [](const CxVideo& self, WidePath path) { self.Save(path); })
         // A reference cannot be None: None fails the CxImage overloads and reaches the IxModule
         // ones as a null pointer.
         .def("validate", [](CxVideo& self, CxImage& image) { self.Validate(image); })
         .def("validate", [](CxVideo& self, IxModule* module) { self.Validate(module); })
-        .def("grab", [](CxVideo& self,
-                        CxImage& image) { without_gil([&] { self.Grab(image); }); })
-        .def("grab", [](CxVideo& self,
-                        IxModule* module) { without_gil([&] { self.Grab(module); }); })
+        .def("grab",
+             [](CxVideo& self, CxImage& image) {
+                 interruptible_wait(aborts(self), [&] { self.Grab(image); });
+             })
+        .def("grab",
+             [](CxVideo& self, IxModule* module) {
+                 interruptible_wait(aborts(self), [&] { self.Grab(module); });
+             })
         .def("start",
              [](CxVideo& self, CxImage& image) {
                  self.Start(image);
@@ -128,7 +132,7 @@ void init_video(py::module_& m) {
                  self.Start(module);
                  hold_started(self, object_of(module));
              })
-        .def("wait", [](CxVideo& self) { without_gil([&] { self.Wait(); }); })
+        .def("wait", [](CxVideo& self) { interruptible_wait(aborts(self), [&] { self.Wait(); }); })
         .def("abort", [](CxVideo& self) { self.Abort(); })
         .def_property_readonly("is_running", [](const CxVideo& self) { return self.IsRunning(); })
         .def("status", [](CxVideo& self) { return self.Status(); })

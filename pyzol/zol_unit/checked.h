@@ -1,0 +1,253 @@
+// Argument rules shared by pyzol.core and pyzol.unit, decided here once for every member:
+//   - an instance of a library class whose __init__ never ran (or whose library object the
+//     collector has already destroyed) is refused with TypeError, as self or as an argument,
+//     before anything is called: the binding library would otherwise hand the member a block
+//     of raw, unconstructed storage;
+//   - `int` and `unsigned int` parameters take int, bool and objects with __index__ (numpy
+//     integers); every other number (float, numpy.float32, Decimal, Fraction) matches no
+//     overload, instead of being truncated towards zero;
+//   - paths (`NarrowPath`, `WidePath`) refuse an embedded NUL with ValueError, as Python's own
+//     open() does, instead of reaching the library cut short;
+//   - an output state (`OutputState`) refuses None instead of reading it as False.
+// Every translation unit of both modules includes this header before it converts anything, so
+// all of them see the same casters.
+#pragma once
+
+#include <Python.h>
+#include <pybind11/pybind11.h>
+
+#include <climits>
+#include <string>
+#include <type_traits>
+
+namespace pyzol {
+
+// Marks the library's namespaces: a class or enumeration declared in one of them finds this
+// overload by argument-dependent lookup.
+struct library_type_tag {};
+} // namespace pyzol
+
+namespace zol {
+template <class T> pyzol::library_type_tag pyzol_library_type(T*);
+namespace Video {
+using zol::pyzol_library_type; // the same function: no ambiguity for a class with a base in zol
+}
+namespace DIO {
+using zol::pyzol_library_type;
+}
+} // namespace zol
+
+namespace pyzol {
+namespace detail {
+template <class T, class = void> struct is_library_type : std::false_type {};
+template <class T>
+struct is_library_type<T, std::enable_if_t<std::is_same_v<
+                              decltype(pyzol_library_type(static_cast<T*>(nullptr))),
+                              library_type_tag>>> : std::true_type {};
+// Argument-dependent lookup also searches the namespaces of template arguments, so
+// std::optional<zol::ExPixelFormat> would find the marker too: instances of class templates (the
+// standard containers and wrappers that pybind11 converts itself) are not library types.
+template <class T> struct is_template_instance : std::false_type {};
+template <template <class...> class Template, class... Args>
+struct is_template_instance<Template<Args...>> : std::true_type {};
+} // namespace detail
+template <class T>
+constexpr bool is_library_type_v = (std::is_class_v<T> || std::is_enum_v<T>) &&
+                                   !detail::is_template_instance<T>::value &&
+                                   detail::is_library_type<T>::value;
+
+// Raises TypeError when `src` is an instance of a bound class that holds no library object.
+inline void refuse_uninitialised(pybind11::handle src) {
+    namespace pd = pybind11::detail;
+    auto* base = reinterpret_cast<PyTypeObject*>(pd::get_internals().instance_base);
+    if (!src || !PyObject_TypeCheck(src.ptr(), base))
+        return;
+    auto* inst = reinterpret_cast<pd::instance*>(src.ptr());
+    for (auto v_h : pd::values_and_holders(inst))
+        if (!v_h)
+            throw pybind11::type_error(std::string("uninitialised ") + Py_TYPE(src.ptr())->tp_name +
+                                       " object: its __init__ was never called");
+}
+
+// The binding library's keep-alive references of `self` ("patients"), for a tp_traverse and a
+// tp_clear: the collector must see them to find cycles through them.
+inline int traverse_patients(PyObject* self, visitproc visit, void* arg) {
+    namespace pd = pybind11::detail;
+    if (!reinterpret_cast<pd::instance*>(self)->has_patients)
+        return 0;
+    auto& patients = pd::get_internals().patients;
+    auto it = patients.find(self);
+    if (it != patients.end())
+        for (PyObject* patient : it->second)
+            Py_VISIT(patient);
+    return 0;
+}
+inline void clear_patients(PyObject* self) {
+    if (reinterpret_cast<pybind11::detail::instance*>(self)->has_patients)
+        pybind11::detail::clear_patients(self);
+}
+
+// A path for the library: str (as UTF-8), bytes, bytearray or None (null).
+struct NarrowPath {
+    std::string text;
+    bool null = true;
+    operator const char*() const { return null ? nullptr : text.c_str(); }
+};
+
+// A wide path for the library: str (one wchar_t per code point) or None (null).
+struct WidePath {
+    std::wstring text;
+    bool null = true;
+    operator const wchar_t*() const { return null ? nullptr : text.c_str(); }
+};
+
+// A digital output state: bool, numpy.bool_ or an integer's truth value; never None.
+struct OutputState {
+    bool value = false;
+    operator bool() const { return value; }
+};
+
+[[noreturn]] inline void refuse_nul() {
+    throw pybind11::value_error("embedded null character");
+}
+
+} // namespace pyzol
+
+namespace pybind11 {
+namespace detail {
+
+// Library classes: the binding library's own caster, after the check for an instance that
+// holds no library object.
+template <class T> class checked_caster : public type_caster_base<T> {
+  public:
+    bool load(handle src, bool convert) {
+        pyzol::refuse_uninitialised(src);
+        return type_caster_base<T>::load(src, convert);
+    }
+};
+template <class T>
+class type_caster<T, std::enable_if_t<pyzol::is_library_type_v<T>>> : public checked_caster<T> {};
+
+// Integers: exact values only.
+template <class T, long long Min, long long Max> struct integral_caster {
+    bool load(handle src, bool) {
+        if (!src || PyFloat_Check(src.ptr()))
+            return false;
+        object number;
+        if (PyLong_Check(src.ptr())) {
+            number = reinterpret_borrow<object>(src);
+        } else {
+            if (!PyIndex_Check(src.ptr()))
+                return false;
+            number = reinterpret_steal<object>(PyNumber_Index(src.ptr()));
+            if (!number) {
+                PyErr_Clear();
+                return false;
+            }
+        }
+        int overflow = 0;
+        long long v = PyLong_AsLongLongAndOverflow(number.ptr(), &overflow);
+        if (v == -1 && PyErr_Occurred()) {
+            PyErr_Clear();
+            return false;
+        }
+        if (overflow || v < Min || v > Max)
+            return false;
+        value = static_cast<T>(v);
+        return true;
+    }
+    static handle cast(T src, return_value_policy, handle) {
+        if constexpr (std::is_signed_v<T>)
+            return PyLong_FromLong(src);
+        else
+            return PyLong_FromUnsignedLong(src);
+    }
+    PYBIND11_TYPE_CASTER(T, const_name("int"));
+};
+
+template <> class type_caster<int> : public integral_caster<int, INT_MIN, INT_MAX> {};
+template <>
+class type_caster<unsigned int> : public integral_caster<unsigned int, 0, UINT_MAX> {};
+
+// Paths: None gives null; a NUL inside is refused before anything is called.
+template <class Path> struct path_caster {
+    bool load(handle src, bool) {
+        if (!src)
+            return false;
+        value = {};
+        if (src.is_none())
+            return true;
+        if (!read(src.ptr(), value.text))
+            return false;
+        using Text = decltype(Path::text);
+        if (value.text.find(typename Text::value_type{}) != Text::npos)
+            pyzol::refuse_nul();
+        value.null = false;
+        return true;
+    }
+    // Narrow: str as UTF-8, bytes, bytearray.
+    static bool read(PyObject* src, std::string& text) {
+        const char* data = nullptr;
+        Py_ssize_t size = 0;
+        if (PyUnicode_Check(src)) {
+            data = PyUnicode_AsUTF8AndSize(src, &size);
+            if (!data) {
+                PyErr_Clear();
+                return false;
+            }
+        } else if (PyBytes_Check(src)) {
+            data = PyBytes_AS_STRING(src);
+            size = PyBytes_GET_SIZE(src);
+        } else if (PyByteArray_Check(src)) {
+            data = PyByteArray_AS_STRING(src);
+            size = PyByteArray_GET_SIZE(src);
+        } else {
+            return false;
+        }
+        text.assign(data, static_cast<std::size_t>(size));
+        return true;
+    }
+    // Wide: str only, one wchar_t per code point.
+    static bool read(PyObject* src, std::wstring& text) {
+        if (!PyUnicode_Check(src))
+            return false;
+        Py_ssize_t size = 0;
+        wchar_t* data = PyUnicode_AsWideCharString(src, &size);
+        if (!data) {
+            PyErr_Clear();
+            return false;
+        }
+        text.assign(data, static_cast<std::size_t>(size));
+        PyMem_Free(data);
+        return true;
+    }
+    PYBIND11_TYPE_CASTER(Path, const_name("str"));
+};
+template <> struct type_caster<pyzol::NarrowPath> : path_caster<pyzol::NarrowPath> {};
+template <> struct type_caster<pyzol::WidePath> : path_caster<pyzol::WidePath> {};
+
+template <> struct type_caster<pyzol::OutputState> {
+    bool load(handle src, bool convert) {
+        if (!src || src.is_none())
+            return false;
+        if (PyBool_Check(src.ptr()) || PyLong_Check(src.ptr()) || PyIndex_Check(src.ptr())) {
+            int truth = PyObject_IsTrue(src.ptr());
+            if (truth < 0) {
+                PyErr_Clear();
+                return false;
+            }
+            value.value = truth != 0;
+            return true;
+        }
+        // numpy.bool_ has no __index__; the binding library's bool caster knows it.
+        make_caster<bool> other;
+        if (!other.load(src, convert))
+            return false;
+        value.value = cast_op<bool>(other);
+        return true;
+    }
+    PYBIND11_TYPE_CASTER(pyzol::OutputState, const_name("bool"));
+};
+
+} // namespace detail
+} // namespace pybind11

@@ -1,0 +1,467 @@
+"""What a careless or hostile script cannot do: crash the process through the collector or
+through objects whose __init__ never ran, leak boards through reference cycles, lose Ctrl-C in a
+wait, or reach the library with a path cut at NUL, a truncated number or None as an output
+state; and another interpreter gets the version message."""
+
+import gc
+import glob
+import os
+import pathlib
+import re
+import subprocess
+from decimal import Decimal
+from fractions import Fraction
+
+import numpy as np
+import pytest
+
+from helpers import child_lines
+from pyzol import core, sim, unit
+
+CAMERA = "Width=64\nHeight=48\nTimeout=-1\n"  # waits without end unless aborted
+UNINITIALISED = "TypeError: uninitialised {} object: its __init__ was never called"
+
+
+@pytest.fixture
+def cam(tmp_path):
+    (tmp_path / "cam.txt").write_text(CAMERA)
+    return tmp_path
+
+
+# ---- the collector ---------------------------------------------------------------------------
+
+# Each builds an owner of a Python subclass holding `held`, which the script also keeps. The owner
+# is then put in a cycle of its own and collected: while its finaliser runs, the library object
+# still exists and must still have what it uses; afterwards that has been let go.
+COLLECTED = {
+    "capturing board": """
+        class Owner(unit.KX210):
+            pass
+        owner = Owner()
+        owner.open(0, 0)
+        owner.setup("cam.txt")
+        held = core.CxImage(64, 48)
+        owner.lock([held])
+        owner.num = 0
+        owner.start()
+    """,
+    "settings object": """
+        class Owner(unit.KX210Param):
+            pass
+        held = unit.KX210()
+        held.open(0, 0)
+        owner = Owner()
+        owner.controller = held
+    """,
+}
+
+
+@pytest.mark.parametrize("case", COLLECTED)
+def test_the_collector_releases_held_objects_after_their_user(cam, case):
+    lines = child_lines(
+        f"""
+        import gc, sys, textwrap
+        from pyzol import core, sim, unit
+        exec(textwrap.dedent({COLLECTED[case]!r}))
+        seen = []
+        Owner.__del__ = lambda self: seen.append(sys.getrefcount(held))
+        before = sys.getrefcount(held)
+        owner.me = owner
+        del owner
+        gc.collect()
+        print(seen == [before], sys.getrefcount(held) == before - 1, sim.live_objects())
+        """,
+        cam,
+    )
+    assert lines == ["True True 1"]
+
+
+def test_a_capturing_board_in_a_cycle_is_collected_while_it_writes(tmp_path):
+    # Nothing else refers to the images: freed before the board, they would be written into
+    # after their end, which the sanitizer run reports (large frames keep the board writing).
+    (tmp_path / "big.txt").write_text("Width=2048\nHeight=2048\nTimeout=-1\n")
+    lines = child_lines(
+        """
+        import gc
+        from pyzol import core, sim, unit
+        class Board(unit.KX210):
+            pass
+        for _ in range(10):
+            board = Board()
+            board.open(0, 0)
+            board.setup("big.txt")
+            board.lock([core.CxImage(2048, 2048) for _ in range(3)])
+            board.num = 0
+            board.start()
+            board.me = board
+            del board
+            gc.collect()
+        print(sim.live_objects())
+        """,
+        tmp_path,
+    )
+    assert lines == ["0"]
+
+
+def kx210_keeping_its_settings():
+    class Board(unit.KX210):
+        pass
+
+    board = Board()
+    board.open(1, 0)
+    board.settings = unit.KX210Param.from_(board)
+
+
+def mb100_keeping_its_settings():
+    class Board(unit.MB100):
+        pass
+
+    board = Board()
+    board.open(1)
+    board.settings = unit.MB100Param.from_(board)
+
+
+def kx310_pair_locked_onto_each_other():
+    a, b = unit.KX310(), unit.KX310()
+    a.open(1, 0)
+    b.open(1, 1)
+    a.lock(core.as_module(b))
+    b.lock(core.as_module(a))
+
+
+def board_keeping_its_own_module():
+    class Board(unit.KX210):
+        pass
+
+    board = Board()
+    board.open(1, 0)
+    board.module = core.as_module(board)
+
+
+@pytest.mark.parametrize(
+    "build",
+    [
+        kx210_keeping_its_settings,
+        mb100_keeping_its_settings,
+        kx310_pair_locked_onto_each_other,
+        board_keeping_its_own_module,
+    ],
+)
+def test_cycles_through_held_references_are_collected(build):
+    gc.collect()
+    start = sim.live_objects()
+    build()
+    gc.collect()
+    assert sim.live_objects() == start
+    assert not sim.board_opened("MB100", 1)  # closed by its destruction (the MB100 case)
+
+
+# ---- instances whose __init__ never ran ------------------------------------------------------
+
+UNINIT_CASES = [
+    ("unit.KX210.__new__(unit.KX210).open(0, 0)", "pyzol.unit.KX210"),
+    ("unit.MB100.__new__(unit.MB100).is_valid", "pyzol.unit.MB100"),
+    ("unit.KX210() == unit.KX210.__new__(unit.KX210)", "pyzol.unit.KX210"),
+    ("unit.KX210(unit.KX210.__new__(unit.KX210))", "pyzol.unit.KX210"),
+    ("unit.KX210Param.from_(unit.KX210.__new__(unit.KX210))", "pyzol.unit.KX210"),
+    ("p = unit.KX210Param(); p.controller = unit.KX210.__new__(unit.KX210)", "pyzol.unit.KX210"),
+    ("board.lock([core.CxImage.__new__(core.CxImage)])", "pyzol.core.CxImage"),
+    ("board.lock(core.CxImage.__new__(core.CxImage))", "pyzol.core.CxImage"),
+    ("core.as_module(unit.KX210.__new__(unit.KX210))", "pyzol.unit.KX210"),
+    ("core.as_dio(unit.MB100.__new__(unit.MB100))", "pyzol.unit.MB100"),
+    ("unit.KX310().lock(core.IxModule.__new__(core.IxModule))", "pyzol.core.IxModule"),
+    ("unit.TxKX210CaptureStatus() == unit.TxKX210CaptureStatus.__new__("
+     "unit.TxKX210CaptureStatus)", "pyzol.unit.TxKX210CaptureStatus"),
+    ("unit.MB100Param.__new__(unit.MB100Param).set_param('Timeout', 5)", "pyzol.unit.MB100Param"),
+]  # fmt: skip
+
+
+@pytest.mark.parametrize("expression, type_name", UNINIT_CASES)
+def test_uninitialised_instances_are_refused_with_nothing_called(tmp_path, expression, type_name):
+    lines = child_lines(
+        f"""
+        from pyzol import core, sim, unit
+        board = unit.KX210()
+        board.open(0, 0)
+        with sim.recording() as calls:
+            try:
+                exec({expression!r})
+            except TypeError as e:
+                print("TypeError:", e)
+        print(calls)
+        """,
+        tmp_path,
+    )
+    assert lines == [UNINITIALISED.format(type_name), "[]"]
+
+
+# ---- Ctrl-C during a wait ----------------------------------------------------------------------
+
+# Each: set-up, the condition that the main thread really waits, the wait, then what shows the
+# board still works.
+CTRL_C = {
+    "MB100.wait": (
+        "board = unit.MB100(); board.open(0); settings = unit.MB100Param.from_(board); "
+        "settings.timeout = -1",
+        "sim.waiters('MB100', 0)",
+        "board.wait()",
+        "settings.timeout = 0; print(board.wait())",
+    ),
+    "DQ160.wait": (
+        "board = unit.DQ160(); board.open(0); settings = unit.DQ160Param.from_(board); "
+        "settings.timeout = -1",
+        "sim.waiters('DQ160', 0)",
+        "board.wait()",
+        "settings.timeout = 0; print(board.wait().event_status)",
+    ),
+    "KX210.wait": (
+        "board = unit.KX210.from_file('cam.txt'); board.lock([core.CxImage(64, 48)]); "
+        "board.num = 0; board.start()",
+        "sim.capture_waiters('KX210', 0, 0)",
+        "board.wait()",
+        "board.num = 1; board.start(); board.wait(); print(board.status())",
+    ),
+    "TR520.wait_status": (
+        "board = unit.TR520.from_file('cam.txt'); board.lock([core.CxImage(64, 48)]); "
+        "board.num = 0; board.start()",
+        "sim.capture_waiters('TR520', 0, 0)",
+        "board.wait_status(4_000_000_000)",
+        "board.num = 1; board.start(); board.wait_status(); print(board.status())",
+    ),
+    "KX310.wait_event": (
+        "board = unit.KX310.from_file('cam.txt'); board.lock([core.CxImage(64, 48)])",
+        "sim.capture_waiters('KX310', 0, 0)",
+        "board.wait_event(2, -1, 0)",
+        "board.num = 1; board.start(); print(board.wait(-1))",
+    ),
+}
+
+CTRL_C_SCRIPT = """
+import os, signal, threading, time
+from pyzol import core, sim, unit
+{setup}
+{handler}
+def press_ctrl_c():
+    while not {waiting}:
+        time.sleep(0.001)
+    os.kill(os.getpid(), signal.SIGINT)
+threading.Thread(target=press_ctrl_c, daemon=True).start()
+try:
+    {wait}
+except BaseException as e:
+    print(type(e).__name__, e)
+{after}
+"""
+
+
+@pytest.mark.parametrize("case", CTRL_C)
+def test_ctrl_c_ends_a_wait_of_the_main_thread(cam, case):
+    setup, waiting, wait, after = CTRL_C[case]
+    script = CTRL_C_SCRIPT.format(setup=setup, handler="", waiting=waiting, wait=wait,
+                                  after=after)  # fmt: skip
+    lines = child_lines(script, cam, timeout=30)
+    expected_after = {"MB100.wait": "3", "DQ160.wait": "3", "KX310.wait_event": "True"}
+    assert lines[0] == "KeyboardInterrupt "
+    assert lines[1] == expected_after.get(case, "2")  # timed out / done: the board still works
+
+
+def test_ctrl_c_runs_the_python_level_handler(cam):
+    setup, waiting, wait, after = CTRL_C["MB100.wait"]
+    handler = (
+        "def handler(signum, frame):\n"
+        "    raise LookupError('handled')\n"
+        "signal.signal(signal.SIGINT, handler)"
+    )
+    script = CTRL_C_SCRIPT.format(setup=setup, handler=handler, waiting=waiting, wait=wait,
+                                  after=after)  # fmt: skip
+    assert child_lines(script, cam, timeout=30) == ["LookupError handled", "3"]
+
+
+def test_ctrl_c_leaves_waits_on_other_threads_alone(cam):
+    lines = child_lines(
+        """
+        import os, signal, threading, time
+        from pyzol import sim, unit
+        board = unit.MB100()
+        board.open(0)
+        settings = unit.MB100Param.from_(board)
+        settings.timeout = -1
+        result = []
+        waiter = threading.Thread(target=lambda: result.append(board.wait()))
+        waiter.start()
+        while not sim.waiters("MB100", 0):
+            time.sleep(0.001)
+        try:
+            os.kill(os.getpid(), signal.SIGINT)
+            time.sleep(30)
+        except KeyboardInterrupt:
+            print("KeyboardInterrupt")
+        print(waiter.is_alive())
+        board.abort()
+        waiter.join()
+        print(result)
+        """,
+        cam,
+        timeout=30,
+    )
+    assert lines == ["KeyboardInterrupt", "True", "[4]"]
+
+
+# ---- arguments that would reach the library changed ---------------------------------------------
+
+
+def nul_path(tmp_path):
+    return str(tmp_path / "cfg") + "\0.bak"
+
+
+PATH_MEMBERS = [
+    ("KX210.from_file", lambda p: unit.KX210.from_file(p)),
+    ("KX210.from_file bytes", lambda p: unit.KX210.from_file(p.encode())),
+    ("KX210.from_file wide", lambda p: unit.KX210.from_file(p, 0, 0)),
+    ("TR520.from_file", lambda p: unit.TR520.from_file(p)),
+    ("KX310.setup", lambda p: opened_capture("KX310").setup(p)),
+    ("KX210.save", lambda p: opened_capture("KX210").save(p)),
+    ("KX210.save bytearray", lambda p: opened_capture("KX210").save(bytearray(p.encode()))),
+    ("TR520.save_w", lambda p: opened_capture("TR520").save_w(p)),
+    ("DQ160.load", lambda p: opened_dq160().load(p, 0)),
+    ("DQ160.load_w", lambda p: opened_dq160().load_w(p, 0)),
+    ("DQ160.save", lambda p: opened_dq160().save(p, 0)),
+    ("DQ160.save_w", lambda p: opened_dq160().save_w(p, 0)),
+]
+
+
+def opened_capture(kind):
+    board = getattr(unit, kind)()
+    board.open(0, 0)
+    return board
+
+
+def opened_dq160():
+    board = unit.DQ160()
+    board.open(0)
+    return board
+
+
+@pytest.mark.parametrize("name, call", PATH_MEMBERS, ids=[n for n, _ in PATH_MEMBERS])
+def test_paths_with_nul_are_refused_before_the_library(tmp_path, name, call):
+    (tmp_path / "cfg").write_text(CAMERA)
+    before = (tmp_path / "cfg").read_text()
+    path = nul_path(tmp_path)
+    with sim.recording() as calls:
+        with pytest.raises(ValueError, match="^embedded null character$"):
+            call(path)
+    assert [c for c in calls if "Open(" not in c] == []
+    assert (tmp_path / "cfg").read_text() == before
+
+
+def mb100():
+    board = unit.MB100()
+    board.open(0)
+    return board
+
+
+def mb100_param():
+    return unit.MB100Param.from_(mb100())
+
+
+def rm1600_param():
+    board = unit.RM1600()
+    board.open(0)
+    return unit.RM1600Param.from_(board)
+
+
+# Every kind of integer parameter: member arguments (signed, unsigned), typed properties,
+# settings by name, and the image constructor of pyzol.core.
+INTEGER_TARGETS = {
+    "unsigned argument": (mb100, lambda b, v: b.write(v)),
+    "signed argument": (mb100, lambda b, v: b.write(v, True)),
+    "signed property": (mb100_param, lambda p, v: setattr(p, "timeout", v)),
+    "unsigned property": (rm1600_param, lambda p, v: setattr(p, "di_enable", v)),
+    "signed by name": (mb100_param, lambda p, v: p.set_param("Timeout", v)),
+    "unsigned by name": (mb100_param, lambda p, v: p.set_param("DIEnable", v)),
+    "board property": (lambda: opened_capture("KX210"), lambda b, v: setattr(b, "num", v)),
+    "image size": (lambda: None, lambda _, v: core.CxImage(v, 4)),
+}
+
+
+@pytest.mark.parametrize("value", [np.float32(5.9), Decimal("-0.5"), Fraction(7, 2)], ids=repr)
+@pytest.mark.parametrize("target", INTEGER_TARGETS)
+def test_non_integral_numbers_are_refused_like_float(target, value):
+    make, call = INTEGER_TARGETS[target]
+    obj = make()
+    with pytest.raises(Exception) as as_float:
+        call(obj, 5.9)
+    with sim.recording() as calls:
+        with pytest.raises(type(as_float.value)) as refused:
+            call(obj, value)
+    assert calls == []
+
+    def first_line(error):  # the cast error names the type it was given
+        return re.sub(r"<class '[\w.]+'>", "<class>", str(error).split("\n")[0])
+
+    assert first_line(refused.value) == first_line(as_float.value)
+
+
+@pytest.mark.parametrize("value", [np.int64(3), np.uint8(3), True], ids=repr)
+@pytest.mark.parametrize("target", INTEGER_TARGETS)
+def test_integers_of_every_kind_pass(target, value):
+    make, call = INTEGER_TARGETS[target]
+    call(make(), value)
+
+
+@pytest.mark.parametrize("name", ["MB100", "RM1600", "DQ160"])
+def test_none_is_no_output_state(name):
+    board = getattr(unit, name)()
+    board.open(0)
+    with sim.recording() as calls:
+        with pytest.raises(TypeError, match="incompatible function arguments"):
+            board.write(3, None)
+    assert calls == []
+    for state, expected in [(1, 8), (np.bool_(False), 0), (np.int8(2), 8), (True, 8)]:
+        board.write(3, state)
+        assert sim.outputs(name, 0) == expected
+
+
+# ---- another interpreter -----------------------------------------------------------------------
+
+PACKAGE_PARENT = str(pathlib.Path(unit.__file__).resolve().parent.parent)
+
+
+@pytest.mark.parametrize("minor", [10, 11, 13])
+def test_importing_under_another_interpreter_gives_the_version_message(tmp_path, minor):
+    found = sorted(glob.glob(os.path.expanduser(f"~/.pyenv/versions/3.{minor}.*/bin/python3.*")))
+    found = [f for f in found if f.endswith(f"python3.{minor}")]
+    if not found:
+        pytest.skip(f"no python3.{minor} on this machine")
+    code = (
+        "import sys; sys.path.insert(0, sys.argv[1])\n"
+        "try:\n    import pyzol\n"
+        "except ImportError as e:\n    print(e); print(sys.version)\n"
+    )
+    out = subprocess.run([found[-1], "-c", code, PACKAGE_PARENT], capture_output=True,
+                         text=True, cwd=tmp_path, timeout=60)  # fmt: skip
+    assert out.returncode == 0, out.stderr
+    message, version = out.stdout.splitlines()[0], "\n".join(out.stdout.splitlines()[1:])
+    assert message == (
+        "Python version mismatch: module was compiled for Python 3.12, but the interpreter "
+        f"version is incompatible: {version}."
+    )
+
+
+def test_a_daemon_thread_waiting_at_exit_leaves_the_process_alone(tmp_path):
+    lines = child_lines(
+        """
+        import threading, time
+        from pyzol import sim, unit
+        board = unit.MB100()
+        board.open(0)
+        unit.MB100Param.from_(board).timeout = -1
+        threading.Thread(target=board.wait, daemon=True).start()
+        while not sim.waiters("MB100", 0):
+            time.sleep(0.001)
+        print("exiting")
+        """,
+        tmp_path,
+        timeout=30,
+    )
+    assert lines == ["exiting"]
