@@ -2,6 +2,8 @@
 the abort, the board stays usable), several run at once in one loop, errors arrive intact."""
 
 import asyncio
+import gc
+import weakref
 
 import pytest
 
@@ -108,3 +110,14 @@ def test_awaited_capture_waits(tmp_path):
     assert "CxKX310::CancelWaitEvent(1)" in calls and "CxKX310::Abort()" in calls
     assert not kx210.is_running and not kx310.is_running
     assert record.capture_state == 3  # aborted, written back after the wait
+
+
+def test_a_finished_wait_keeps_nothing_alive_while_its_thread_idles():
+    board = unit.MB100()
+    board.open(0)
+    unit.MB100Param.from_(board).timeout = 0
+    watch = weakref.ref(board)
+    assert asyncio.run(aio.wait(board)) == int(unit.EventStatus.TIMEOUT)
+    del board
+    gc.collect()
+    assert watch() is None  # while the pool's thread still waits for its next call
