@@ -228,6 +228,13 @@ CTRL_C = {
         "board.wait_status(4_000_000_000)",
         "board.num = 1; board.start(); board.wait_status(); print(board.status())",
     ),
+    "KX210Sio.read_byte": (
+        "link = unit.KX210Sio.from_(unit.KX210.from_file('cam.txt')); link.open(); "
+        "link.timeout = -1",
+        "(time.sleep(0.2) or True)",  # no count of serial readers: give it time to get there
+        "link.read_byte()",
+        "link.open(); sim.sio_feed('KX210', 0, 0, b'k'); print(link.read_byte())",
+    ),
     "KX310.wait_event": (
         "board = unit.KX310.from_file('cam.txt'); board.lock([core.CxImage(64, 48)])",
         "sim.capture_waiters('KX310', 0, 0)",
@@ -260,7 +267,8 @@ def test_ctrl_c_ends_a_wait_of_the_main_thread(cam, case):
     script = CTRL_C_SCRIPT.format(setup=setup, handler="", waiting=waiting, wait=wait,
                                   after=after)  # fmt: skip
     lines = child_lines(script, cam, timeout=30)
-    expected_after = {"MB100.wait": "3", "DQ160.wait": "3", "KX310.wait_event": "True"}
+    expected_after = {"MB100.wait": "3", "DQ160.wait": "3", "KX310.wait_event": "True",
+                      "KX210Sio.read_byte": "k"}  # fmt: skip
     assert lines[0] == "KeyboardInterrupt "
     assert lines[1] == expected_after.get(case, "2")  # timed out / done: the board still works
 

@@ -41,6 +41,12 @@ bool all_ascii(const char* bytes, std::size_t size) {
     return (seen & 0x8080808080808080u) == 0;
 }
 
+// What ends a serial read on Ctrl-C: the library has no abort for it, but closing the link
+// wakes the reader. The link is closed afterwards; `open` it again to go on.
+template <class S> auto closes(S& link) {
+    return [&link] { link.Close(); };
+}
+
 // `read(size)`: exactly `size` characters. The buffer starts as a blank followed by NULs, so
 // whatever the library leaves unwritten shows as such; it lives on the heap for this call only,
 // so a large size cannot exhaust the stack. The buffer is the data of a new ASCII str, which
@@ -51,7 +57,7 @@ template <class S> py::str read_text(S& self, int size) {
         throw py::value_error("read size must not be negative, got " + std::to_string(size));
     if (size == 0) {
         char unused = ' '; // the empty str is shared: the library never gets its data
-        without_gil([&] { self.Read(&unused, 0); });
+        interruptible_wait(closes(self), [&] { self.Read(&unused, 0); });
         return py::str();
     }
     const std::size_t n = static_cast<std::size_t>(size);
@@ -61,7 +67,7 @@ template <class S> py::str read_text(S& self, int size) {
     char* buffer = static_cast<char*>(PyUnicode_DATA(text.ptr()));
     buffer[0] = ' ';
     std::memset(buffer + 1, 0, n - 1);
-    without_gil([&] { self.Read(buffer, size); });
+    interruptible_wait(closes(self), [&] { self.Read(buffer, size); });
     return all_ascii(buffer, n) ? text : latin1(buffer, n);
 }
 
@@ -78,7 +84,8 @@ template <class S, class B> void def_serial_link(py::module_& m, const char* nam
     cls.def("write_byte", [](S& self, char byte) { self.WriteByte(byte); })
         .def("read_byte",
              [](S& self) {
-                 const char byte = without_gil([&] { return self.ReadByte(); });
+                 const char byte =
+                     interruptible_wait(closes(self), [&] { return self.ReadByte(); });
                  return latin1(&byte, 1);
              })
         .def("write", [](S& self, const char* text) { self.Write(text); })
