@@ -1,6 +1,12 @@
-// Internals shared by every family of the simulated library: access to the handles'
-// private state, errors, the journal, fault injection, the registry of live objects, the
-// settings store and the rack reset hook.
+// Internals shared by every family of the simulated library, one section a concern, each
+// defined in its own file: errors (errors.cpp), the journal and its argument renderings
+// (journal.cpp), fault injection (faults.cpp), the registry of live objects and the reset
+// hooks (registry.cpp), the settings store (settings.cpp), files and paths (files.cpp). The
+// library's core types are defined in types.cpp.
+//
+// The process-wide tables (journal, faults, registry, reset hooks, racks) are made on first
+// use and never destroyed: a thread may still be inside the library (a daemon thread in a
+// wait) while the process runs its exit handlers, and must find them intact.
 #pragma once
 
 #include <atomic>
