@@ -148,7 +148,21 @@ void on_reset(std::function<void()> drop_boards);
 // Milliseconds of a wait from a Timeout setting: negative waits for ever.
 constexpr int kForever = -1;
 
-// ---- settings store -----------------------------------------------------------------------------
+// ---- the Name=Value line format (files.cpp) ------------------------------------------------------
+// Settings files and camera files hold one "Name=Value" per line. '#' starts a comment; blank
+// lines, and blanks around a name or a value, do not count.
+struct NameValue {
+    std::string name, value;
+};
+struct NameValues {
+    std::vector<NameValue> pairs; // in file order
+    int malformed = 0;            // number (from 1) of the first line that is neither, or 0
+};
+NameValues parse_name_values(const std::string& content);
+// `text` without the blanks (spaces, tabs, line ends) it starts or ends with.
+std::string trim(const std::string& text);
+
+// ---- settings store (settings.cpp) ------------------------------------------------------------
 enum class Kind { Signed, Unsigned, Text };
 
 struct SettingDef {
@@ -179,9 +193,9 @@ class Settings {
     void text(const std::string& name, const std::string& value);
     bool has(const std::string& name) const;
 
-    // Camera and settings files: one "Name=Value" per line, '#' starts a comment.
-    // apply() sets every named setting (all must be known and writable) or none.
-    void apply(const char* op, const std::string& content);
+    // Sets every setting a settings or camera file names (all must be known and writable, and
+    // the file well formed) or none; FileFormat for `op` otherwise.
+    void apply(const char* op, const NameValues& file);
     std::string dump() const; // the writable settings, in catalogue order
 
   private:

@@ -497,35 +497,28 @@ TxDQ160WaitStatus CxDQ160::Wait() {
 // The file holds the writable settings, one Name=Value per line. The option is reserved for
 // more content in later versions: every value saves and loads the settings alone.
 
-void CxDQ160::Load(const char* path, int option) {
-    zolsim::call(this, "Load", path, option);
-    std::shared_ptr<zolsim::DioBoard> b = zolsim::dio_open_board(*this, "Load");
-    ZOLSIM_REQUIRE(path, "Load");
-    b->settings.apply("Load", zolsim::read_file("Load", path));
+namespace {
+
+template <class Char> void load(CxDQ160& board, const Char* path, int option) {
+    zolsim::call(&board, "Load", path, option);
+    std::shared_ptr<zolsim::DioBoard> b = zolsim::dio_open_board(board, "Load");
+    const std::string file = zolsim::path_of(path, "Load");
+    b->settings.apply("Load", zolsim::parse_name_values(zolsim::read_file("Load", file)));
     zolsim::dio_settings_changed(*b);
 }
 
-void CxDQ160::Load(const wchar_t* path, int option) {
-    zolsim::call(this, "Load", path, option);
-    std::shared_ptr<zolsim::DioBoard> b = zolsim::dio_open_board(*this, "Load");
-    ZOLSIM_REQUIRE(path, "Load");
-    b->settings.apply("Load", zolsim::read_file("Load", zolsim::narrow(path)));
-    zolsim::dio_settings_changed(*b);
+template <class Char> void save(const CxDQ160& board, const Char* path, int option) {
+    zolsim::call(&board, "Save", path, option);
+    std::shared_ptr<zolsim::DioBoard> b = zolsim::dio_open_board(board, "Save");
+    zolsim::write_file("Save", zolsim::path_of(path, "Save"), b->settings.dump());
 }
 
-void CxDQ160::Save(const char* path, int option) const {
-    zolsim::call(this, "Save", path, option);
-    std::shared_ptr<zolsim::DioBoard> b = zolsim::dio_open_board(*this, "Save");
-    ZOLSIM_REQUIRE(path, "Save");
-    zolsim::write_file("Save", path, b->settings.dump());
-}
+} // namespace
 
-void CxDQ160::Save(const wchar_t* path, int option) const {
-    zolsim::call(this, "Save", path, option);
-    std::shared_ptr<zolsim::DioBoard> b = zolsim::dio_open_board(*this, "Save");
-    ZOLSIM_REQUIRE(path, "Save");
-    zolsim::write_file("Save", zolsim::narrow(path), b->settings.dump());
-}
+void CxDQ160::Load(const char* path, int option) { load(*this, path, option); }
+void CxDQ160::Load(const wchar_t* path, int option) { load(*this, path, option); }
+void CxDQ160::Save(const char* path, int option) const { save(*this, path, option); }
+void CxDQ160::Save(const wchar_t* path, int option) const { save(*this, path, option); }
 
 } // namespace DIO
 

@@ -1,5 +1,5 @@
-// Files and paths: whole files read and written at once, and path arguments, narrow or wide,
-// as UTF-8.
+// Files and paths: the Name=Value line format of settings and camera files, whole files read
+// and written at once, and path arguments, narrow or wide, as UTF-8.
 #include <cstdint>
 #include <fstream>
 #include <sstream>
@@ -8,6 +8,33 @@
 #include "core.h"
 
 namespace zolsim {
+
+std::string trim(const std::string& text) {
+    const char* const blanks = " \t\r\n";
+    size_t b = text.find_first_not_of(blanks);
+    if (b == std::string::npos)
+        return "";
+    return text.substr(b, text.find_last_not_of(blanks) - b + 1);
+}
+
+NameValues parse_name_values(const std::string& content) {
+    NameValues file;
+    std::istringstream in(content);
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        line = trim(line.substr(0, line.find('#')));
+        if (line.empty())
+            continue;
+        size_t eq = line.find('=');
+        if (eq == std::string::npos) {
+            if (!file.malformed)
+                file.malformed = number;
+            continue;
+        }
+        file.pairs.push_back({trim(line.substr(0, eq)), trim(line.substr(eq + 1))});
+    }
+    return file;
+}
 
 std::string read_file(const char* op, const std::string& path) {
     std::ifstream f(path, std::ios::binary);

@@ -2,7 +2,6 @@
 // read and written by name (GetParam, SetParam), by the library itself, and from and to
 // settings files.
 #include <cstdlib>
-#include <sstream>
 #include <string>
 
 #include "core.h"
@@ -20,13 +19,6 @@ unsigned int model_kind(Kind k) {
 unsigned int model_count(Kind k) { return k == Kind::Text ? 0 : 1; }
 const char* kind_name(Kind k) {
     return k == Kind::Signed ? "signed integer" : k == Kind::Unsigned ? "unsigned integer" : "text";
-}
-std::string trim(const std::string& s) {
-    size_t b = s.find_first_not_of(" \t\r");
-    if (b == std::string::npos)
-        return "";
-    size_t e = s.find_last_not_of(" \t\r");
-    return s.substr(b, e - b + 1);
 }
 } // namespace
 
@@ -114,27 +106,13 @@ bool Settings::has(const std::string& name) const {
     return entries_.count(name) != 0;
 }
 
-void Settings::apply(const char* op, const std::string& content) {
-    std::istringstream in(content);
-    std::string line;
-    std::vector<std::pair<std::string, std::string>> pairs;
-    int number = 0;
-    while (std::getline(in, line)) {
-        ++number;
-        size_t hash = line.find('#');
-        if (hash != std::string::npos)
-            line.erase(hash);
-        line = trim(line);
-        if (line.empty())
-            continue;
-        size_t eq = line.find('=');
-        if (eq == std::string::npos)
-            ZOLSIM_RAISE(FileFormat, op, "line " + std::to_string(number) + ": expected Name=Value");
-        pairs.emplace_back(trim(line.substr(0, eq)), trim(line.substr(eq + 1)));
-    }
+void Settings::apply(const char* op, const NameValues& file) {
+    if (file.malformed)
+        ZOLSIM_RAISE(FileFormat, op,
+                     "line " + std::to_string(file.malformed) + ": expected Name=Value");
     std::lock_guard<std::mutex> lock(mutex_);
     std::map<std::string, Entry, std::less<>> next = entries_;
-    for (const auto& [name, text] : pairs) {
+    for (const auto& [name, text] : file.pairs) {
         auto it = next.find(name);
         if (it == next.end())
             ZOLSIM_RAISE(FileFormat, op, "unknown setting '" + name + "'");
