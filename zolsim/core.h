@@ -141,9 +141,47 @@ struct CompanionHandle {
     Ref controller;
 };
 
-// ---- rack reset -------------------------------------------------------------------------------
+// ---- racks and their reset (registry.cpp) -----------------------------------------------------
 // Each family registers how to drop its boards; sim::Reset calls them all.
 void on_reset(std::function<void()> drop_boards);
+
+// The rack of a family: its boards by `Key`, each made when first asked for. The rack is made
+// on first use and never destroyed, and registers its reset hook at the same moment. A reset
+// drops every board: handles keep theirs through their shared_ptr, later requests make fresh
+// ones.
+template <class Key, class Board> class Rack {
+  public:
+    static Rack& instance() {
+        static Rack* const made = [] {
+            Rack* r = new Rack;
+            on_reset([r] { r->drop(); });
+            return r;
+        }();
+        return *made;
+    }
+
+    // The board at `key`, made by `make()` when there is none.
+    template <class Make> std::shared_ptr<Board> board(const Key& key, Make make) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::shared_ptr<Board>& slot = boards_[key];
+        if (!slot)
+            slot = make();
+        return slot;
+    }
+
+  private:
+    Rack() = default;
+    void drop() {
+        std::map<Key, std::shared_ptr<Board>> dropped;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            dropped.swap(boards_);
+        }
+        // The boards no handle holds go here, outside the lock.
+    }
+    std::mutex mutex_;
+    std::map<Key, std::shared_ptr<Board>> boards_;
+};
 
 // Milliseconds of a wait from a Timeout setting: negative waits for ever.
 constexpr int kForever = -1;

@@ -35,43 +35,15 @@ namespace {
 
 const char* const kBoardNames[kDioTypes] = {"MB100", "RM1600", "DQ160"};
 
-// ---- the rack ---------------------------------------------------------------------------------
-
-struct Rack {
-    std::mutex mutex;
-    std::array<std::array<std::shared_ptr<DioBoard>, kDioBoards>, kDioTypes> boards;
-};
-
-// Made on first use and never destroyed, so handles that outlive static destruction still find
-// it; the reset hook is registered at the same moment.
-Rack& rack() {
-    static Rack* const made = [] {
-        Rack* r = new Rack;
-        on_reset([r] {
-            decltype(r->boards) dropped;
-            {
-                std::lock_guard<std::mutex> lock(r->mutex);
-                dropped.swap(r->boards);
-            }
-            // Boards still referenced by handles live on through them; the rest go here,
-            // outside the rack lock.
-        });
-        return r;
-    }();
-    return *made;
-}
+// ---- the rack: boards by type and id ------------------------------------------------------------
 
 std::shared_ptr<DioBoard> rack_board(DioType type, int id, const char* op) {
     if (id < 0 || id >= kDioBoards)
         ZOLSIM_RAISE(NoDevice, op,
                      std::string("no ") + kBoardNames[static_cast<int>(type)] + " board with id " +
                          std::to_string(id));
-    Rack& r = rack();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    auto& slot = r.boards[static_cast<int>(type)][id];
-    if (!slot)
-        slot = std::make_shared<DioBoard>(type, id);
-    return slot;
+    return Rack<std::pair<DioType, int>, DioBoard>::instance().board(
+        {type, id}, [&] { return std::make_shared<DioBoard>(type, id); });
 }
 
 DioType board_type(const char* board, const char* op) {
