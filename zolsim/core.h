@@ -135,12 +135,6 @@ struct Ref {
 Ref make_ref(zol::CxModule* object);
 bool alive(const Ref& ref);
 
-// ---- companions -----------------------------------------------------------------------------
-// Every companion (settings, serial link, encoder) refers to the board handle it belongs to.
-struct CompanionHandle {
-    Ref controller;
-};
-
 // ---- racks and their reset (registry.cpp) -----------------------------------------------------
 // Each family registers how to drop its boards; sim::Reset calls them all.
 void on_reset(std::function<void()> drop_boards);
