@@ -181,6 +181,13 @@ ExStatus file_item(const std::string& path, const char* item, void* value) {
     return a ? deliver(*a, value) : ExStatus::UnknownParam;
 }
 
+template <class Char> ExStatus xml_item_of(const Char* file, const char* item, void* value) {
+    zolsim::call_static("Api", "GetXmlItem", file, item, zolsim::Out{value});
+    const std::string path = zolsim::path_of(file, "GetXmlItem");
+    ZOLSIM_REQUIRE(item, "GetXmlItem");
+    return file_item(path, item, value);
+}
+
 } // namespace
 
 ExStatus Api::GetDeviceInfo(ExDevice device, const char* item, void* value) {
@@ -193,17 +200,11 @@ ExStatus Api::GetDeviceInfo(ExDevice device, const char* item, void* value) {
 }
 
 ExStatus Api::GetXmlItem(const char* file, const char* item, void* value) {
-    zolsim::call_static("Api", "GetXmlItem", file, item, zolsim::Out{value});
-    ZOLSIM_REQUIRE(file, "GetXmlItem");
-    ZOLSIM_REQUIRE(item, "GetXmlItem");
-    return file_item(file, item, value);
+    return xml_item_of(file, item, value);
 }
 
 ExStatus Api::GetXmlItem(const wchar_t* file, const char* item, void* value) {
-    zolsim::call_static("Api", "GetXmlItem", file, item, zolsim::Out{value});
-    ZOLSIM_REQUIRE(file, "GetXmlItem");
-    ZOLSIM_REQUIRE(item, "GetXmlItem");
-    return file_item(zolsim::narrow(file), item, value);
+    return xml_item_of(file, item, value);
 }
 
 } // namespace Video

@@ -1,8 +1,6 @@
 // Internals shared by every family of the simulated library, one section a concern, each
-// defined in its own file: errors (errors.cpp), the journal and its argument renderings
-// (journal.cpp), fault injection (faults.cpp), the registry of live objects and the reset
-// hooks (registry.cpp), the settings store (settings.cpp), files and paths (files.cpp). The
-// library's core types are defined in types.cpp.
+// defined in the file its title names. The library's core types (CxException in errors.cpp,
+// the others in types.cpp) and the companions' shared members (companion.h) live apart.
 //
 // The process-wide tables (journal, faults, registry, reset hooks, racks) are made on first
 // use and never destroyed: a thread may still be inside the library (a daemon thread in a
@@ -32,7 +30,7 @@ struct Access {
     template <class T> static const auto& handle(const T& obj) { return obj.h_; }
 };
 
-// ---- errors ---------------------------------------------------------------------------------
+// ---- errors (errors.cpp) --------------------------------------------------------------------
 // Throws CxException(status, function, file, line) with a description. `function` is the
 // library operation that refuses ("Open", "Wait", ...).
 [[noreturn]] void raise(zol::ExStatus status, const char* function, const char* file, int line,
@@ -46,7 +44,7 @@ struct Access {
             ZOLSIM_RAISE(NullPointer, function, #ptr " is null");                                  \
     } while (0)
 
-// ---- journal --------------------------------------------------------------------------------
+// ---- journal and argument renderings (journal.cpp) ------------------------------------------
 extern std::atomic<bool> g_journal_on;
 inline bool journal_on() { return g_journal_on.load(std::memory_order_relaxed); }
 void journal_add(std::string entry);
@@ -100,7 +98,7 @@ template <class A, class... R> void put_args(std::string& s, const A& a, const R
     }
 }
 
-// ---- faults ---------------------------------------------------------------------------------
+// ---- faults (faults.cpp) --------------------------------------------------------------------
 extern std::atomic<int> g_faults_armed;
 void check_fault(const char* class_name, const char* op); // throws when one is armed
 
@@ -124,7 +122,7 @@ template <class... A> void call(const zol::CxModule* self, const char* op, const
     call_static(Access::class_name(self), op, args...);
 }
 
-// ---- registry of live objects ---------------------------------------------------------------
+// ---- registry of live objects (registry.cpp) ------------------------------------------------
 // A reference to a library object that may be destroyed behind our back: the address with the
 // serial number it had, so a new object at the same address is not mistaken for it.
 struct Ref {
@@ -135,7 +133,7 @@ struct Ref {
 Ref make_ref(zol::CxModule* object);
 bool alive(const Ref& ref);
 
-// ---- racks and their reset (registry.cpp) -----------------------------------------------------
+// ---- racks and their reset (registry.cpp) ---------------------------------------------------
 // Each family registers how to drop its boards; sim::Reset calls them all.
 void on_reset(std::function<void()> drop_boards);
 
@@ -180,7 +178,7 @@ template <class Key, class Board> class Rack {
 // Milliseconds of a wait from a Timeout setting: negative waits for ever.
 constexpr int kForever = -1;
 
-// ---- the Name=Value line format (files.cpp) ------------------------------------------------------
+// ---- files: the Name=Value line format, whole files, paths (files.cpp) ----------------------
 // Settings files and camera files hold one "Name=Value" per line. '#' starts a comment; blank
 // lines, and blanks around a name or a value, do not count.
 struct NameValue {
@@ -194,7 +192,15 @@ NameValues parse_name_values(const std::string& content);
 // `text` without the blanks (spaces, tabs, line ends) it starts or ends with.
 std::string trim(const std::string& text);
 
-// ---- settings store (settings.cpp) ------------------------------------------------------------
+// Reads a whole file; throws FileNotFound for `op` when it cannot.
+std::string read_file(const char* op, const std::string& path);
+// Writes a whole file; throws FileWrite for `op` when it cannot.
+void write_file(const char* op, const std::string& path, const std::string& content);
+// A path argument of `op`, narrow or wide, as UTF-8; null throws NullPointer.
+std::string path_of(const char* path, const char* op);
+std::string path_of(const wchar_t* path, const char* op);
+
+// ---- settings store (settings.cpp) ----------------------------------------------------------
 enum class Kind { Signed, Unsigned, Text };
 
 struct SettingDef {
@@ -243,15 +249,5 @@ class Settings {
     std::map<std::string, Entry, std::less<>> entries_; // looked up without copying the name
     std::vector<std::string> order_;
 };
-
-// Reads a whole file; throws FileNotFound for `op` when it cannot.
-std::string read_file(const char* op, const std::string& path);
-// Writes a whole file; throws FileWrite for `op` when it cannot.
-void write_file(const char* op, const std::string& path, const std::string& content);
-// A wide path as UTF-8.
-std::string narrow(const wchar_t* path);
-// A path argument of `op` as UTF-8; null throws NullPointer.
-std::string path_of(const char* path, const char* op);
-std::string path_of(const wchar_t* path, const char* op);
 
 } // namespace zolsim

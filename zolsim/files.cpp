@@ -51,6 +51,8 @@ void write_file(const char* op, const std::string& path, const std::string& cont
         ZOLSIM_RAISE(FileWrite, op, "cannot write '" + path + "'");
 }
 
+namespace {
+// A wide path as UTF-8.
 std::string narrow(const wchar_t* path) {
     std::string out;
     for (const wchar_t* p = path; p && *p; ++p) {
@@ -74,13 +76,15 @@ std::string narrow(const wchar_t* path) {
     return out;
 }
 
+} // namespace
+
 std::string path_of(const char* path, const char* op) {
     ZOLSIM_REQUIRE(path, op);
     return path;
 }
 std::string path_of(const wchar_t* path, const char* op) {
     ZOLSIM_REQUIRE(path, op);
-    return zolsim::narrow(path);
+    return narrow(path);
 }
 
 } // namespace zolsim
