@@ -35,13 +35,6 @@ struct Answer {
     std::string text;
 };
 
-std::string trim(const std::string& t) {
-    size_t b = t.find_first_not_of(" \t\r\n");
-    if (b == std::string::npos)
-        return "";
-    return t.substr(b, t.find_last_not_of(" \t\r\n") - b + 1);
-}
-
 // A whole decimal (or 0x hexadecimal) integer is a number; anything else is text.
 Answer answer_of(const std::string& value) {
     Answer a;
@@ -158,28 +151,15 @@ std::optional<Answer> xml_item(const std::string& doc, const std::string& item) 
     }
     if (!any)
         return std::nullopt;
-    return answer_of(decode_entities(trim(doc.substr(begin, end - begin))));
+    return answer_of(decode_entities(zolsim::trim(doc.substr(begin, end - begin))));
 }
 
-std::optional<Answer> camera_item(const std::string& content, const std::string& item,
-                                  bool* well_formed) {
-    std::istringstream lines(content);
-    std::string line;
-    std::optional<Answer> found;
-    *well_formed = true;
-    while (std::getline(lines, line)) {
-        line = trim(line.substr(0, line.find('#')));
-        if (line.empty())
-            continue;
-        size_t eq = line.find('=');
-        if (eq == std::string::npos) {
-            *well_formed = false;
-            return std::nullopt;
-        }
-        if (!found && trim(line.substr(0, eq)) == item)
-            found = answer_of(trim(line.substr(eq + 1)));
-    }
-    return found;
+// The first value a camera file gives `item`.
+std::optional<Answer> camera_item(const zolsim::NameValues& file, const std::string& item) {
+    for (const zolsim::NameValue& p : file.pairs)
+        if (p.name == item)
+            return answer_of(p.value);
+    return std::nullopt;
 }
 
 ExStatus file_item(const std::string& path, const char* item, void* value) {
@@ -190,15 +170,22 @@ ExStatus file_item(const std::string& path, const char* item, void* value) {
     content << f.rdbuf();
     const std::string doc = content.str();
     std::optional<Answer> a;
-    if (trim(doc).rfind('<', 0) == 0) {
+    if (zolsim::trim(doc).rfind('<', 0) == 0) {
         a = xml_item(doc, item);
     } else {
-        bool well_formed;
-        a = camera_item(doc, item, &well_formed);
-        if (!well_formed)
+        const zolsim::NameValues file = zolsim::parse_name_values(doc);
+        if (file.malformed)
             return ExStatus::FileFormat;
+        a = camera_item(file, item);
     }
     return a ? deliver(*a, value) : ExStatus::UnknownParam;
+}
+
+template <class Char> ExStatus xml_item_of(const Char* file, const char* item, void* value) {
+    zolsim::call_static("Api", "GetXmlItem", file, item, zolsim::Out{value});
+    const std::string path = zolsim::path_of(file, "GetXmlItem");
+    ZOLSIM_REQUIRE(item, "GetXmlItem");
+    return file_item(path, item, value);
 }
 
 } // namespace
@@ -213,17 +200,11 @@ ExStatus Api::GetDeviceInfo(ExDevice device, const char* item, void* value) {
 }
 
 ExStatus Api::GetXmlItem(const char* file, const char* item, void* value) {
-    zolsim::call_static("Api", "GetXmlItem", file, item, zolsim::Out{value});
-    ZOLSIM_REQUIRE(file, "GetXmlItem");
-    ZOLSIM_REQUIRE(item, "GetXmlItem");
-    return file_item(file, item, value);
+    return xml_item_of(file, item, value);
 }
 
 ExStatus Api::GetXmlItem(const wchar_t* file, const char* item, void* value) {
-    zolsim::call_static("Api", "GetXmlItem", file, item, zolsim::Out{value});
-    ZOLSIM_REQUIRE(file, "GetXmlItem");
-    ZOLSIM_REQUIRE(item, "GetXmlItem");
-    return file_item(zolsim::narrow(file), item, value);
+    return xml_item_of(file, item, value);
 }
 
 } // namespace Video

@@ -1,6 +1,10 @@
-// Internals shared by every family of the simulated library: access to the handles'
-// private state, errors, the journal, fault injection, the registry of live objects, the
-// settings store and the rack reset hook.
+// Internals shared by every family of the simulated library, one section a concern, each
+// defined in the file its title names. The library's core types (CxException in errors.cpp,
+// the others in types.cpp) and the companions' shared members (companion.h) live apart.
+//
+// The process-wide tables (journal, faults, registry, reset hooks, racks) are made on first
+// use and never destroyed: a thread may still be inside the library (a daemon thread in a
+// wait) while the process runs its exit handlers, and must find them intact.
 #pragma once
 
 #include <atomic>
@@ -26,7 +30,7 @@ struct Access {
     template <class T> static const auto& handle(const T& obj) { return obj.h_; }
 };
 
-// ---- errors ---------------------------------------------------------------------------------
+// ---- errors (errors.cpp) --------------------------------------------------------------------
 // Throws CxException(status, function, file, line) with a description. `function` is the
 // library operation that refuses ("Open", "Wait", ...).
 [[noreturn]] void raise(zol::ExStatus status, const char* function, const char* file, int line,
@@ -40,7 +44,7 @@ struct Access {
             ZOLSIM_RAISE(NullPointer, function, #ptr " is null");                                  \
     } while (0)
 
-// ---- journal --------------------------------------------------------------------------------
+// ---- journal and argument renderings (journal.cpp) ------------------------------------------
 extern std::atomic<bool> g_journal_on;
 inline bool journal_on() { return g_journal_on.load(std::memory_order_relaxed); }
 void journal_add(std::string entry);
@@ -94,7 +98,7 @@ template <class A, class... R> void put_args(std::string& s, const A& a, const R
     }
 }
 
-// ---- faults ---------------------------------------------------------------------------------
+// ---- faults (faults.cpp) --------------------------------------------------------------------
 extern std::atomic<int> g_faults_armed;
 void check_fault(const char* class_name, const char* op); // throws when one is armed
 
@@ -118,7 +122,7 @@ template <class... A> void call(const zol::CxModule* self, const char* op, const
     call_static(Access::class_name(self), op, args...);
 }
 
-// ---- registry of live objects ---------------------------------------------------------------
+// ---- registry of live objects (registry.cpp) ------------------------------------------------
 // A reference to a library object that may be destroyed behind our back: the address with the
 // serial number it had, so a new object at the same address is not mistaken for it.
 struct Ref {
@@ -129,20 +133,74 @@ struct Ref {
 Ref make_ref(zol::CxModule* object);
 bool alive(const Ref& ref);
 
-// ---- companions -----------------------------------------------------------------------------
-// Every companion (settings, serial link, encoder) refers to the board handle it belongs to.
-struct CompanionHandle {
-    Ref controller;
-};
-
-// ---- rack reset -------------------------------------------------------------------------------
+// ---- racks and their reset (registry.cpp) ---------------------------------------------------
 // Each family registers how to drop its boards; sim::Reset calls them all.
 void on_reset(std::function<void()> drop_boards);
+
+// The rack of a family: its boards by `Key`, each made when first asked for. The rack is made
+// on first use and never destroyed, and registers its reset hook at the same moment. A reset
+// drops every board: handles keep theirs through their shared_ptr, later requests make fresh
+// ones.
+template <class Key, class Board> class Rack {
+  public:
+    static Rack& instance() {
+        static Rack* const made = [] {
+            Rack* r = new Rack;
+            on_reset([r] { r->drop(); });
+            return r;
+        }();
+        return *made;
+    }
+
+    // The board at `key`, made by `make()` when there is none.
+    template <class Make> std::shared_ptr<Board> board(const Key& key, Make make) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::shared_ptr<Board>& slot = boards_[key];
+        if (!slot)
+            slot = make();
+        return slot;
+    }
+
+  private:
+    Rack() = default;
+    void drop() {
+        std::map<Key, std::shared_ptr<Board>> dropped;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            dropped.swap(boards_);
+        }
+        // The boards no handle holds go here, outside the lock.
+    }
+    std::mutex mutex_;
+    std::map<Key, std::shared_ptr<Board>> boards_;
+};
 
 // Milliseconds of a wait from a Timeout setting: negative waits for ever.
 constexpr int kForever = -1;
 
-// ---- settings store -----------------------------------------------------------------------------
+// ---- files: the Name=Value line format, whole files, paths (files.cpp) ----------------------
+// Settings files and camera files hold one "Name=Value" per line. '#' starts a comment; blank
+// lines, and blanks around a name or a value, do not count.
+struct NameValue {
+    std::string name, value;
+};
+struct NameValues {
+    std::vector<NameValue> pairs; // in file order
+    int malformed = 0;            // number (from 1) of the first line that is neither, or 0
+};
+NameValues parse_name_values(const std::string& content);
+// `text` without the blanks (spaces, tabs, line ends) it starts or ends with.
+std::string trim(const std::string& text);
+
+// Reads a whole file; throws FileNotFound for `op` when it cannot.
+std::string read_file(const char* op, const std::string& path);
+// Writes a whole file; throws FileWrite for `op` when it cannot.
+void write_file(const char* op, const std::string& path, const std::string& content);
+// A path argument of `op`, narrow or wide, as UTF-8; null throws NullPointer.
+std::string path_of(const char* path, const char* op);
+std::string path_of(const wchar_t* path, const char* op);
+
+// ---- settings store (settings.cpp) ----------------------------------------------------------
 enum class Kind { Signed, Unsigned, Text };
 
 struct SettingDef {
@@ -173,9 +231,9 @@ class Settings {
     void text(const std::string& name, const std::string& value);
     bool has(const std::string& name) const;
 
-    // Camera and settings files: one "Name=Value" per line, '#' starts a comment.
-    // apply() sets every named setting (all must be known and writable) or none.
-    void apply(const char* op, const std::string& content);
+    // Sets every setting a settings or camera file names (all must be known and writable, and
+    // the file well formed) or none; FileFormat for `op` otherwise.
+    void apply(const char* op, const NameValues& file);
     std::string dump() const; // the writable settings, in catalogue order
 
   private:
@@ -191,15 +249,5 @@ class Settings {
     std::map<std::string, Entry, std::less<>> entries_; // looked up without copying the name
     std::vector<std::string> order_;
 };
-
-// Reads a whole file; throws FileNotFound for `op` when it cannot.
-std::string read_file(const char* op, const std::string& path);
-// Writes a whole file; throws FileWrite for `op` when it cannot.
-void write_file(const char* op, const std::string& path, const std::string& content);
-// A wide path as UTF-8.
-std::string narrow(const wchar_t* path);
-// A path argument of `op` as UTF-8; null throws NullPointer.
-std::string path_of(const char* path, const char* op);
-std::string path_of(const wchar_t* path, const char* op);
 
 } // namespace zolsim

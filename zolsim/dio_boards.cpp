@@ -35,43 +35,15 @@ namespace {
 
 const char* const kBoardNames[kDioTypes] = {"MB100", "RM1600", "DQ160"};
 
-// ---- the rack ---------------------------------------------------------------------------------
-
-struct Rack {
-    std::mutex mutex;
-    std::array<std::array<std::shared_ptr<DioBoard>, kDioBoards>, kDioTypes> boards;
-};
-
-// Made on first use and never destroyed, so handles that outlive static destruction still find
-// it; the reset hook is registered at the same moment.
-Rack& rack() {
-    static Rack* const made = [] {
-        Rack* r = new Rack;
-        on_reset([r] {
-            decltype(r->boards) dropped;
-            {
-                std::lock_guard<std::mutex> lock(r->mutex);
-                dropped.swap(r->boards);
-            }
-            // Boards still referenced by handles live on through them; the rest go here,
-            // outside the rack lock.
-        });
-        return r;
-    }();
-    return *made;
-}
+// ---- the rack: boards by type and id ------------------------------------------------------------
 
 std::shared_ptr<DioBoard> rack_board(DioType type, int id, const char* op) {
     if (id < 0 || id >= kDioBoards)
         ZOLSIM_RAISE(NoDevice, op,
                      std::string("no ") + kBoardNames[static_cast<int>(type)] + " board with id " +
                          std::to_string(id));
-    Rack& r = rack();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    auto& slot = r.boards[static_cast<int>(type)][id];
-    if (!slot)
-        slot = std::make_shared<DioBoard>(type, id);
-    return slot;
+    return Rack<std::pair<DioType, int>, DioBoard>::instance().board(
+        {type, id}, [&] { return std::make_shared<DioBoard>(type, id); });
 }
 
 DioType board_type(const char* board, const char* op) {
@@ -497,35 +469,28 @@ TxDQ160WaitStatus CxDQ160::Wait() {
 // The file holds the writable settings, one Name=Value per line. The option is reserved for
 // more content in later versions: every value saves and loads the settings alone.
 
-void CxDQ160::Load(const char* path, int option) {
-    zolsim::call(this, "Load", path, option);
-    std::shared_ptr<zolsim::DioBoard> b = zolsim::dio_open_board(*this, "Load");
-    ZOLSIM_REQUIRE(path, "Load");
-    b->settings.apply("Load", zolsim::read_file("Load", path));
+namespace {
+
+template <class Char> void load(CxDQ160& board, const Char* path, int option) {
+    zolsim::call(&board, "Load", path, option);
+    std::shared_ptr<zolsim::DioBoard> b = zolsim::dio_open_board(board, "Load");
+    const std::string file = zolsim::path_of(path, "Load");
+    b->settings.apply("Load", zolsim::parse_name_values(zolsim::read_file("Load", file)));
     zolsim::dio_settings_changed(*b);
 }
 
-void CxDQ160::Load(const wchar_t* path, int option) {
-    zolsim::call(this, "Load", path, option);
-    std::shared_ptr<zolsim::DioBoard> b = zolsim::dio_open_board(*this, "Load");
-    ZOLSIM_REQUIRE(path, "Load");
-    b->settings.apply("Load", zolsim::read_file("Load", zolsim::narrow(path)));
-    zolsim::dio_settings_changed(*b);
+template <class Char> void save(const CxDQ160& board, const Char* path, int option) {
+    zolsim::call(&board, "Save", path, option);
+    std::shared_ptr<zolsim::DioBoard> b = zolsim::dio_open_board(board, "Save");
+    zolsim::write_file("Save", zolsim::path_of(path, "Save"), b->settings.dump());
 }
 
-void CxDQ160::Save(const char* path, int option) const {
-    zolsim::call(this, "Save", path, option);
-    std::shared_ptr<zolsim::DioBoard> b = zolsim::dio_open_board(*this, "Save");
-    ZOLSIM_REQUIRE(path, "Save");
-    zolsim::write_file("Save", path, b->settings.dump());
-}
+} // namespace
 
-void CxDQ160::Save(const wchar_t* path, int option) const {
-    zolsim::call(this, "Save", path, option);
-    std::shared_ptr<zolsim::DioBoard> b = zolsim::dio_open_board(*this, "Save");
-    ZOLSIM_REQUIRE(path, "Save");
-    zolsim::write_file("Save", zolsim::narrow(path), b->settings.dump());
-}
+void CxDQ160::Load(const char* path, int option) { load(*this, path, option); }
+void CxDQ160::Load(const wchar_t* path, int option) { load(*this, path, option); }
+void CxDQ160::Save(const char* path, int option) const { save(*this, path, option); }
+void CxDQ160::Save(const wchar_t* path, int option) const { save(*this, path, option); }
 
 } // namespace DIO
 

@@ -1,5 +1,6 @@
 // Settings objects of the digital-I/O boards (CxMB100Param, CxRM1600Param, CxDQ160Param) and
 // the catalogue of settings each board keeps.
+#include "companion.h"
 #include "dio.h"
 
 #include <string>
@@ -26,24 +27,7 @@ constexpr std::int64_t kDefaultTimeout = 1000; // milliseconds
 
 // Writable settings come first, in the order a settings file lists them.
 std::vector<SettingDef> dio_catalogue(DioType type, int id) {
-    switch (type) {
-    case DioType::MB100:
-        return {
-            {"Timeout", K::Signed, RW, kDefaultTimeout, nullptr},
-            {"INTEnable", K::Signed, RW, 0, nullptr},
-            {"INTEdge", K::Signed, RW, 0, nullptr},
-            {"INTWaitEnable", K::Signed, RW, 1, nullptr},
-            {"DIEnable", K::Unsigned, RW, 0, nullptr},
-            {"DIEdge", K::Unsigned, RW, kAllRising, nullptr},
-            {"DIWaitEnable", K::Unsigned, RW, 0, nullptr},
-            {"DIWaitMode", K::Signed, RW, 0, nullptr},
-            {"Version", K::Signed, RW, 1, nullptr},
-            {"INTStatus", K::Signed, RO, 0, nullptr},
-            {"DeviceID", K::Signed, RO, id, nullptr},
-            {"DeviceType", K::Signed, RO, 100, nullptr},
-            {"DriverVersion", K::Signed, RO, kDriverVersion, nullptr},
-        };
-    case DioType::RM1600:
+    if (type == DioType::RM1600)
         return {
             {"Timeout", K::Signed, RW, kDefaultTimeout, nullptr},
             {"DIEnable", K::Unsigned, RW, 0, nullptr},
@@ -58,29 +42,36 @@ std::vector<SettingDef> dio_catalogue(DioType type, int id) {
             {"DriverVersionName", K::Text, RO, 0, kDriverVersionName},
             {"FpgaVersionName", K::Text, RO, 0, kFpgaVersionName},
         };
-    case DioType::DQ160:
-        return {
-            {"Timeout", K::Signed, RW, kDefaultTimeout, nullptr},
-            {"INTEnable", K::Signed, RW, 0, nullptr},
-            {"INTEdge", K::Signed, RW, 0, nullptr},
-            {"INTWaitEnable", K::Signed, RW, 1, nullptr},
-            {"DIEnable", K::Unsigned, RW, 0, nullptr},
-            {"DIEdge", K::Unsigned, RW, kAllRising, nullptr},
-            {"DIWaitEnable", K::Unsigned, RW, 0, nullptr},
-            {"DIWaitMode", K::Signed, RW, 0, nullptr},
-            {"DINoiseFilterWidth", K::Signed, RW, 0, nullptr},
-            {"DINoiseFilterScale", K::Signed, RW, 0, nullptr},
-            {"INTNoiseFilterWidth", K::Signed, RW, 0, nullptr},
-            {"INTNoiseFilterScale", K::Signed, RW, 0, nullptr},
-            {"Version", K::Signed, RW, 1, nullptr},
-            {"INTStatus", K::Signed, RO, 0, nullptr},
-            {"DeviceID", K::Signed, RO, id, nullptr},
-            {"DeviceType", K::Signed, RO, 160, nullptr},
-            {"DriverVersion", K::Signed, RO, kDriverVersion, nullptr},
-            {"FpgaVersion", K::Signed, RO, kFpgaVersion, nullptr},
-        };
-    }
-    return {};
+    // The MB100 and the DQ160 share the settings of the interrupt input and of the identity;
+    // the DQ160 adds its noise filters and its FPGA version.
+    const bool dq160 = type == DioType::DQ160;
+    std::vector<SettingDef> c = {
+        {"Timeout", K::Signed, RW, kDefaultTimeout, nullptr},
+        {"INTEnable", K::Signed, RW, 0, nullptr},
+        {"INTEdge", K::Signed, RW, 0, nullptr},
+        {"INTWaitEnable", K::Signed, RW, 1, nullptr},
+        {"DIEnable", K::Unsigned, RW, 0, nullptr},
+        {"DIEdge", K::Unsigned, RW, kAllRising, nullptr},
+        {"DIWaitEnable", K::Unsigned, RW, 0, nullptr},
+        {"DIWaitMode", K::Signed, RW, 0, nullptr},
+    };
+    if (dq160)
+        c.insert(c.end(), {
+                              {"DINoiseFilterWidth", K::Signed, RW, 0, nullptr},
+                              {"DINoiseFilterScale", K::Signed, RW, 0, nullptr},
+                              {"INTNoiseFilterWidth", K::Signed, RW, 0, nullptr},
+                              {"INTNoiseFilterScale", K::Signed, RW, 0, nullptr},
+                          });
+    c.insert(c.end(), {
+                          {"Version", K::Signed, RW, 1, nullptr},
+                          {"INTStatus", K::Signed, RO, 0, nullptr},
+                          {"DeviceID", K::Signed, RO, id, nullptr},
+                          {"DeviceType", K::Signed, RO, dq160 ? 160 : 100, nullptr},
+                          {"DriverVersion", K::Signed, RO, kDriverVersion, nullptr},
+                      });
+    if (dq160)
+        c.push_back({"FpgaVersion", K::Signed, RO, kFpgaVersion, nullptr});
+    return c;
 }
 
 namespace {
@@ -95,23 +86,27 @@ std::shared_ptr<DioBoard> companion_board(const CompanionHandle& h, const char* 
     return dio_open_board(*static_cast<const zol::DIO::CxDIOPort*>(h.controller.object), op);
 }
 
-// The reference to the board handle a settings object attaches to; a module of another class
-// is refused.
-template <class Board> Ref attach(zol::IxModule* module, const char* op) {
-    if (!module)
-        return Ref{};
+// Attaches a settings object to a board handle of class `Board`; a module of another class is
+// refused.
+template <class Board>
+void attach(CompanionHandle& h, zol::IxModule* module, ClassTag<Board>, const char* op) {
+    if (!module) {
+        h.controller = Ref{};
+        return;
+    }
     Board* board = dynamic_cast<Board*>(module);
     if (!board)
         ZOLSIM_RAISE(InvalidArgument, op, "the module is not a board of this settings class");
-    return make_ref(board);
+    h.controller = make_ref(board);
 }
 
-// The board handle, or null when detached or when it no longer exists.
-zol::CxModule* live_controller(const CompanionHandle& h) {
-    return alive(h.controller) ? h.controller.object : nullptr;
+// Settings objects are equal when they are attached to the same board handle, or both to none.
+bool same(const CompanionHandle& a, const CompanionHandle& b) {
+    return a.controller.object == b.controller.object &&
+           a.controller.serial == b.controller.serial;
 }
 
-bool companion_valid(const CompanionHandle& h) {
+bool valid(const CompanionHandle& h) {
     zol::CxModule* m = live_controller(h);
     return m && !Access::handle(*static_cast<const zol::DIO::CxDIOPort*>(m))->disposed.load();
 }
@@ -169,48 +164,10 @@ void get_register(const CompanionHandle& h, unsigned int reg, unsigned int* valu
 namespace zol {
 namespace DIO {
 
-// What the three settings classes share: construction, copying, comparison, attachment, the
-// name-keyed access, commands and registers. `Board` is the board class it attaches to.
+// What the three settings classes share beyond the companion members: the name-keyed access,
+// commands and registers. `Board` is the board class they attach to.
 #define ZOLSIM_DIO_PARAM(Param, Board)                                                             \
-    Param::Param() : CxModule(#Param), h_(std::make_unique<zolsim::CompanionHandle>()) {}          \
-    Param::Param(const Param& other)                                                               \
-        : CxModule(#Param), h_(std::make_unique<zolsim::CompanionHandle>(*other.h_)) {}            \
-    Param::Param(Param&& other)                                                                    \
-        : CxModule(#Param, std::move(other)),                                                      \
-          h_(std::make_unique<zolsim::CompanionHandle>(*other.h_)) {}                              \
-    Param& Param::operator=(const Param& other) {                                                  \
-        *h_ = *other.h_;                                                                           \
-        return *this;                                                                              \
-    }                                                                                              \
-    Param::~Param() = default;                                                                     \
-    bool Param::operator==(const Param& other) const {                                             \
-        zolsim::call(this, "operator==", &other);                                                  \
-        return h_->controller.object == other.h_->controller.object &&                             \
-               h_->controller.serial == other.h_->controller.serial;                               \
-    }                                                                                              \
-    bool Param::operator!=(const Param& other) const {                                             \
-        zolsim::call(this, "operator!=", &other);                                                  \
-        return !(h_->controller.object == other.h_->controller.object &&                           \
-                 h_->controller.serial == other.h_->controller.serial);                            \
-    }                                                                                              \
-    Param Param::From(IxModule* module) {                                                          \
-        zolsim::call_static(#Param, "From", module);                                               \
-        Param made;                                                                                \
-        made.h_->controller = zolsim::attach<Board>(module, "From");                               \
-        return made;                                                                               \
-    }                                                                                              \
-    Board* Param::Controller() const {                                                             \
-        zolsim::call(this, "Controller");                                                          \
-        return static_cast<Board*>(zolsim::live_controller(*h_));                                  \
-    }                                                                                              \
-    void Param::Controller(IxModule* module) {                                                     \
-        zolsim::call(this, "Controller", module);                                                  \
-        h_->controller = zolsim::attach<Board>(module, "Controller");                              \
-    }                                                                                              \
-    bool Param::IsValid() const {                                                                  \
-        zolsim::call(this, "IsValid");                                                             \
-        return zolsim::companion_valid(*h_);                                                       \
-    }                                                                                              \
+    ZOLSIM_COMPANION(Param, Board, zolsim::ClassTag<Board>{})                                      \
     void Param::GetParam(const char* name, void* value, TxModel model) {                           \
         zolsim::call(this, "GetParam", name, zolsim::Out{value}, model);                           \
         zolsim::get_param(*h_, name, value, model);                                                \
@@ -235,7 +192,7 @@ namespace DIO {
     }                                                                                              \
     IxModule* Param::GetDeviceModule() const {                                                     \
         zolsim::call(this, "GetDeviceModule");                                                     \
-        return static_cast<Board*>(zolsim::live_controller(*h_));                                  \
+        return zolsim::controller_as<Board>(*h_);                                                  \
     }
 
 // A typed setting: the setter and getter of the same name read and write the board's setting

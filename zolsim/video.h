@@ -149,8 +149,9 @@ void copy_binding(Session& to, Session& from);  // shares the board and the open
 bool same_board(Session& a, Session& b);
 bool is_opened(Session& s);
 
-// Camera files. `content` may carry a "DeviceType=N" line; `device` receives N (or -1).
-std::string strip_device_type(const char* op, const std::string& content, int* device);
+// Camera files: the settings `content` names. A "DeviceType=N" line names the board type the
+// file is for: `device` receives N (or -1), and the line is not among the settings.
+NameValues camera_file(const char* op, const std::string& content, int* device);
 void setup(Session& s, const char* op, zol::ExDevice own, const std::string& path);
 // Writes "DeviceType=N" and the writable settings, so that a video device finds the board.
 void save(Session& s, const char* op, const std::string& path);

@@ -303,13 +303,6 @@ void require_open(Session& s, const char* op) {
         ZOLSIM_RAISE(NotOpened, op, "the board is not open");
 }
 
-std::string trim(const std::string& t) {
-    size_t b = t.find_first_not_of(" \t\r");
-    if (b == std::string::npos)
-        return "";
-    return t.substr(b, t.find_last_not_of(" \t\r") - b + 1);
-}
-
 } // namespace
 
 Session& live(const CaptureHandle& h, const char* op) {
@@ -382,32 +375,28 @@ bool is_opened(Session& s) {
     return s.open;
 }
 
-std::string strip_device_type(const char* op, const std::string& content, int* device) {
+NameValues camera_file(const char* op, const std::string& content, int* device) {
     *device = -1;
-    std::istringstream in(content);
-    std::string line, out;
-    while (std::getline(in, line)) {
-        std::string body = line.substr(0, line.find('#'));
-        size_t eq = body.find('=');
-        if (eq != std::string::npos && trim(body.substr(0, eq)) == "DeviceType") {
-            std::string v = trim(body.substr(eq + 1));
-            char* end = nullptr;
-            long n = std::strtol(v.c_str(), &end, 0);
-            if (v.empty() || *end || !known_device(static_cast<int>(n)))
-                ZOLSIM_RAISE(FileFormat, op, "bad DeviceType '" + v + "'");
-            *device = static_cast<int>(n);
+    NameValues file = parse_name_values(content);
+    auto names_type = [](const NameValue& p) { return p.name == "DeviceType"; };
+    for (const NameValue& p : file.pairs) {
+        if (!names_type(p))
             continue;
-        }
-        out += line;
-        out += '\n';
+        char* end = nullptr;
+        long n = std::strtol(p.value.c_str(), &end, 0);
+        if (p.value.empty() || *end || !known_device(static_cast<int>(n)))
+            ZOLSIM_RAISE(FileFormat, op, "bad DeviceType '" + p.value + "'");
+        *device = static_cast<int>(n);
     }
-    return out;
+    file.pairs.erase(std::remove_if(file.pairs.begin(), file.pairs.end(), names_type),
+                     file.pairs.end());
+    return file;
 }
 
 void setup(Session& s, const char* op, zol::ExDevice own, const std::string& path) {
     auto b = board(s, op);
     int device;
-    std::string content = strip_device_type(op, read_file(op, path), &device);
+    NameValues content = camera_file(op, read_file(op, path), &device);
     if (device != -1 && device != static_cast<int>(own))
         ZOLSIM_RAISE(FileFormat, op, "camera file is for device type " + std::to_string(device));
     b->settings.apply(op, content);

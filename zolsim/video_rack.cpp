@@ -147,18 +147,6 @@ std::vector<SettingDef> catalogue(ExDevice type) {
     return out;
 }
 
-std::mutex g_rack_mutex;
-std::map<std::tuple<int, int, int>, std::shared_ptr<Board>>& rack() {
-    static std::map<std::tuple<int, int, int>, std::shared_ptr<Board>> boards;
-    return boards;
-}
-// Old handles keep their boards through their shared_ptr; later opens find fresh ones.
-const bool g_reset_registered = (on_reset([] {
-                                     std::lock_guard<std::mutex> lock(g_rack_mutex);
-                                     rack().clear();
-                                 }),
-                                 true);
-
 } // namespace
 
 Board::Board(ExDevice type, int id, int ch)
@@ -179,7 +167,6 @@ const char* board_name(ExDevice type) {
 bool known_device(int type) { return type == 1 || type == 2 || type == 4; }
 
 std::shared_ptr<Board> rack_board(ExDevice type, int id, int ch, const char* op) {
-    (void)g_reset_registered;
     if (!known_device(static_cast<int>(type)))
         ZOLSIM_RAISE(NoDevice, op, "no capture board of device type " +
                                        std::to_string(static_cast<int>(type)));
@@ -188,11 +175,9 @@ std::shared_ptr<Board> rack_board(ExDevice type, int id, int ch, const char* op)
                                        std::to_string(id));
     if (ch < 0 || ch > 1)
         ZOLSIM_RAISE(InvalidArgument, op, "channel " + std::to_string(ch) + " out of range 0..1");
-    std::lock_guard<std::mutex> lock(g_rack_mutex);
-    auto& slot = rack()[std::make_tuple(static_cast<int>(type), id, ch)];
-    if (!slot)
-        slot = std::make_shared<Board>(type, id, ch);
-    return slot;
+    // Boards by type, id and channel.
+    return Rack<std::tuple<ExDevice, int, int>, Board>::instance().board(
+        {type, id, ch}, [&] { return std::make_shared<Board>(type, id, ch); });
 }
 
 bool pixel_layout(const std::string& name, PixelLayout* out) {

@@ -364,8 +364,17 @@ static void test_params() {
     m.Dispose();
     CHECK(!mp.IsValid());
     THROWS(Disposed, mp.Timeout());
+    // A move hands the attachment over and leaves the object moved from detached but usable.
+    CxMB100Param copy(mp);
     CxMB100Param moved(std::move(mp));
-    CHECK(moved == mp);
+    CHECK(moved == copy);
+    CHECK(moved.Controller() == &m);
+    CHECK(moved != mp);
+    CHECK(mp == none2);
+    CHECK(mp.Controller() == nullptr);
+    THROWS(NoController, mp.Timeout());
+    mp.Controller(&m2);
+    CHECK(mp.Controller() == &m2);
 }
 
 static void test_files() {

@@ -388,6 +388,15 @@ static void test_kx210_encoder() {
     CxKX210Param none = CxKX210Param::From(nullptr);
     CHECK(!none.IsValid());
     THROWS(NoController, none.TriggerMode());
+    // A move hands the attachment over and leaves the object moved from detached but usable.
+    CxKX210Encoder moved(std::move(enc));
+    CHECK(moved.Controller() == &b);
+    CHECK(moved.TotalCounter() == -5);
+    CHECK(enc.Controller() == nullptr);
+    CHECK(!enc.IsValid());
+    THROWS(NoController, enc.TotalCounter());
+    enc.Controller(&b);
+    CHECK(enc == moved);
 }
 
 static void test_video_device() {
