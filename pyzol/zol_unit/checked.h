@@ -16,6 +16,8 @@
 #include <Python.h>
 #include <pybind11/pybind11.h>
 
+#include "pybind_internals.h"
+
 #include <climits>
 #include <string>
 #include <type_traits>
@@ -55,37 +57,6 @@ template <class T>
 constexpr bool is_library_type_v = (std::is_class_v<T> || std::is_enum_v<T>) &&
                                    !detail::is_template_instance<T>::value &&
                                    detail::is_library_type<T>::value;
-
-// Raises TypeError when `src` is an instance of a bound class that holds no library object.
-inline void refuse_uninitialised(pybind11::handle src) {
-    namespace pd = pybind11::detail;
-    auto* base = reinterpret_cast<PyTypeObject*>(pd::get_internals().instance_base);
-    if (!src || !PyObject_TypeCheck(src.ptr(), base))
-        return;
-    auto* inst = reinterpret_cast<pd::instance*>(src.ptr());
-    for (auto v_h : pd::values_and_holders(inst))
-        if (!v_h)
-            throw pybind11::type_error(std::string("uninitialised ") + Py_TYPE(src.ptr())->tp_name +
-                                       " object: its __init__ was never called");
-}
-
-// The binding library's keep-alive references of `self` ("patients"), for a tp_traverse and a
-// tp_clear: the collector must see them to find cycles through them.
-inline int traverse_patients(PyObject* self, visitproc visit, void* arg) {
-    namespace pd = pybind11::detail;
-    if (!reinterpret_cast<pd::instance*>(self)->has_patients)
-        return 0;
-    auto& patients = pd::get_internals().patients;
-    auto it = patients.find(self);
-    if (it != patients.end())
-        for (PyObject* patient : it->second)
-            Py_VISIT(patient);
-    return 0;
-}
-inline void clear_patients(PyObject* self) {
-    if (reinterpret_cast<pybind11::detail::instance*>(self)->has_patients)
-        pybind11::detail::clear_patients(self);
-}
 
 // A path for the library: str (as UTF-8), bytes, bytearray or None (null).
 struct NarrowPath {

@@ -15,16 +15,11 @@
 // too early.
 #include "zol_unit.h"
 
-#include <dlfcn.h>
-#include <unistd.h>
-
 #include <map>
 #include <unordered_map>
 
 namespace pyzol {
 namespace {
-
-namespace pd = py::detail;
 
 using Values = std::map<Slot, py::object>;
 
@@ -40,27 +35,9 @@ Values take(PyObject* owner) {
     return node ? std::move(node.mapped()) : Values{};
 }
 
-// Destroys the library object(s) of `self` now, leaving the instance as one whose __init__
-// never ran (the binding library's dealloc then has nothing left to do).
-void destroy_library_object(PyObject* self) {
-    auto* inst = reinterpret_cast<pd::instance*>(self);
-    for (auto v_h : pd::values_and_holders(inst)) {
-        if (!v_h)
-            continue;
-        if (v_h.instance_registered()) {
-            pd::deregister_instance(inst, v_h.value_ptr(), v_h.type);
-            v_h.set_instance_registered(false);
-        }
-        if (inst->owned || v_h.holder_constructed())
-            v_h.type->dealloc(v_h); // also sets the value pointer to null
-        else
-            v_h.value_ptr() = nullptr;
-    }
-}
-
 void owner_dealloc(PyObject* self) {
     Values held = take(self);
-    pd::pybind11_object_dealloc(self);
+    instance_dealloc(self);
     // `held` is released here, after the library object.
 }
 
@@ -136,29 +113,6 @@ py::object held(py::handle owner, Slot slot) {
         return py::none();
     auto v = it->second.find(slot);
     return v == it->second.end() ? py::none() : v->second;
-}
-
-// The public name since 3.13, the private one before: looked up when first needed, so that
-// loading the module never depends on either (another interpreter must reach the version check).
-bool finalizing() {
-    using Check = int (*)();
-    static const Check check = [] {
-        void* found = dlsym(RTLD_DEFAULT, "Py_IsFinalizing");
-        if (!found)
-            found = dlsym(RTLD_DEFAULT, "_Py_IsFinalizing");
-        return reinterpret_cast<Check>(found);
-    }();
-    return check && check() != 0;
-}
-
-void restore_thread(PyThreadState* state) {
-    if (finalizing()) {
-        // The interpreter is going away and this thread may not take the lock again; it has
-        // nothing left to do but wait for the process to end.
-        for (;;)
-            pause();
-    }
-    PyEval_RestoreThread(state);
 }
 
 } // namespace pyzol

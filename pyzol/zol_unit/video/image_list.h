@@ -32,8 +32,7 @@ class ImageList {
         // Items of exactly the registered image class (nearly all of them) are read straight
         // from the instance; subclasses, None and everything else go through the binding
         // library's caster, which also produces its error.
-        const py::detail::type_info* info = py::detail::get_type_info(typeid(zol::CxImage));
-        const PyTypeObject* exact = info ? info->type : nullptr;
+        const PyTypeObject* exact = registered_type<zol::CxImage>();
         for (Py_ssize_t i = 0; i < n; ++i) {
             pointers_[i] = pointer_of(PyList_GET_ITEM(list.ptr(), i), exact);
         }
@@ -50,11 +49,9 @@ class ImageList {
 
   private:
     static zol::CxImage* pointer_of(PyObject* item, const PyTypeObject* exact) {
-        if (Py_TYPE(item) == exact) {
-            auto* inst = reinterpret_cast<py::detail::instance*>(item);
-            if (inst->simple_layout && inst->simple_holder_constructed)
-                return static_cast<zol::CxImage*>(inst->simple_value_holder[0]);
-        }
+        if (Py_TYPE(item) == exact)
+            if (void* value = simple_value(item))
+                return static_cast<zol::CxImage*>(value);
         if (item == Py_None)
             return nullptr;
         return py::handle(item).cast<zol::CxImage*>();

@@ -11,6 +11,8 @@
 // other threads are not watched: only the main thread runs Python-level signal handlers.
 #include "zol_unit.h"
 
+#include <dlfcn.h>
+
 #include <errno.h>
 #include <pthread.h>
 #include <semaphore.h>
@@ -148,6 +150,29 @@ bool Interruption::end() {
 void Interruption::finish() {
     if (end() && PyErr_CheckSignals() != 0)
         throw py::error_already_set();
+}
+
+// The public name since 3.13, the private one before: looked up when first needed, so that
+// loading the module never depends on either (another interpreter must reach the version check).
+bool finalizing() {
+    using Check = int (*)();
+    static const Check check = [] {
+        void* found = dlsym(RTLD_DEFAULT, "Py_IsFinalizing");
+        if (!found)
+            found = dlsym(RTLD_DEFAULT, "_Py_IsFinalizing");
+        return reinterpret_cast<Check>(found);
+    }();
+    return check && check() != 0;
+}
+
+void restore_thread(PyThreadState* state) {
+    if (finalizing()) {
+        // The interpreter is going away and this thread may not take the lock again; it has
+        // nothing left to do but wait for the process to end.
+        for (;;)
+            pause();
+    }
+    PyEval_RestoreThread(state);
 }
 
 } // namespace pyzol

@@ -1,0 +1,90 @@
+// The one place that reaches into pybind11's private API (pybind11::detail), which the module
+// needs for what the public API does not offer: finding the Python object of a library object,
+// telling an instance whose __init__ never ran, reading an image pointer without a cast, and
+// taking part in the cyclic collector (keep-alive patients, destroying a library object early).
+// Written against pybind11 2.13 (pinned in pyproject.toml).
+#pragma once
+
+#include <Python.h>
+#include <pybind11/pybind11.h>
+
+#include <string>
+#include <typeinfo>
+
+namespace pyzol {
+
+// The Python object that owns a library object, or an empty handle.
+template <class T> pybind11::handle owner_of(const T* object) {
+    namespace pd = pybind11::detail;
+    return pd::get_object_handle(object, pd::get_type_info(typeid(T)));
+}
+
+// The Python type registered for T, or null.
+template <class T> const PyTypeObject* registered_type() {
+    const auto* info = pybind11::detail::get_type_info(typeid(T));
+    return info ? info->type : nullptr;
+}
+
+// The value of an instance of a registered class with a simple layout (no multiple bases),
+// read straight from the instance; null when it holds none or has another layout.
+inline void* simple_value(PyObject* item) {
+    auto* inst = reinterpret_cast<pybind11::detail::instance*>(item);
+    if (inst->simple_layout && inst->simple_holder_constructed)
+        return inst->simple_value_holder[0];
+    return nullptr;
+}
+
+// Raises TypeError when `src` is an instance of a bound class that holds no library object.
+inline void refuse_uninitialised(pybind11::handle src) {
+    namespace pd = pybind11::detail;
+    auto* base = reinterpret_cast<PyTypeObject*>(pd::get_internals().instance_base);
+    if (!src || !PyObject_TypeCheck(src.ptr(), base))
+        return;
+    auto* inst = reinterpret_cast<pd::instance*>(src.ptr());
+    for (auto v_h : pd::values_and_holders(inst))
+        if (!v_h)
+            throw pybind11::type_error(std::string("uninitialised ") + Py_TYPE(src.ptr())->tp_name +
+                                       " object: its __init__ was never called");
+}
+
+// The binding library's keep-alive references of `self` ("patients"), for a tp_traverse and a
+// tp_clear: the collector must see them to find cycles through them.
+inline int traverse_patients(PyObject* self, visitproc visit, void* arg) {
+    namespace pd = pybind11::detail;
+    if (!reinterpret_cast<pd::instance*>(self)->has_patients)
+        return 0;
+    auto& patients = pd::get_internals().patients;
+    auto it = patients.find(self);
+    if (it != patients.end())
+        for (PyObject* patient : it->second)
+            Py_VISIT(patient);
+    return 0;
+}
+inline void clear_patients(PyObject* self) {
+    if (reinterpret_cast<pybind11::detail::instance*>(self)->has_patients)
+        pybind11::detail::clear_patients(self);
+}
+
+// Destroys the library object(s) of `self` now, leaving the instance as one whose __init__
+// never ran (the binding library's dealloc then has nothing left to do).
+inline void destroy_library_object(PyObject* self) {
+    namespace pd = pybind11::detail;
+    auto* inst = reinterpret_cast<pd::instance*>(self);
+    for (auto v_h : pd::values_and_holders(inst)) {
+        if (!v_h)
+            continue;
+        if (v_h.instance_registered()) {
+            pd::deregister_instance(inst, v_h.value_ptr(), v_h.type);
+            v_h.set_instance_registered(false);
+        }
+        if (inst->owned || v_h.holder_constructed())
+            v_h.type->dealloc(v_h); // also sets the value pointer to null
+        else
+            v_h.value_ptr() = nullptr;
+    }
+}
+
+// The binding library's own deallocation of an instance (what its tp_dealloc does).
+inline void instance_dealloc(PyObject* self) { pybind11::detail::pybind11_object_dealloc(self); }
+
+} // namespace pyzol
