@@ -1,5 +1,6 @@
 // Settings objects of the I/O boards: the companion members, typed settings, settings by name
-// with each board's table, commands (none accepted) and registers.
+// with each board's table, commands (none accepted) and registers. They sit beside the capture
+// boards' settings objects (video_params.cpp) and use the same table notation (by_name.h).
 #include "params/by_name.h"
 
 namespace pyzol {
@@ -8,59 +9,41 @@ namespace {
 
 using namespace zol::DIO;
 
-// Name tables, each list in search order.
-const NameTable mb100_names{
-    {{ValueKind::Signed,
-      {"INTEnable", "INTEdge", "INTStatus", "DeviceID", "DeviceType", "DriverVersion", "Timeout",
-       "Version"}},
-     {ValueKind::Unsigned, {"DIEnable", "DIEdge", "DIWaitEnable"}}},
-    {{ValueKind::Signed,
-      {"INTEnable", "INTEdge", "Timeout", "DIWaitMode", "INTWaitEnable", "Version"}},
-     {ValueKind::Unsigned, {"DIEnable", "DIEdge", "DIWaitEnable"}}},
-};
+// Name tables, written as the capture boards' are: per kind, the names that are readable and
+// writable, read-only, or write-only.
 
-const NameTable rm1600_names{
-    {{ValueKind::Signed,
-      {"DINoiseFilterTime", "DeviceID", "DeviceType", "DriverVersion", "FpgaVersion", "Timeout"}},
-     {ValueKind::Unsigned, {"DIEnable", "DIEdge", "DIWaitEnable"}},
-     {ValueKind::Text, {"DriverVersionName", "FpgaVersionName"}}},
-    {{ValueKind::Signed, {"DINoiseFilterTime", "Timeout", "Version"}},
-     {ValueKind::Unsigned, {"DIEnable", "DIEdge", "DIWaitEnable"}}},
-};
+// MB100: 11 readable, 9 writable.
+const NameTable mb100_names = name_table({
+    {ValueKind::Signed, Access::ReadWrite, {"INTEnable", "INTEdge", "Timeout", "Version"}},
+    {ValueKind::Signed, Access::ReadOnly, {"INTStatus", "DeviceID", "DeviceType", "DriverVersion"}},
+    {ValueKind::Signed, Access::WriteOnly, {"DIWaitMode", "INTWaitEnable"}},
+    {ValueKind::Unsigned, Access::ReadWrite, {"DIEnable", "DIEdge", "DIWaitEnable"}},
+});
 
-const NameTable dq160_names{
-    {{ValueKind::Signed,
-      {"INTEnable", "INTEdge", "DINoiseFilterWidth", "DINoiseFilterScale", "INTNoiseFilterWidth",
-       "INTNoiseFilterScale", "INTStatus", "DeviceID", "DeviceType", "DriverVersion",
-       "FpgaVersion", "Timeout", "DIWaitMode", "INTWaitEnable", "Version"}},
-     {ValueKind::Unsigned, {"DIEnable", "DIEdge", "DIWaitEnable"}}},
-    {{ValueKind::Signed,
-      {"INTEnable", "INTEdge", "DINoiseFilterWidth", "DINoiseFilterScale", "INTNoiseFilterWidth",
-       "INTNoiseFilterScale", "Timeout", "DIWaitMode", "INTWaitEnable", "Version"}},
-     {ValueKind::Unsigned, {"DIEnable", "DIEdge", "DIWaitEnable"}}},
-};
+// RM1600: 11 readable, 6 writable.
+const NameTable rm1600_names = name_table({
+    {ValueKind::Signed, Access::ReadWrite, {"DINoiseFilterTime", "Timeout"}},
+    {ValueKind::Signed, Access::ReadOnly,
+     {"DeviceID", "DeviceType", "DriverVersion", "FpgaVersion"}},
+    {ValueKind::Signed, Access::WriteOnly, {"Version"}},
+    {ValueKind::Unsigned, Access::ReadWrite, {"DIEnable", "DIEdge", "DIWaitEnable"}},
+    {ValueKind::Text, Access::ReadOnly, {"DriverVersionName", "FpgaVersionName"}},
+});
+
+// DQ160: 18 readable, 13 writable.
+const NameTable dq160_names = name_table({
+    {ValueKind::Signed, Access::ReadWrite,
+     {"INTEnable", "INTEdge", "DINoiseFilterWidth", "DINoiseFilterScale", "INTNoiseFilterWidth",
+      "INTNoiseFilterScale", "Timeout", "DIWaitMode", "INTWaitEnable", "Version"}},
+    {ValueKind::Signed, Access::ReadOnly,
+     {"INTStatus", "DeviceID", "DeviceType", "DriverVersion", "FpgaVersion"}},
+    {ValueKind::Unsigned, Access::ReadWrite, {"DIEnable", "DIEdge", "DIWaitEnable"}},
+});
 
 // The members after the typed settings; `Result` is the declared result of get_param.
-template <class P, class Result, class Cls> void def_dio_param_tail(Cls& cls, const NameTable& names) {
-    cls.def("get_param",
-            [&names](P& self, const std::string& name) {
-                const ValueKind* kind = names.read.find(name);
-                if (!kind)
-                    PYZOL_THROW(1);
-                return py::reinterpret_steal<Result>(read_by_name(&self, name, *kind).release());
-            })
-        .def("set_param",
-             [&names](P& self, const std::string& name, py::object value) {
-                 const ValueKind* kind = names.write.find(name);
-                 if (!kind)
-                     PYZOL_THROW(1);
-                 write_by_name(&self, name, *kind, value);
-             })
-        .def("send_command",
-             [](P&, const std::string&) {
-                 // No I/O settings object accepts a command.
-                 PYZOL_THROW(1);
-             });
+template <class Result, class P>
+void def_dio_param_tail(py::class_<P>& cls, const NameTable& names) {
+    def_table_members<Result>(cls, names); // no I/O settings object accepts a command
     def_registers<P>(cls);
 }
 
@@ -72,7 +55,7 @@ void init_mb100_param(py::module_& m) {
     def_companion_head<P, CxMB100, false>(cls);
     def_setting(cls, "timeout", &P::Timeout, &P::Timeout);
     def_setting(cls, "int_edge", &P::INTEdge, &P::INTEdge);
-    def_dio_param_tail<P, py::int_>(cls, mb100_names);
+    def_dio_param_tail<py::int_>(cls, mb100_names);
 }
 
 void init_rm1600_param(py::module_& m) {
@@ -83,7 +66,7 @@ void init_rm1600_param(py::module_& m) {
     def_setting(cls, "di_enable", &P::DIEnable, &P::DIEnable);
     def_setting(cls, "di_edge", &P::DIEdge, &P::DIEdge);
     def_setting(cls, "di_wait_enable", &P::DIWaitEnable, &P::DIWaitEnable);
-    def_dio_param_tail<P, py::object>(cls, rm1600_names); // it has text names too
+    def_dio_param_tail<py::object>(cls, rm1600_names); // it has text names too
 }
 
 void init_dq160_param(py::module_& m) {
@@ -98,7 +81,7 @@ void init_dq160_param(py::module_& m) {
     def_setting(cls, "di_edge", &P::DIEdge, &P::DIEdge);
     def_setting(cls, "di_wait_enable", &P::DIWaitEnable, &P::DIWaitEnable);
     def_setting(cls, "di_wait_mode", &P::DIWaitMode, &P::DIWaitMode);
-    def_dio_param_tail<P, py::int_>(cls, dq160_names);
+    def_dio_param_tail<py::int_>(cls, dq160_names);
 }
 
 } // namespace pyzol
