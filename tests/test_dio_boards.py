@@ -213,7 +213,7 @@ def test_param_class_shape(name, members):
 )  # fmt: skip
 def test_table_asymmetries(name, write_only, read_only):
     settings = PARAMS[name].from_(opened(name))
-    source = "pyzol/zol_unit/dio/params.cpp"
+    source = "pyzol/zol_unit/params/by_name.h"
     get_error = module_error(1, "operator()", throw_line(source, "get_param"))
     set_error = module_error(1, "operator()", throw_line(source, "set_param"))
     for key in write_only:

@@ -148,7 +148,7 @@ def test_kx310_fills_the_callers_record_in_place():
 def test_send_command_always_refuses_without_a_call(board, name):
     e = encoder_of(board)
     pattern = module_error(
-        1, "operator()", throw_line("pyzol/zol_unit/video/encoders.cpp", "send_command")
+        1, "operator()", throw_line("pyzol/zol_unit/params/by_name.h", "send_command")
     )
     with sim.recording() as calls:
         with pytest.raises(RuntimeError, match=pattern):

@@ -280,7 +280,7 @@ def test_param_settings_by_name_and_typed(board):
 )
 def test_param_refusals_come_from_their_own_site(board, member, call):
     p = unit.MB100Param.from_(board)
-    line = throw_line("pyzol/zol_unit/dio/params.cpp", member)
+    line = throw_line("pyzol/zol_unit/params/by_name.h", member)
     with sim.recording() as calls:
         with pytest.raises(RuntimeError, match=module_error(1, "operator()", line)):
             call(p)

@@ -214,7 +214,7 @@ def first_name(board):
 
 
 TABLE_SOURCE = "pyzol/zol_unit/params/tables.cpp"
-ENCODER_SOURCE = "pyzol/zol_unit/video/encoders.cpp"
+ENCODER_SOURCE = "pyzol/zol_unit/params/by_name.h"
 
 
 def refusal(board, direction):

@@ -51,19 +51,9 @@ PYZOL_INTERFACE_HOOK(zol::Video::IxVideoControl);
 
 namespace {
 
-using zol::DIO::CxDQ160;
-using zol::DIO::CxDQ160Param;
-using zol::DIO::CxMB100;
-using zol::DIO::CxMB100Param;
-using zol::DIO::CxRM1600;
-using zol::DIO::CxRM1600Param;
-using zol::Video::CxKX210;
-using zol::Video::CxKX210Param;
-using zol::Video::CxKX310;
-using zol::Video::CxKX310Param;
-using zol::Video::CxTR520;
-using zol::Video::CxTR520Param;
-using zol::Video::CxVideo;
+// The boards and settings objects the adapters accept.
+using namespace zol::DIO;
+using namespace zol::Video;
 
 // Python name of an object's type, for error messages ("int", "NoneType", "MB100").
 std::string type_name_of(py::handle type) {
@@ -310,72 +300,54 @@ void init_interfaces(py::module_& m) {
                                               "as_video_control).");
 }
 
-void init_adapters(py::module_& m) {
-    // The result refers into the argument's library object: returned without ownership, and it
-    // keeps the argument alive for as long as it exists.
-    constexpr auto ref = py::return_value_policy::reference;
-    using keep = py::keep_alive<0, 1>;
+// The classes an adapter accepts, with the parameter's name and how a refusal names them.
+template <class... Impl> struct Accepts {
+    const char* param;
+    const char* text;
+};
+const Accepts<CxMB100, CxRM1600, CxDQ160, CxKX210, CxKX310, CxTR520, CxVideo> any_board{
+    "board", "a board (MB100, RM1600, DQ160, KX210, KX310, TR520, Video)"};
+const Accepts<CxMB100, CxRM1600, CxDQ160> io_board{"board", "an I/O board (MB100, RM1600, DQ160)"};
+const Accepts<CxKX210, CxKX310, CxTR520> capture_board{"board",
+                                                       "a capture board (KX210, KX310, TR520)"};
+const Accepts<CxMB100Param, CxRM1600Param, CxDQ160Param, CxKX210Param, CxKX310Param, CxTR520Param>
+    settings{"settings", "a settings object (MB100Param, RM1600Param, DQ160Param, KX210Param, "
+                         "KX310Param, TR520Param)"};
 
+// Adapter `name` from the accepted classes to `Interface`. The result refers into the argument's
+// library object: returned without ownership, and it keeps the argument alive for as long as it
+// exists.
+template <class Interface, class... Impl>
+void def_adapter(py::module_& m, const char* name, const Accepts<Impl...>& accepts,
+                 const char* doc) {
     m.def(
-        "as_module",
-        [](py::handle obj) {
-            return adapt<zol::IxModule, CxMB100, CxRM1600, CxDQ160, CxKX210, CxKX310, CxTR520,
-                         CxVideo>("as_module",
-                                  "a board (MB100, RM1600, DQ160, KX210, KX310, TR520, Video)",
-                                  obj);
+        name,
+        [name, text = accepts.text](py::handle obj) {
+            return adapt<Interface, Impl...>(name, text, obj);
         },
-        py::arg("board"), ref, keep(),
+        py::arg(accepts.param), py::return_value_policy::reference, py::keep_alive<0, 1>(), doc);
+}
+
+void init_adapters(py::module_& m) {
+    def_adapter<zol::IxModule>(
+        m, "as_module", any_board,
         "The board's IxModule, for members that take any module. Keeps the board alive.");
-    m.def(
-        "as_dio",
-        [](py::handle obj) {
-            return adapt<zol::DIO::IxDIO, CxMB100, CxRM1600, CxDQ160>(
-                "as_dio", "an I/O board (MB100, RM1600, DQ160)", obj);
-        },
-        py::arg("board"), ref, keep(),
-        "The I/O board's whole-port interface (unit.read/write/write_status). Keeps the board "
-        "alive.");
-    m.def(
-        "as_indexed_dio",
-        [](py::handle obj) {
-            return adapt<zol::DIO::IxIndexedDIO, CxMB100, CxRM1600, CxDQ160>(
-                "as_indexed_dio", "an I/O board (MB100, RM1600, DQ160)", obj);
-        },
-        py::arg("board"), ref, keep(),
+    def_adapter<zol::DIO::IxDIO>(m, "as_dio", io_board,
+                                 "The I/O board's whole-port interface "
+                                 "(unit.read/write/write_status). Keeps the board alive.");
+    def_adapter<zol::DIO::IxIndexedDIO>(
+        m, "as_indexed_dio", io_board,
         "The I/O board's single-point interface (unit.read/write/write_status with an index). "
         "Keeps the board alive.");
-    m.def(
-        "as_video_control",
-        [](py::handle obj) {
-            return adapt<zol::Video::IxVideoControl, CxKX210, CxKX310, CxTR520>(
-                "as_video_control", "a capture board (KX210, KX310, TR520)", obj);
-        },
-        py::arg("board"), ref, keep(),
+    def_adapter<zol::Video::IxVideoControl>(
+        m, "as_video_control", capture_board,
         "The capture board's acquisition control (unit.start/stop/abort/wait/is_running). "
         "Keeps the board alive.");
-    m.def(
-        "as_register",
-        [](py::handle obj) {
-            return adapt<zol::IxRegister, CxMB100Param, CxRM1600Param, CxDQ160Param, CxKX210Param,
-                         CxKX310Param, CxTR520Param>(
-                "as_register",
-                "a settings object (MB100Param, RM1600Param, DQ160Param, KX210Param, "
-                "KX310Param, TR520Param)",
-                obj);
-        },
-        py::arg("settings"), ref, keep(),
+    def_adapter<zol::IxRegister>(
+        m, "as_register", settings,
         "The settings object's registers (unit.set_register/get_register). Keeps it alive.");
-    m.def(
-        "as_device_module",
-        [](py::handle obj) {
-            return adapt<zol::IxDeviceModule, CxMB100Param, CxRM1600Param, CxDQ160Param,
-                         CxKX210Param, CxKX310Param, CxTR520Param>(
-                "as_device_module",
-                "a settings object (MB100Param, RM1600Param, DQ160Param, KX210Param, "
-                "KX310Param, TR520Param)",
-                obj);
-        },
-        py::arg("settings"), ref, keep(),
+    def_adapter<zol::IxDeviceModule>(
+        m, "as_device_module", settings,
         "The settings object as IxDeviceModule (unit.get_device_module). Keeps it alive.");
 }
 

@@ -31,11 +31,11 @@ namespace pyzol {
 // ---- registration, one function per family, called in order by the module entry ---------------
 void init_event_status(py::module_& m);     // dio/records.cpp
 void init_mb100(py::module_& m);            // dio/boards.cpp
-void init_mb100_param(py::module_& m);      // dio/params.cpp
+void init_mb100_param(py::module_& m);      // params/dio_params.cpp
 void init_rm1600(py::module_& m);           // dio/boards.cpp
-void init_rm1600_param(py::module_& m);     // dio/params.cpp
+void init_rm1600_param(py::module_& m);     // params/dio_params.cpp
 void init_dq160(py::module_& m);            // dio/boards.cpp
-void init_dq160_param(py::module_& m);      // dio/params.cpp
+void init_dq160_param(py::module_& m);      // params/dio_params.cpp
 void init_dio_functions(py::module_& m);    // functions.cpp
 void init_dio_wait_records(py::module_& m); // dio/records.cpp
 void init_device_functions(py::module_& m); // functions.cpp

@@ -2,12 +2,6 @@
 
 namespace pyzol {
 
-NameSet::NameSet(std::initializer_list<Group> groups) {
-    for (const Group& g : groups)
-        for (const char* name : g.names)
-            kinds_.emplace(name, g.kind); // the first entry of a name decides its kind
-}
-
 const ValueKind* NameSet::find(std::string_view name) const {
     auto it = kinds_.find(name);
     return it == kinds_.end() ? nullptr : &it->second;
@@ -17,8 +11,9 @@ NameTable name_table(std::initializer_list<NameGroup> groups) {
     NameTable table;
     for (const NameGroup& g : groups)
         for (const char* name : g.names) {
-            table.read.add(name, g.kind);
-            if (g.access == Access::ReadWrite)
+            if (g.access != Access::WriteOnly)
+                table.read.add(name, g.kind);
+            if (g.access != Access::ReadOnly)
                 table.write.add(name, g.kind);
         }
     return table;

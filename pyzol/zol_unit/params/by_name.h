@@ -23,12 +23,6 @@ enum class ValueKind { Signed, Unsigned, Text };
 // grow with the table.
 class NameSet {
   public:
-    struct Group {
-        ValueKind kind;
-        std::initializer_list<const char*> names;
-    };
-    NameSet() = default;
-    NameSet(std::initializer_list<Group> groups);
     // Adds `name` unless it is already there: the first entry of a name decides its kind, as a
     // search in table order would.
     void add(std::string_view name, ValueKind kind) { kinds_.emplace(name, kind); }
@@ -44,10 +38,10 @@ struct NameTable {
     NameSet write;
 };
 
-// A table in which every writable name is also readable, written the way the boards' lists are:
-// groups of one kind, each either read-only or readable and writable. Names are not copied: they
-// must outlive the table (string literals do).
-enum class Access { ReadOnly, ReadWrite };
+// A table written the way the boards' lists are: groups of one kind, each read-only, readable and
+// writable, or write-only. Names are not copied: they must outlive the table (string literals
+// do).
+enum class Access { ReadOnly, ReadWrite, WriteOnly };
 struct NameGroup {
     ValueKind kind;
     Access access;
@@ -123,6 +117,30 @@ void write_by_name(S* settings, const std::string& name, ValueKind kind, py::han
 template <class S> void send_by_name(S* settings, const std::string& name) {
     alignas(8) unsigned char scratch[16] = {};
     settings->SendCommand(name.c_str(), scratch, command_model());
+}
+
+// get_param, set_param and send_command of a class whose settings by name are one table and
+// which takes no command (the I/O boards' settings objects, the encoder units). The refusals are
+// thrown by the bound members, so the error names "operator()" and a line of this file.
+// `Result` is the declared result of get_param.
+template <class Result = py::object, class Cls>
+void def_table_members(Cls& cls, const NameTable& names) {
+    using T = typename Cls::type;
+    cls.def("get_param",
+            [&names](T& self, const std::string& name) {
+                const ValueKind* kind = names.read.find(name);
+                if (!kind)
+                    PYZOL_THROW(1);
+                return py::reinterpret_steal<Result>(read_by_name(&self, name, *kind).release());
+            })
+        .def("set_param",
+             [&names](T& self, const std::string& name, py::object value) {
+                 const ValueKind* kind = names.write.find(name);
+                 if (!kind)
+                     PYZOL_THROW(1);
+                 write_by_name(&self, name, *kind, value);
+             })
+        .def("send_command", [](T&, const std::string&) { PYZOL_THROW(1); });
 }
 
 } // namespace pyzol

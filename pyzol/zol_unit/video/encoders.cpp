@@ -56,25 +56,6 @@ void def_counters(py::class_<E>& cls, const char* main, int (E::*count)() const)
         .def("rel_counter", [](const E& self) { return self.RelCounter(); });
 }
 
-template <class E> void def_encoder_tail(py::class_<E>& cls, const NameTable* names) {
-    cls.def("get_param",
-            [names](E& self, const std::string& name) {
-                const ValueKind* kind = names->read.find(name);
-                if (!kind)
-                    PYZOL_THROW(1);
-                return read_by_name(&self, name, *kind);
-            })
-        .def("set_param",
-             [names](E& self, const std::string& name, py::object value) {
-                 const ValueKind* kind = names->write.find(name);
-                 if (!kind)
-                     PYZOL_THROW(1);
-                 write_by_name(&self, name, *kind, value);
-             })
-        // An encoder unit takes no commands.
-        .def("send_command", [](E&, const std::string&) { PYZOL_THROW(1); });
-}
-
 template <class E> void def_action(py::class_<E>& cls, const char* name, void (E::*action)()) {
     cls.def(name, [action](E& self) { (self.*action)(); });
 }
@@ -98,7 +79,7 @@ void init_kx210_encoder(py::module_& m) {
     def_action(cls, "clear_overflow", &E::ClearOverflow);
     def_action(cls, "clear_underflow", &E::ClearUnderflow);
     def_action(cls, "clear_all_counter", &E::ClearAllCounter);
-    def_encoder_tail(cls, &kx210_encoder_names);
+    def_table_members(cls, kx210_encoder_names); // an encoder unit takes no commands
 }
 
 void init_kx310_encoder(py::module_& m) {
@@ -115,7 +96,7 @@ void init_kx310_encoder(py::module_& m) {
             [](E& self, TxKX310EncoderStatus* status) { self.EncoderStatus(status); });
     def_counters(cls, "encoder_counter", &E::EncoderCounter);
     def_setting(cls, "encoder_act_mode", &E::EncoderActMode, &E::EncoderActMode);
-    def_encoder_tail(cls, &kx310_encoder_names);
+    def_table_members(cls, kx310_encoder_names);
 }
 
 } // namespace pyzol
