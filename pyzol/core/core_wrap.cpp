@@ -65,13 +65,9 @@ std::string type_name(py::handle obj) { return type_name_of(py::type::handle_of(
 // registered for `Impl` (or of a Python subclass of it). A class that pyzol.unit has not
 // registered is skipped. No implicit conversion is tried.
 template <class Interface, class Impl> bool try_adapt(py::handle obj, Interface*& out) {
-    if (!py::detail::get_type_info(typeid(Impl)))
+    if (!pyzol::registered_type<Impl>())
         return false;
-    py::detail::make_caster<Impl> caster;
-    if (!caster.load(obj, /*convert=*/false))
-        return false;
-    // An instance whose __init__ never ran holds no library object.
-    Impl* object = py::detail::cast_op<Impl*>(caster);
+    Impl* object = pyzol::loaded_exactly<Impl>(obj);
     if (!object)
         return false;
     out = static_cast<Interface*>(object);
@@ -94,10 +90,10 @@ Interface* adapt(const char* adapter, const char* accepted, py::handle obj) {
 template <class Interface> std::string interface_repr(const char* name, const Interface& self) {
     const std::type_info& dynamic = typeid(self);
     std::string of;
-    if (const auto* info = py::detail::get_type_info(dynamic))
-        of = type_name_of(reinterpret_cast<PyObject*>(info->type));
+    if (const PyTypeObject* type = pyzol::registered_type(dynamic))
+        of = type_name_of(reinterpret_cast<PyObject*>(const_cast<PyTypeObject*>(type)));
     else
-        of = py::detail::clean_type_id(dynamic.name()); // a class pyzol.unit does not register
+        of = pyzol::cpp_type_name(dynamic); // a class pyzol.unit does not register
     return "<" + std::string(name) + " of " + of + ">";
 }
 

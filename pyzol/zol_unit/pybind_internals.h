@@ -19,10 +19,26 @@ template <class T> pybind11::handle owner_of(const T* object) {
     return pd::get_object_handle(object, pd::get_type_info(typeid(T)));
 }
 
-// The Python type registered for T, or null.
-template <class T> const PyTypeObject* registered_type() {
-    const auto* info = pybind11::detail::get_type_info(typeid(T));
+// The Python type registered for a C++ type, or null.
+inline const PyTypeObject* registered_type(const std::type_info& type) {
+    const auto* info = pybind11::detail::get_type_info(type);
     return info ? info->type : nullptr;
+}
+template <class T> const PyTypeObject* registered_type() { return registered_type(typeid(T)); }
+
+// A C++ type's name as the binding library writes it in messages (demangled).
+inline std::string cpp_type_name(const std::type_info& type) {
+    return pybind11::detail::clean_type_id(type.name());
+}
+
+// The library object of `obj` when it is an instance of the class registered for T (or of a
+// Python subclass of it), without implicit conversions; null otherwise, also for an instance
+// whose __init__ never ran.
+template <class T> T* loaded_exactly(pybind11::handle obj) {
+    pybind11::detail::make_caster<T> caster;
+    if (!caster.load(obj, /*convert=*/false))
+        return nullptr;
+    return pybind11::detail::cast_op<T*>(caster);
 }
 
 // The value of an instance of a registered class with a simple layout (no multiple bases),
