@@ -54,12 +54,9 @@ template <> struct type_caster<pyzol::AnswerPointer> {
 
 namespace pyzol {
 
-using zol::IxDeviceModule;
-using zol::IxRegister;
-using zol::DIO::IxDIO;
-using zol::DIO::IxIndexedDIO;
-using zol::Video::Api;
-using zol::Video::IxVideoControl;
+using namespace zol;
+using namespace zol::DIO;
+using namespace zol::Video;
 
 void init_dio_functions(py::module_& m) {
     m.def("read", &read_word<IxDIO>)

@@ -17,12 +17,8 @@
 namespace pyzol {
 namespace {
 
-using zol::CxImage;
-using zol::IxModule;
-using zol::Video::CxKX210;
-using zol::Video::CxKX310;
-using zol::Video::CxTR520;
-using zol::Video::TxKX310CaptureStatus;
+using namespace zol;
+using namespace zol::Video;
 
 template <class B> struct Traits;
 template <> struct Traits<CxKX210> {

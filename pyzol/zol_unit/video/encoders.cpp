@@ -11,11 +11,7 @@
 namespace pyzol {
 namespace {
 
-using zol::Video::CxKX210;
-using zol::Video::CxKX210Encoder;
-using zol::Video::CxKX310;
-using zol::Video::CxKX310Encoder;
-using zol::Video::TxKX310EncoderStatus;
+using namespace zol::Video;
 
 // Every name of an encoder table is readable and writable.
 const NameTable kx210_encoder_names = name_table({

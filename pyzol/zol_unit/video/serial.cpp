@@ -14,10 +14,7 @@
 namespace pyzol {
 namespace {
 
-using zol::Video::CxKX210;
-using zol::Video::CxKX210Sio;
-using zol::Video::CxKX310;
-using zol::Video::CxKX310Sio;
+using namespace zol::Video;
 
 // A str of `size` characters, each the code point of one byte.
 py::str latin1(const char* bytes, std::size_t size) {

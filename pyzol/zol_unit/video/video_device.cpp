@@ -17,13 +17,8 @@
 namespace pyzol {
 namespace {
 
-using zol::CxImage;
-using zol::ExDevice;
-using zol::IxModule;
-using zol::Video::CxKX210Param;
-using zol::Video::CxKX310Param;
-using zol::Video::CxTR520Param;
-using zol::Video::CxVideo;
+using namespace zol;
+using namespace zol::Video;
 
 // The name table of each board's settings class.
 template <class P> struct Table;
