@@ -5,8 +5,8 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
-python="$(ls -d "$HOME"/.pyenv/versions/3.12.*/bin/python3.12 2>/dev/null | sort -V | tail -n 1)"
-[ -x .venv-asan/bin/python ] || "${python:-python3.12}" -m venv .venv-asan
+source scripts/find_python.sh
+[ -x .venv-asan/bin/python ] || "$(find_python)" -m venv .venv-asan
 .venv-asan/bin/python -m pip install -q pytest numpy
 .venv-asan/bin/python -m pip install -q . -C build-dir=build/asan -C cmake.define.PYZOL_SANITIZE=ON
 # The interpreter is not sanitized: the runtimes come first by preloading. The version tests
