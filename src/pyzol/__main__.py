@@ -21,6 +21,7 @@ import time
 from importlib import resources
 
 from pyzol import _report, core, unit
+from pyzol.stream import frame_format, ring_images
 
 BOARDS = ("KX210", "KX310", "TR520")
 PIXEL_FORMATS = ("Mono8", "Mono10", "Mono12", "Mono16", "RGB8", "BGR8")
@@ -130,13 +131,10 @@ def open_board(args: argparse.Namespace, folder: str):
 
 
 def capture(args: argparse.Namespace, board) -> None:
-    settings = getattr(unit, args.board + "Param").from_(board)
-    width, height = settings.get_param("ImageWidth"), settings.get_param("ImageHeight")
-    fmt = core.ExPixelFormat(settings.get_param("ImageType"))
-    bits = settings.get_param("ImageDepth")
+    width, height, fmt, bits = frame_format(board)
     print(f"{args.board} {args.id}: {width}x{height} {fmt.name} ({bits} bits), {args.ring} images")
 
-    images = [core.CxImage(width, height, fmt) for _ in range(args.ring)]
+    images = ring_images(board, args.ring)
     board.lock(images)
     board.num = args.frames
     marks = [args.frames * q // 4 for q in (1, 2, 3)]

@@ -27,14 +27,17 @@ from __future__ import annotations
 import operator
 import time
 from collections.abc import AsyncIterator, Iterator, Sequence
-from typing import TYPE_CHECKING, Any, Union
+from typing import TYPE_CHECKING, Any, NamedTuple, Union
 
 from . import aio, core, unit
 
 if TYPE_CHECKING:
     import numpy
 
-__all__ = ["CaptureBoard", "CaptureStatus", "Frame", "Frames", "frames"]
+__all__ = [
+    "CaptureBoard", "CaptureStatus", "Frame", "FrameFormat", "Frames", "frame_format", "frames",
+    "ring_images",
+]  # fmt: skip
 
 CaptureBoard = Union[unit.KX210, unit.KX310, unit.TR520]
 CaptureStatus = Union[unit.TxKX210CaptureStatus, unit.TxKX310CaptureStatus,
@@ -47,17 +50,21 @@ _FRAME_END = 1  # KX310 wait_event number of "frame end"
 
 class Frame:
     """One captured frame: `number` (counted from 0 at `start`), `array` (a read-only numpy view
-    of the ring slot `slot`, valid while the board stays off that slot) and `status` (the
-    board's status record that showed the frame complete)."""
+    of the ring slot `slot`, valid while the board stays off that slot), `status` (the
+    board's status record that showed the frame complete) and `time_ns` (when the stream saw it
+    complete, on the clock of `time.monotonic_ns`)."""
 
-    __slots__ = ("number", "slot", "array", "status", "_stream")
+    __slots__ = ("number", "slot", "array", "status", "time_ns", "_stream")
 
     def __init__(self, stream: Frames, number: int, slot: int, status: CaptureStatus) -> None:
         self._stream = stream
-        self.number = number
-        self.slot = slot
+        self.number: int = number
+        self.slot: int = slot
         self.array: numpy.ndarray = stream._views[slot]
-        self.status = status
+        self.status: CaptureStatus = status
+        # Host time at which the stream saw the frame complete: time.monotonic_ns() (nanoseconds
+        # on the clock of time.monotonic, which no change of the wall clock moves).
+        self.time_ns: int = time.monotonic_ns()
 
     @property
     def intact(self) -> bool:
@@ -216,8 +223,8 @@ class Frames:
 def frames(
     board: CaptureBoard, ring: int | Sequence[core.CxImage], count: int | None = None
 ) -> Frames:
-    """The frames of `board` captured into a ring of `ring` images (8-bit, of the board's
-    Width x Height) or into the given images (at least two), `count` frames or without end.
+    """The frames of `board` captured into a ring of `ring` images (in the board's frame size
+    and pixel format) or into the given images (at least two), `count` frames or without end.
     Use it in a ``with`` (or ``async with``) block: see `Frames`."""
     return Frames(board, ring, count)
 
@@ -239,14 +246,47 @@ def _kind(board: object) -> type:
     raise TypeError(f"frames() takes a capture board ({names}), not {type(board).__name__}")
 
 
+class FrameFormat(NamedTuple):
+    """What a capture board sends: frame size, pixel format and significant bits per sample
+    (10 for Mono10 frames, which arrive in 16-bit samples)."""
+
+    width: int
+    height: int
+    pixel_format: core.ExPixelFormat
+    bits: int
+
+    @property
+    def frame_bytes(self) -> int:
+        """Bytes of one packed frame."""
+        return self.width * self.height * _BYTES_PER_PIXEL[int(self.pixel_format)]
+
+
+_BYTES_PER_PIXEL = {0: 1, 1: 2, 2: 3, 3: 3}  # Mono8, Mono16, RGB8, BGR8
+
+
+def frame_format(board: CaptureBoard) -> FrameFormat:
+    """The frame size and pixel format that `board` captures, from its settings."""
+    settings = _SETTINGS[_kind(board)].from_(board)
+    return FrameFormat(
+        settings.get_param("ImageWidth"),
+        settings.get_param("ImageHeight"),
+        core.ExPixelFormat(settings.get_param("ImageType")),
+        settings.get_param("ImageDepth"),
+    )
+
+
+def ring_images(board: CaptureBoard, count: int) -> list[core.CxImage]:
+    """`count` images in the frame size and pixel format of `board`."""
+    fmt = frame_format(board)
+    return [core.CxImage(fmt.width, fmt.height, fmt.pixel_format) for _ in range(count)]
+
+
 def _ring(board: CaptureBoard, ring: int | Sequence[core.CxImage]) -> list[core.CxImage]:
     if hasattr(ring, "__index__"):
         ring = operator.index(ring)
         if ring < 2:
             raise ValueError("a ring needs at least 2 images: the board writes one of them")
-        settings = _SETTINGS[_kind(board)].from_(board)
-        width, height = settings.get_param("Width"), settings.get_param("Height")
-        return [core.CxImage(width, height) for _ in range(ring)]
+        return ring_images(board, ring)
     images = list(ring)
     if len(images) < 2:
         raise ValueError("a ring needs at least 2 images: the board writes one of them")
