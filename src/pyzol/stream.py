@@ -25,6 +25,7 @@ is a larger ring or a faster consumer.
 from __future__ import annotations
 
 import operator
+import os
 import time
 from collections.abc import AsyncIterator, Iterator, Sequence
 from typing import TYPE_CHECKING, Any, NamedTuple, Union
@@ -275,9 +276,29 @@ def frame_format(board: CaptureBoard) -> FrameFormat:
     )
 
 
+def available_memory() -> int:
+    """Bytes of memory the machine can still give without swapping (MemAvailable), or the free
+    physical memory where the kernel does not say."""
+    try:
+        with open("/proc/meminfo") as f:
+            for line in f:
+                if line.startswith("MemAvailable:"):
+                    return int(line.split()[1]) * 1024
+    except OSError:
+        pass
+    return os.sysconf("SC_AVPHYS_PAGES") * os.sysconf("SC_PAGE_SIZE")
+
+
 def ring_images(board: CaptureBoard, count: int) -> list[core.CxImage]:
-    """`count` images in the frame size and pixel format of `board`."""
+    """`count` images in the frame size and pixel format of `board`. A ring that would not fit
+    in the memory the machine has is refused before anything is allocated (ValueError)."""
     fmt = frame_format(board)
+    need, have = count * fmt.frame_bytes, available_memory()
+    if need > have:
+        raise ValueError(
+            f"a ring of {count} images of {fmt.width}x{fmt.height} {fmt.pixel_format.name} needs "
+            f"{need / 2**20:,.0f} MiB; the machine has {have / 2**20:,.0f} MiB available"
+        )
     return [core.CxImage(fmt.width, fmt.height, fmt.pixel_format) for _ in range(count)]
 
 
