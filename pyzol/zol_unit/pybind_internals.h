@@ -50,6 +50,18 @@ inline void* simple_value(PyObject* item) {
     return nullptr;
 }
 
+// Whether an instance of `type` holds its value as an object of the class registered as `base`
+// with no pointer adjustment: `type` is `base` or a Python subclass whose only bound base is
+// `base`. simple_value() then reads the value (or null when it holds none).
+inline bool holds_simple_value_of(PyTypeObject* type, const PyTypeObject* base) {
+    if (type == base)
+        return true;
+    if (!base || Py_TYPE(type) != Py_TYPE(base)) // not made by the binding library's metaclass
+        return false;
+    const auto& bases = pybind11::detail::all_type_info(type);
+    return bases.size() == 1 && bases[0]->type == base;
+}
+
 // Raises TypeError when `src` is an instance of a bound class that holds no library object.
 inline void refuse_uninitialised(pybind11::handle src) {
     namespace pd = pybind11::detail;
