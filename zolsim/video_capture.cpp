@@ -73,10 +73,11 @@ void check_fits(const char* op, const zol::CxImage& image, const Frame& f) {
                          std::to_string(f.width) + "x" + std::to_string(f.height));
 }
 
-// Every image of a ring (null entries are skipped) against the frame.
+// Every image of a ring (null entries are skipped) against the frame. A ring may hold thousands
+// of images: each is asked once, and only one that does not fit is asked again for the message.
 void check_ring(const char* op, zol::CxImage* const* images, std::size_t count, const Frame& f) {
     for (std::size_t i = 0; i < count; ++i)
-        if (images[i])
+        if (images[i] && !fits(*images[i], f))
             check_fits(op, *images[i], f);
 }
 

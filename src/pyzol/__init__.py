@@ -4,7 +4,6 @@
 and must be imported before ``pyzol.unit``, whose members name them.
 """
 
-import importlib
 import sys
 
 # The extension modules are built for CPython 3.12 only; another interpreter gets this message
@@ -20,19 +19,33 @@ from . import (  # noqa: E402
     unit,  # noqa: F401
 )
 
-# isort: split
-# After unit, whose classes it names: the frame iterator (it imports asyncio only when a stream
-# is iterated with `async for`).
-from .stream import Frame, Frames, frames  # noqa: E402
+# What the package adds in Python is loaded when first named, so that `import pyzol` (or
+# pyzol.unit, pyzol.core) costs the two extension modules alone: the frame iterator
+# (pyzol.frames, Frame, Frames; it needs typing) and the awaitable waits (pyzol.aio; asyncio,
+# which costs more than everything else together).
+TYPE_CHECKING = False
+if TYPE_CHECKING:
+    from . import aio
+    from .stream import Frame, Frames, frames
 
 __all__ = ["core", "unit", "aio", "Frame", "Frames", "frames"]
 
+_FROM_STREAM = ("Frame", "Frames", "frames")
+
+
+def _submodule(name: str) -> object:
+    # Not `from . import name`: that asks this module for the attribute first, which would come
+    # back to __getattr__.
+    __import__(f"{__name__}.{name}")
+    return sys.modules[f"{__name__}.{name}"]
+
 
 def __getattr__(name: str) -> object:
-    # pyzol.aio imports asyncio, which costs more than the rest of the package together: it is
-    # loaded when first named (pyzol.aio, or `from pyzol import aio`).
     if name == "aio":
-        # Not `from . import aio`: that asks this module for the attribute first, which would
-        # come back here.
-        return importlib.import_module(".aio", __name__)
+        return _submodule("aio")
+    if name in _FROM_STREAM:
+        stream = _submodule("stream")
+        for each in _FROM_STREAM:
+            globals()[each] = getattr(stream, each)
+        return globals()[name]
     raise AttributeError(f"module {__name__!r} has no attribute {name!r}")
