@@ -95,7 +95,7 @@ def import_time(runs=20):
 
 
 def summary(quick=True):
-    best, median, bare, full = import_times(5 if quick else 20)
+    best, median, bare, full = import_times(10 if quick else 20)
     rows = [
         Row(
             "import_unit",

@@ -107,7 +107,7 @@ def against_typed():
 
 def summary(quick=True):
     sim.set_journal(False)
-    n, rounds = (20_000, 5) if quick else (N, ROUNDS)
+    n, rounds = (20_000, 9) if quick else (N, ROUNDS)
     rows = []
     for board, what, by_name, typed in typed_ratios(n, rounds):
         rows.append(

@@ -69,10 +69,17 @@ inline void refuse_uninitialised(pybind11::handle src) {
     if (!src || !PyObject_TypeCheck(src.ptr(), base))
         return;
     auto* inst = reinterpret_cast<pd::instance*>(src.ptr());
-    for (auto v_h : pd::values_and_holders(inst))
-        if (!v_h)
-            throw pybind11::type_error(std::string("uninitialised ") + Py_TYPE(src.ptr())->tp_name +
-                                       " object: its __init__ was never called");
+    // An instance of one bound class (nearly all) holds its value in place: no need to look up
+    // the type's bound classes, as values_and_holders does on every call.
+    bool uninitialised = false;
+    if (inst->simple_layout)
+        uninitialised = !inst->simple_value_holder[0];
+    else
+        for (auto v_h : pd::values_and_holders(inst))
+            uninitialised = uninitialised || !v_h;
+    if (uninitialised)
+        throw pybind11::type_error(std::string("uninitialised ") + Py_TYPE(src.ptr())->tp_name +
+                                   " object: its __init__ was never called");
 }
 
 // The binding library's keep-alive references of `self` ("patients"), for a tp_traverse and a

@@ -16,7 +16,9 @@ namespace pyzol {
 // partly converted list.
 class ImageList {
   public:
-    explicit ImageList(const py::list& list) {
+    // `current`: what the board holds now; when it is a tuple of exactly the list's items (a ring
+    // locked again), it stands for them instead of a new tuple.
+    explicit ImageList(const py::list& list, py::handle current = {}) {
         const Py_ssize_t n = PyList_GET_SIZE(list.ptr());
         // The library counts images in an int.
         if (n > INT_MAX) {
@@ -38,6 +40,10 @@ class ImageList {
             pointers_[i] = pointer_of(PyList_GET_ITEM(list.ptr(), i), types);
         }
         // No Python code ran since the size was read: the tuple holds exactly these items.
+        if (same_items(list.ptr(), current.ptr())) {
+            items_ = py::reinterpret_borrow<py::tuple>(current);
+            return;
+        }
         items_ = py::reinterpret_steal<py::tuple>(PyList_AsTuple(list.ptr()));
         if (!items_)
             throw py::error_already_set();
@@ -49,6 +55,16 @@ class ImageList {
     py::tuple items() const { return items_; }
 
   private:
+    static bool same_items(PyObject* list, PyObject* tuple) {
+        const Py_ssize_t n = PyList_GET_SIZE(list);
+        if (!tuple || !PyTuple_CheckExact(tuple) || PyTuple_GET_SIZE(tuple) != n)
+            return false;
+        for (Py_ssize_t i = 0; i < n; ++i)
+            if (PyList_GET_ITEM(list, i) != PyTuple_GET_ITEM(tuple, i))
+                return false;
+        return true;
+    }
+
     // The types whose instances hold a CxImage as their simple value: the registered class, and
     // the last subclass seen (a list rarely mixes several).
     struct ImageTypes {
