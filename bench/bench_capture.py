@@ -35,7 +35,7 @@ def best(stmt, number, repeat=25):
     return min(timeit.repeat(stmt, number=number, repeat=repeat)) / number
 
 
-def lock_costs(n=10_000, repeat=25):
+def lock_costs(n=10_000, repeat=100):
     """Nanoseconds per image that lock(list) spends beyond a lock([]) call, for exact images and
     for instances of a subclass; and the lock([]) call itself."""
     board = board_with(Width=8, Height=8)
@@ -45,10 +45,10 @@ def lock_costs(n=10_000, repeat=25):
         pass
 
     subclassed = [Tagged(8, 8) for _ in range(n)]
-    empty = best(lambda: board.lock([]), number=2000, repeat=repeat)
+    empty = best(lambda: board.lock([]), number=1000, repeat=repeat)
     per = {}
     for name, images in [("CxImage", exact), ("CxImage subclass", subclassed)]:
-        full = best(lambda images=images: board.lock(images), number=20, repeat=repeat)
+        full = best(lambda images=images: board.lock(images), number=5, repeat=repeat)
         per[name] = (full, (full - empty) / n * 1e9)
     board.unlock()
     return empty, per
@@ -257,7 +257,7 @@ def loop(frames=600, ring=8, w=1920, h=1080, rounds=5):
 
 def summary(quick=True):
     rows = []
-    empty, per = lock_costs(repeat=7 if quick else 25)
+    empty, per = lock_costs(repeat=40 if quick else 100)
     for key, name in [("lock_list", "CxImage"), ("lock_list_subclass", "CxImage subclass")]:
         full, ns = per[name]
         rows.append(Row(key, ns, f"{full * 1e6:.1f} us per call, lock([]) {empty * 1e9:.0f} ns"))

@@ -126,7 +126,7 @@ def summary(quick=True):
             f"{best['read N'] * 1e6:.0f} us against {best['bytes+decode'] * 1e6:.0f} us",
         )
     ]
-    enc_ns, mb_ns, bare_enc, _ = encoder_costs(*((20_000, 5) if quick else (None, None)))
+    enc_ns, mb_ns, bare_enc, _ = encoder_costs(*((2_000, 40) if quick else (None, None)))
     bare = "" if bare_enc is None else f" (bare binding of Comp1 {bare_enc:.1f} ns)"
     rows.append(
         Row("encoder_property", enc_ns / mb_ns, f"{enc_ns:.1f} ns against {mb_ns:.1f} ns{bare}")

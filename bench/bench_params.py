@@ -22,6 +22,7 @@ from pyzol import sim, unit
 
 N = 100_000
 ROUNDS = 9
+QUICK = (2_000, 40)  # short mode: many short chunks (see bench_calls.QUICK)
 
 # (board, direction): first and last name of each kind, in table order, with a value to write.
 NAMES = {
@@ -107,7 +108,7 @@ def against_typed():
 
 def summary(quick=True):
     sim.set_journal(False)
-    n, rounds = (20_000, 9) if quick else (N, ROUNDS)
+    n, rounds = QUICK if quick else (N, ROUNDS)
     rows = []
     for board, what, by_name, typed in typed_ratios(n, rounds):
         rows.append(

@@ -71,7 +71,7 @@ def grab():
 
 
 def summary(quick=True):
-    member, function, adapted = interface_costs(*((50_000, 5) if quick else (N, ROUNDS)))
+    member, function, adapted = interface_costs(*((2_000, 40) if quick else (N, ROUNDS)))
     rows = [
         Row(
             "module_function",
