@@ -280,7 +280,7 @@ def summary(quick=True):
             f"{during:,.0f} iterations against {alone:,.0f} alone",
         )
     )
-    rates = loop_rates(frames=100 if quick else 600, rounds=3 if quick else 5)
+    rates = loop_rates(frames=60 if quick else 600, rounds=7 if quick else 5)
     for name, label in [("live", "board running free"), ("captured", "frames already in")]:
         rows.append(
             Row(

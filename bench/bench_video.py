@@ -45,7 +45,7 @@ def read_through_the_interface():
     )
 
 
-def grab_times(fmt="Mono8", w=1920, h=1080, number=20, repeat=15):
+def grab_times(fmt="Mono8", number=20, repeat=15, w=1920, h=1080):
     """Best seconds per Video.grab of a w x h frame into one image, and per frame of the ring copy
     (bench_capture.RingCopy), measured in alternating rounds."""
     path = Path(tempfile.mkdtemp(prefix="bench_video_")) / "cam.txt"
@@ -80,7 +80,7 @@ def summary(quick=True):
         ),
     ]
     for fmt in FORMATS:
-        per_grab, per_copy, size = grab_times(fmt, repeat=5 if quick else 15)
+        per_grab, per_copy, size = grab_times(fmt, *((4, 25) if quick else (20, 15)))
         rows.append(
             Row(
                 "grab",

@@ -74,11 +74,16 @@ void check_fits(const char* op, const zol::CxImage& image, const Frame& f) {
 }
 
 // Every image of a ring (null entries are skipped) against the frame. A ring may hold thousands
-// of images: each is asked once, and only one that does not fit is asked again for the message.
+// of images, scattered in memory: each is asked once (only one that does not fit is asked again,
+// for the message), and the images a few places ahead are fetched meanwhile.
 void check_ring(const char* op, zol::CxImage* const* images, std::size_t count, const Frame& f) {
-    for (std::size_t i = 0; i < count; ++i)
+    constexpr std::size_t ahead = 8;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i + ahead < count && images[i + ahead])
+            __builtin_prefetch(images[i + ahead]);
         if (images[i] && !fits(*images[i], f))
             check_fits(op, *images[i], f);
+    }
 }
 
 // One pixel of the test pattern at column x of master row r, in the frame's layout. The base
