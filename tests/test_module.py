@@ -209,7 +209,7 @@ def test_injected_exception_is_translated():
 def test_null_function_and_file_are_written_empty():
     board = unit.MB100()
     sim.fail("CxMB100::Open", status=7, function=None, file=None, line=3)
-    with pytest.raises(RuntimeError, match=r"^Code:7 Line:3 Function: File:$"):
+    with pytest.raises(RuntimeError, match=r"^Code:7 Line:3 Function: File:\n"):
         board.open(0)
 
 
@@ -248,6 +248,18 @@ def test_threads_translate_their_own_text():
 
 def test_package_imports_core_first():
     assert pyzol.core is core and pyzol.unit is unit
+
+
+def test_the_installed_package_says_what_it_is_and_needs():
+    from importlib import metadata
+
+    meta = metadata.metadata("pyzol")
+    assert pyzol.__version__ == meta["Version"] == metadata.version("pyzol")
+    assert "numpy" in meta.get_all("Requires-Dist")  # not only in an extra
+    assert meta["License-Expression"] == "MIT" and meta["Requires-Python"] == "==3.12.*"
+    assert meta["Summary"] and "pyzol.demo_camera()" in meta.get_payload()  # the README
+    camera = unit.KX210.from_file(pyzol.demo_camera())  # shipped in the package
+    assert unit.KX210Param.from_(camera).get_param("Width") == 640
 
 
 def test_every_class_returns_its_library_objects():
