@@ -55,8 +55,9 @@ void attach_data(const zol::CxException& e) {
         const char* message = e.Message();
         if (message && *message)
             error.attr("add_note")(decoded(message, "replace"));
-        if (auto* noted = dynamic_cast<const Noted*>(&e))
-            error.attr("add_note")(py::str(noted->note()));
+        auto* noted = dynamic_cast<const Noted*>(&e);
+        if (noted && !noted->note().empty())
+            error.attr("add_note")(decoded(noted->note().c_str(), "replace"));
     } catch (py::error_already_set&) {
         // Dropped: the translated error is the one the script must see.
     } catch (const std::exception&) {

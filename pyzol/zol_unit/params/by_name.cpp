@@ -46,23 +46,36 @@ void refuse_name(const char* function, const char* file, int line, py::handle ow
                  const NameTable& table, bool writing, const std::string& name) {
     const NameSet& asked = writing ? table.write : table.read;
     const NameSet& other = writing ? table.read : table.write;
-    std::string cls = py::str(owner.attr("__name__"));
     std::string note;
-    if (other.find(name))
-        note = "setting '" + name + "' of " + cls + " is " +
-               (writing ? "read-only" : "write-only");
-    else
-        note = cls + " has no setting '" + name + "'";
-    std::string close = close_names(name, asked);
-    if (!close.empty())
-        note += std::string("; close ") + (writing ? "writable" : "readable") + " names: " + close;
+    try {
+        // A name given as bytes need not be UTF-8: the note shows it with replacement characters.
+        std::string name_text = py::reinterpret_steal<py::str>(
+            PyUnicode_DecodeUTF8(name.data(), static_cast<Py_ssize_t>(name.size()), "replace"));
+        std::string cls = py::str(owner.attr("__name__"));
+        if (other.find(name))
+            note = "setting '" + name_text + "' of " + cls + " is " +
+                   (writing ? "read-only" : "write-only");
+        else
+            note = cls + " has no setting '" + name_text + "'";
+        std::string close = close_names(name_text, asked);
+        if (!close.empty())
+            note += std::string("; close ") + (writing ? "writable" : "readable") +
+                    " names: " + close;
+    } catch (py::error_already_set&) {
+        note.clear(); // the refusal goes out without its note rather than as another error
+    }
     throw Noted(zol::CxException(zol::ExStatus::Failed, function, file, line), note);
 }
 
 void refuse_value(py::handle owner, const std::string& name, ValueKind kind, py::handle value) {
+    // "KX210Param.set_param('Width', 'wide'): why", or "" if a repr fails.
     auto note = [&](const char* why) {
-        return std::string(py::str(owner.attr("__name__"))) + ".set_param('" + name + "', " +
-               std::string(py::repr(value)) + "): " + why;
+        try {
+            return std::string(py::str(owner.attr("__name__"))) + ".set_param('" + name + "', " +
+                   std::string(py::repr(value)) + "): " + why;
+        } catch (py::error_already_set&) {
+            return std::string();
+        }
     };
     try {
         throw;
@@ -71,7 +84,12 @@ void refuse_value(py::handle owner, const std::string& name, ValueKind kind, py:
         std::string text = note(kind_text(kind));
         e.set_error();
         py::error_already_set error;
-        error.value().attr("add_note")(text);
+        try {
+            if (!text.empty())
+                error.value().attr("add_note")(text);
+        } catch (py::error_already_set&) {
+            // A name that is no UTF-8 (given as bytes): the error goes out without its note.
+        }
         throw error;
     } catch (const zol::CxException& e) {
         auto status = static_cast<zol::ExStatus>(e.Code());
