@@ -22,11 +22,12 @@ import sys
 import tempfile
 import threading
 import time
+from collections.abc import Callable
 from importlib import resources
 
 import pyzol
 from pyzol import _report, core, unit
-from pyzol.stream import FrameFormat, frame_format, ring_images
+from pyzol.stream import CaptureBoard, FrameFormat, frame_format, ring_images
 
 BOARDS = ("KX210", "KX310", "TR520")
 PIXEL_FORMATS = ("Mono8", "Mono10", "Mono12", "Mono16", "RGB8", "BGR8")
@@ -68,7 +69,7 @@ def frame_size(text: str) -> tuple[int, int]:
     return int(match.group(1)), int(match.group(2))
 
 
-def whole(low: int, high: int):
+def whole(low: int, high: int) -> Callable[[str], int]:
     """An option type: a whole number from `low` to `high`."""
 
     def convert(text: str) -> int:
@@ -150,7 +151,7 @@ def parse(argv: list[str] | None) -> argparse.Namespace:
 # ---- capture ----------------------------------------------------------------------------------
 
 
-def open_board(args: argparse.Namespace, folder: str):
+def open_board(args: argparse.Namespace, folder: str) -> CaptureBoard:
     """The board from the camera file, with --size and --format applied on top of it."""
     cls = getattr(unit, args.board)
     shipped = resources.files("pyzol") / "cameras" / "demo.txt"
@@ -160,7 +161,7 @@ def open_board(args: argparse.Namespace, folder: str):
         if os.path.isdir(camera):  # the library would open the board with its defaults
             raise JobError(f"cannot open {where}: it is a folder, not a camera file")
         try:
-            board = cls.from_file(camera, args.id, 0)
+            board: CaptureBoard = cls.from_file(camera, args.id, 0)
         except RuntimeError as e:
             raise library_error(f"cannot open {where}", e) from None
     lines = []
@@ -179,7 +180,9 @@ def open_board(args: argparse.Namespace, folder: str):
     return board
 
 
-def ring_for(args: argparse.Namespace, board) -> tuple[FrameFormat, list[core.CxImage]]:
+def ring_for(
+    args: argparse.Namespace, board: CaptureBoard
+) -> tuple[FrameFormat, list[core.CxImage]]:
     """The board's frame format and a ring of `args.ring` images in it, refused (JobError)
     for an empty frame or a ring larger than the machine's available memory."""
     fmt = frame_format(board)
@@ -194,7 +197,7 @@ def ring_for(args: argparse.Namespace, board) -> tuple[FrameFormat, list[core.Cx
         raise JobError(f"{e}; try a smaller --ring or --size") from None
 
 
-def capture(args: argparse.Namespace, board) -> None:
+def capture(args: argparse.Namespace, board: CaptureBoard) -> None:
     fmt, images = ring_for(args, board)
     out(
         f"{args.board} {args.id}: {fmt.width}x{fmt.height} {fmt.pixel_format.name} "
@@ -206,7 +209,8 @@ def capture(args: argparse.Namespace, board) -> None:
     started = time.monotonic()
     try:
         with pyzol.frames(board, images, args.frames) as stream:
-            last, seen = None, 0
+            last: pyzol.Frame | None = None
+            seen = 0
             for last in stream:
                 taken = last.number + 1
                 bar.update(taken - seen)
@@ -216,8 +220,6 @@ def capture(args: argparse.Namespace, board) -> None:
                     marks = [m for m in marks if m > taken]
             board.wait()  # the end of the capture: the board's final status record
             record = board.query_status()
-            # The newest complete frame, copied out of its slot while the board is at rest.
-            pixels = last.array.copy() if last is not None else None
     finally:
         bar.close()
     elapsed = time.monotonic() - started
@@ -231,10 +233,12 @@ def capture(args: argparse.Namespace, board) -> None:
             [[f"{t:.2f}"] + [getattr(r, n) for n in fields] for t, r in rows],
         )
     )
-    if pixels is None:
+    if last is None:
         raise JobError("the board ended the capture before its first frame")
+    # The newest complete frame, still in its slot: the board wrote no frame after it (the
+    # stream hands out frames up to the last) and, unlocked, writes nothing more.
     try:
-        writer = _report.write_image(args.output, pixels, fmt.pixel_format, fmt.bits)
+        writer = _report.write_image(args.output, last.array, fmt.pixel_format, fmt.bits)
     except OSError as e:
         raise JobError(f"cannot write {args.output!r}: {e.strerror or e}") from None
     out(f"frame {last.number} written to {os.path.abspath(args.output)} ({writer})")

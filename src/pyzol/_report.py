@@ -17,7 +17,7 @@ import sys
 import tempfile
 import time
 import zlib
-from typing import IO, TYPE_CHECKING, TextIO
+from typing import IO, TYPE_CHECKING, Any, Protocol, TextIO
 
 from pyzol import core
 
@@ -56,6 +56,14 @@ class _PlainBar:
         self.stream.flush()
 
 
+class Bar(Protocol):
+    """What `progress` gives: a bar of frames, advanced by update(n) and ended by close()."""
+
+    def update(self, n: int) -> object: ...
+
+    def close(self) -> None: ...
+
+
 class _NoBar:
     def update(self, n: int) -> None:
         pass
@@ -64,7 +72,7 @@ class _NoBar:
         pass
 
 
-def progress(total: int, stream: TextIO | None = None, quiet: bool = False):
+def progress(total: int, stream: TextIO | None = None, quiet: bool = False) -> Bar:
     """A bar of `total` frames on `stream` (standard error), or nothing when it is not a
     terminal or `quiet` is set. Has update(n) and close()."""
     stream = stream if stream is not None else sys.stderr
@@ -74,7 +82,8 @@ def progress(total: int, stream: TextIO | None = None, quiet: bool = False):
         from tqdm import tqdm
     except ImportError:
         return _PlainBar(total, stream)
-    return tqdm(total=total, file=stream, unit="frames", desc="capture", dynamic_ncols=True)
+    bar: Bar = tqdm(total=total, file=stream, unit="frames", desc="capture", dynamic_ncols=True)
+    return bar
 
 
 # ---- table ---------------------------------------------------------------------------------------
@@ -95,7 +104,7 @@ def table(header: list[str], rows: list[list[object]]) -> str:
 IMAGE_FORMATS = {".png": "PNG", ".tif": "TIFF", ".tiff": "TIFF"}
 
 
-def _pillow():
+def _pillow() -> Any:
     """Pillow's Image module, or None where Pillow is not installed."""
     try:
         from PIL import Image
