@@ -89,13 +89,14 @@ def test_classes_belong_to_the_module():
     assert issubclass(unit.Exception, Exception)
 
 
-def run_python(executable, code, env=None):
+def run_python(executable, code, env=None, cwd=None):
     return subprocess.run(
         [executable, "-c", textwrap.dedent(code)],
         capture_output=True,
         text=True,
         env={**os.environ, **(env or {})},
         timeout=60,
+        cwd=cwd,
     )
 
 
@@ -123,13 +124,32 @@ LOAD_UNIT = """
 """
 
 
-@pytest.mark.parametrize("minor", [11, 13])
-def test_other_interpreters_are_refused(minor):
-    out = run_python(other_python(minor), LOAD_UNIT.format(path=UNIT_FILE))
+PACKAGE_PARENT = os.path.dirname(os.path.dirname(pyzol.__file__))
+IMPORT_PACKAGE = """
+    import sys
+    sys.path.insert(0, {path!r})
+    try:
+        import pyzol
+    except ImportError as e:
+        print("ImportError:", e)
+        print("version:", sys.version)
+"""
+
+
+# Both guards: the package's own, before any extension loads, and the extension module's, for a
+# script that loads it by path.
+@pytest.mark.parametrize("minor", [10, 11, 13])
+@pytest.mark.parametrize(
+    "code",
+    [IMPORT_PACKAGE.format(path=PACKAGE_PARENT), LOAD_UNIT.format(path=UNIT_FILE)],
+    ids=["package", "module"],
+)
+def test_other_interpreters_are_refused(minor, code, tmp_path):
+    out = run_python(other_python(minor), code, cwd=tmp_path)
     assert out.returncode == 0, out.stderr
-    lines = out.stdout.splitlines()
-    version = lines[1].removeprefix("version: ")
-    assert lines[0] == (
+    first, version = out.stdout.split("\n", 1)
+    version = version.removeprefix("version: ").rstrip("\n")
+    assert first == (
         "ImportError: Python version mismatch: module was compiled for Python 3.12, "
         f"but the interpreter version is incompatible: {version}."
     )
