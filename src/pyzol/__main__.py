@@ -18,10 +18,11 @@ import sys
 import tempfile
 import threading
 import time
+from collections.abc import Callable
 from importlib import resources
 
 from pyzol import _report, core, unit
-from pyzol.stream import frame_format, ring_images
+from pyzol.stream import CaptureBoard, frame_format, ring_images
 
 BOARDS = ("KX210", "KX310", "TR520")
 PIXEL_FORMATS = ("Mono8", "Mono10", "Mono12", "Mono16", "RGB8", "BGR8")
@@ -59,7 +60,7 @@ def frame_size(text: str) -> tuple[int, int]:
     return int(match.group(1)), int(match.group(2))
 
 
-def whole(low: int, high: int):
+def whole(low: int, high: int) -> Callable[[str], int]:
     """An option type: a whole number from `low` to `high`."""
 
     def convert(text: str) -> int:
@@ -104,9 +105,9 @@ def parse(argv: list[str] | None) -> argparse.Namespace:
 # ---- capture ----------------------------------------------------------------------------------
 
 
-def open_board(args: argparse.Namespace, folder: str):
+def open_board(args: argparse.Namespace, folder: str) -> CaptureBoard:
     """The board from the camera file, with --size and --format applied on top of it."""
-    cls = getattr(unit, args.board)
+    cls: type[CaptureBoard] = getattr(unit, args.board)
     shipped = resources.files("pyzol") / "cameras" / "demo.txt"
     with resources.as_file(shipped) as default:
         camera = args.camera or str(default)
@@ -130,7 +131,7 @@ def open_board(args: argparse.Namespace, folder: str):
     return board
 
 
-def capture(args: argparse.Namespace, board) -> None:
+def capture(args: argparse.Namespace, board: CaptureBoard) -> None:
     width, height, fmt, bits = frame_format(board)
     print(f"{args.board} {args.id}: {width}x{height} {fmt.name} ({bits} bits), {args.ring} images")
 

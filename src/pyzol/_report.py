@@ -12,7 +12,7 @@ import sys
 import time
 import zlib
 from array import array
-from typing import TextIO
+from typing import Any, TextIO
 
 from pyzol import core
 
@@ -56,7 +56,7 @@ class _NoBar:
         pass
 
 
-def progress(total: int, stream: TextIO | None = None):
+def progress(total: int, stream: TextIO | None = None) -> Any:  # tqdm, or a bar of ours
     """A bar of `total` frames on `stream` (standard error), or nothing when it is not a
     terminal. Has update(n) and close()."""
     stream = stream if stream is not None else sys.stderr
