@@ -719,6 +719,7 @@ SIM: dict[str, C | M] = {
             "__exit__": M(
                 "Fills the list and restores the journal's state; never swallows an exception.",
                 "*exc: object",
+                "typing.Literal[False]",
             ),
         },
     ),

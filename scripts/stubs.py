@@ -21,6 +21,7 @@ Besides merging the table, it makes what pybind11-stubgen writes acceptable to t
 from __future__ import annotations
 
 import ast
+import inspect
 import pathlib
 import re
 import subprocess
@@ -39,6 +40,8 @@ TABLES = {"core": stub_docs.CORE, "unit": stub_docs.UNIT, "sim": stub_docs.SIM}
 COMPLETE = {"unit"}
 UNNAMED = re.compile(r"arg\d+")
 HASH_NONE = "__hash__: typing.ClassVar[None]"
+# Marks an attribute's documentation until it is written out (ast quotes it as a plain string).
+ATTRIBUTE_DOC = "\x00attribute\x00"
 
 
 class TableError(Exception):
@@ -63,7 +66,10 @@ def docstring(text: str) -> ast.Expr:
 
 def has_doc(body: list[ast.stmt]) -> bool:
     first = body[0] if body else None
-    return isinstance(first, ast.Expr) and isinstance(first.value, ast.Constant)
+    return (
+        isinstance(first, ast.Expr) and isinstance(first.value, ast.Constant)
+        and isinstance(first.value.value, str)
+    )  # fmt: skip
 
 
 def set_doc(body: list[ast.stmt], text: str) -> None:
@@ -109,11 +115,10 @@ class Merger:
         self.add_imports(tree)
         if self.problems:
             raise TableError("\n".join(self.problems))
-        lines = ast.unparse(tree).splitlines()
-        # typeshed's way of saying that a class which defines equality cannot be hashed.
-        lines = [ln + "  # type: ignore[assignment]" if ln.strip() == HASH_NONE else ln
-                 for ln in lines]  # fmt: skip
-        return "\n".join(lines) + "\n"
+        for node in ast.walk(tree):
+            if isinstance(node, (ast.Module, ast.ClassDef, ast.FunctionDef)) and has_doc(node.body):
+                node.body[0] = docstring(inspect.cleandoc(node.body[0].value.value))
+        return "\n".join(tidy(line) for line in ast.unparse(tree).splitlines()) + "\n"
 
     def problem(self, text: str) -> None:
         self.problems.append(text)
@@ -193,7 +198,7 @@ class Merger:
         if not isinstance(entry.doc, str):
             self.problem(f"{where}: no documentation")
             return [stmt]
-        return [stmt, docstring(fill(entry.doc, words))]
+        return [stmt, docstring(ATTRIBUTE_DOC + fill(entry.doc, words))]
 
     def functions(self, funcs, entry, where, words, method) -> list[ast.stmt]:
         if isinstance(entry, C):
@@ -285,6 +290,22 @@ class Merger:
         at = next(i for i, s in enumerate(tree.body) if isinstance(s, ast.ImportFrom)) + 1
         for name in sorted(wanted - have):
             tree.body.insert(at, ast.Import([ast.alias(name)]))
+
+
+def tidy(line: str) -> str:
+    """One line of the stub as a person would write it."""
+    text = line.strip()
+    if text == HASH_NONE:
+        # typeshed's way of saying that a class which defines equality cannot be hashed.
+        return line + "  # type: ignore[assignment]"
+    if text[1:].startswith(repr(ATTRIBUTE_DOC)[1:-1]):
+        # An attribute's documentation, quoted as the other docstrings are.
+        value = ast.literal_eval(text).removeprefix(ATTRIBUTE_DOC)
+        return line[: len(line) - len(text)] + f'"""{value}"""'
+    if text.startswith("def "):
+        # A default after an annotation: `option: int = -1`, not `option: int=-1`.
+        line = re.sub(r"(: [\w.\[\] |]+)=", r"\1 = ", line)
+    return line
 
 
 def fill(text: str, words: dict[str, str]) -> str:

@@ -8,15 +8,15 @@ import typing_extensions
 class EventStatus:
     """Event that ended a wait of an I/O board."""
     ABORT: typing.ClassVar[EventStatus]
-    '4: the wait was aborted.'
+    """4: the wait was aborted."""
     DI: typing.ClassVar[EventStatus]
-    '2: an enabled edge on a digital input.'
+    """2: an enabled edge on a digital input."""
     INT: typing.ClassVar[EventStatus]
-    '1: the interrupt input.'
+    """1: the interrupt input."""
     TIMEOUT: typing.ClassVar[EventStatus]
-    '3: the wait timed out.'
+    """3: the wait timed out."""
     __members__: typing.ClassVar[dict[str, EventStatus]]
-    'Every member by name.'
+    """Every member by name."""
 
     def __eq__(self, other: object, /) -> bool:
         """Whether both are the same member (never equal to a plain int)."""
@@ -59,7 +59,7 @@ class EventStatus:
 class MB100:
     """MB100 digital-I/O board: input and output words, and a wait for its events."""
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
-    'None: a MB100 cannot be hashed (it defines equality).'
+    """None: a MB100 cannot be hashed (it defines equality)."""
 
     def __eq__(self, other: object, /) -> bool:
         """Whether both refer to the same library object (the same board and channel)."""
@@ -120,13 +120,13 @@ class MB100:
 class MB100Param:
     """Settings of an MB100 board."""
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
-    'None: a MB100Param cannot be hashed (it defines equality).'
+    """None: a MB100Param cannot be hashed (it defines equality)."""
     controller: MB100 | None
-    'The MB100 this belongs to, or None; assigning ties it to another.'
+    """The MB100 this belongs to, or None; assigning ties it to another."""
     int_edge: int
-    "The interrupt input's edge that makes an event."
+    """The interrupt input's edge that makes an event."""
     timeout: int
-    'How long wait() waits for an event, in ms (negative: for ever, 0: just look).'
+    """How long wait() waits for an event, in ms (negative: for ever, 0: just look)."""
 
     @staticmethod
     def from_(board: MB100 | None, /) -> MB100Param:
@@ -163,7 +163,7 @@ class MB100Param:
 class RM1600:
     """RM1600 digital-I/O board: inputs, outputs, and waits for input events."""
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
-    'None: a RM1600 cannot be hashed (it defines equality).'
+    """None: a RM1600 cannot be hashed (it defines equality)."""
 
     def __eq__(self, other: object, /) -> bool:
         """Whether both refer to the same library object (the same board and channel)."""
@@ -183,7 +183,7 @@ class RM1600:
     def dispose(self) -> None:
         """Lets go of the board for good; is_valid tells what is left."""
 
-    def open(self, id: int=0) -> None:
+    def open(self, id: int = 0) -> None:
         """Opens board number `id`."""
 
     @typing.overload
@@ -224,17 +224,17 @@ class RM1600:
 class RM1600Param:
     """Settings of an RM1600 board."""
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
-    'None: a RM1600Param cannot be hashed (it defines equality).'
+    """None: a RM1600Param cannot be hashed (it defines equality)."""
     controller: RM1600 | None
-    'The RM1600 this belongs to, or None; assigning ties it to another.'
+    """The RM1600 this belongs to, or None; assigning ties it to another."""
     di_edge: int
-    'Per input, the edge that makes an event: bit set rising, clear falling.'
+    """Per input, the edge that makes an event: bit set rising, clear falling."""
     di_enable: int
-    'Inputs that take part in events, as a bit mask.'
+    """Inputs that take part in events, as a bit mask."""
     di_wait_enable: int
-    'Inputs whose event ends wait(), as a bit mask (0: all enabled ones).'
+    """Inputs whose event ends wait(), as a bit mask (0: all enabled ones)."""
     timeout: int
-    'How long wait() waits for an event, in ms (negative: for ever, 0: just look).'
+    """How long wait() waits for an event, in ms (negative: for ever, 0: just look)."""
 
     @staticmethod
     def from_(board: RM1600 | None, /) -> RM1600Param:
@@ -271,7 +271,7 @@ class RM1600Param:
 class DQ160:
     """DQ160 digital-I/O board: inputs, outputs, interrupts and settings files."""
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
-    'None: a DQ160 cannot be hashed (it defines equality).'
+    """None: a DQ160 cannot be hashed (it defines equality)."""
 
     def __eq__(self, other: object, /) -> bool:
         """Whether both refer to the same library object (the same board and channel)."""
@@ -344,25 +344,25 @@ class DQ160:
 class DQ160Param:
     """Settings of a DQ160 board."""
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
-    'None: a DQ160Param cannot be hashed (it defines equality).'
+    """None: a DQ160Param cannot be hashed (it defines equality)."""
     controller: DQ160 | None
-    'The DQ160 this belongs to, or None; assigning ties it to another.'
+    """The DQ160 this belongs to, or None; assigning ties it to another."""
     di_edge: int
-    'Per input, the edge that makes an event: bit set rising, clear falling.'
+    """Per input, the edge that makes an event: bit set rising, clear falling."""
     di_enable: int
-    'Inputs that take part in events, as a bit mask.'
+    """Inputs that take part in events, as a bit mask."""
     di_wait_enable: int
-    'Inputs whose event ends wait(), as a bit mask (0: all enabled ones).'
+    """Inputs whose event ends wait(), as a bit mask (0: all enabled ones)."""
     di_wait_mode: int
-    "How wait() treats the input events (the board's wait mode)."
+    """How wait() treats the input events (the board's wait mode)."""
     int_edge: int
-    "The interrupt input's edge that makes an event."
+    """The interrupt input's edge that makes an event."""
     int_enable: int
-    'Whether the interrupt input makes events.'
+    """Whether the interrupt input makes events."""
     int_wait_enable: int
-    'Whether an interrupt ends wait().'
+    """Whether an interrupt ends wait()."""
     timeout: int
-    'How long wait() waits for an event, in ms (negative: for ever, 0: just look).'
+    """How long wait() waits for an event, in ms (negative: for ever, 0: just look)."""
 
     @staticmethod
     def from_(board: DQ160 | None, /) -> DQ160Param:
@@ -399,7 +399,7 @@ class DQ160Param:
 class RM1600WaitStatus:
     """What ended an RM1600 wait."""
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
-    'None: a RM1600WaitStatus cannot be hashed (it defines equality).'
+    """None: a RM1600WaitStatus cannot be hashed (it defines equality)."""
 
     def __eq__(self, other: object, /) -> bool:
         """Whether every field of both records is equal."""
@@ -430,7 +430,7 @@ class RM1600WaitStatus:
 class DQ160WaitStatus:
     """What ended a DQ160 wait."""
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
-    'None: a DQ160WaitStatus cannot be hashed (it defines equality).'
+    """None: a DQ160WaitStatus cannot be hashed (it defines equality)."""
 
     def __eq__(self, other: object, /) -> bool:
         """Whether every field of both records is equal."""
@@ -461,20 +461,20 @@ class DQ160WaitStatus:
 class KX210:
     """KX210 capture board (Camera Link, two channels)."""
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
-    'None: a KX210 cannot be hashed (it defines equality).'
+    """None: a KX210 cannot be hashed (it defines equality)."""
     lock_id: int
-    'The number of the lock that the next lock() makes.'
+    """The number of the lock that the next lock() makes."""
     num: int
-    'Frames to capture after start(); 0 for no end.'
+    """Frames to capture after start(); 0 for no end."""
 
     @staticmethod
     @typing.overload
-    def from_file(camerafile: str | bytes | bytearray | None, option: int=-1) -> KX210:
+    def from_file(camerafile: str | bytes | bytearray | None, option: int = -1) -> KX210:
         """A KX210 opened and set up from the camera file `camerafile`."""
 
     @staticmethod
     @typing.overload
-    def from_file(camerafile: str | bytes | bytearray | None, id: int, ch: int, option: int=-1) -> KX210:
+    def from_file(camerafile: str | bytes | bytearray | None, id: int, ch: int, option: int = -1) -> KX210:
         """A KX210 opened as board `id`, channel `ch`, and set up from `camerafile`."""
 
     def __eq__(self, other: object, /) -> bool:
@@ -509,11 +509,11 @@ class KX210:
         """Triggers one frame when the board waits for a trigger."""
 
     @typing.overload
-    def lock(self, image: pyzol.core.CxImage, option: int=0) -> None:
+    def lock(self, image: pyzol.core.CxImage, option: int = 0) -> None:
         """Gives the board one image to capture into (it holds it until unlock)."""
 
     @typing.overload
-    def lock(self, images: list[pyzol.core.CxImage] | list[pyzol.core.CxImage | None], option: int=0) -> None:
+    def lock(self, images: list[pyzol.core.CxImage] | list[pyzol.core.CxImage | None], option: int = 0) -> None:
         """Gives the board a ring of images to capture into (it holds them until unlock)."""
 
     def open(self, id: int, ch: int, /) -> None:
@@ -533,7 +533,7 @@ class KX210:
     def save_w(self, path: str | None, /) -> None:
         """save() with the path handed to the library as wide characters."""
 
-    def setup(self, camerafile: str | bytes | bytearray | None, option: int=-1) -> None:
+    def setup(self, camerafile: str | bytes | bytearray | None, option: int = -1) -> None:
         """Applies the camera file `camerafile` to the open board."""
 
     def start(self) -> None:
@@ -582,25 +582,25 @@ class KX210:
 class KX210Encoder:
     """The encoder unit of a KX210 board."""
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
-    'None: a KX210Encoder cannot be hashed (it defines equality).'
+    """None: a KX210Encoder cannot be hashed (it defines equality)."""
     comp1: int
-    'The compare value: match_counter counts each arrival of the count at it.'
+    """The compare value: match_counter counts each arrival of the count at it."""
     comp2: int
-    'Second compare value (0 to 4294967295).'
+    """Second compare value (0 to 4294967295)."""
     controller: KX210 | None
-    'The KX210 this belongs to, or None; assigning ties it to another.'
+    """The KX210 this belongs to, or None; assigning ties it to another."""
     dir: int
-    'Counting direction: 0 forward, otherwise backward.'
+    """Counting direction: 0 forward, otherwise backward."""
     encoder_mode: int
-    'How the A and B inputs are counted (the EncoderMode setting).'
+    """How the A and B inputs are counted (the EncoderMode setting)."""
     init: int
-    'Value the counters start from.'
+    """Value the counters start from."""
     sampling: int
-    'Sampling of the encoder inputs (ENCSampling).'
+    """Sampling of the encoder inputs (ENCSampling)."""
     start: int
-    'The ENCStart setting: when the unit starts counting.'
+    """The ENCStart setting: when the unit starts counting."""
     swap_ab: int
-    'Non-zero: inputs A and B are swapped (the count runs the other way).'
+    """Non-zero: inputs A and B are swapped (the count runs the other way)."""
 
     @staticmethod
     def from_(board: KX210 | None, /) -> KX210Encoder:
@@ -674,15 +674,15 @@ class KX210Encoder:
 class KX210Param:
     """Settings of a KX210 board."""
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
-    'None: a KX210Param cannot be hashed (it defines equality).'
+    """None: a KX210Param cannot be hashed (it defines equality)."""
     controller: KX210 | None
-    'The KX210 this belongs to, or None; assigning ties it to another.'
+    """The KX210 this belongs to, or None; assigning ties it to another."""
     exposure_time: int
-    'Exposure time, in µs.'
+    """Exposure time, in µs."""
     trigger_cycle_time: int
-    'Time between triggers, in µs; 0 for none.'
+    """Time between triggers, in µs; 0 for none."""
     trigger_mode: int
-    'Trigger mode: 0 free running, 1 on a trigger.'
+    """Trigger mode: 0 free running, 1 on a trigger."""
 
     @staticmethod
     def from_(board: KX210 | None, /) -> KX210Param:
@@ -724,11 +724,11 @@ class KX210Param:
 class KX210Sio:
     """Serial link to the camera of a KX210 board."""
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
-    'None: a KX210Sio cannot be hashed (it defines equality).'
+    """None: a KX210Sio cannot be hashed (it defines equality)."""
     controller: KX210 | None
-    'The KX210 this belongs to, or None; assigning ties it to another.'
+    """The KX210 this belongs to, or None; assigning ties it to another."""
     timeout: int
-    "How long a read waits for the camera's bytes, in ms."
+    """How long a read waits for the camera's bytes, in ms."""
 
     @staticmethod
     def from_(board: KX210 | None, /) -> KX210Sio:
@@ -783,20 +783,20 @@ class KX210Sio:
 class KX310:
     """KX310 capture board (Camera Link, two channels, event waits)."""
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
-    'None: a KX310 cannot be hashed (it defines equality).'
+    """None: a KX310 cannot be hashed (it defines equality)."""
     lock_id: int
-    'The number of the lock that the next lock() makes.'
+    """The number of the lock that the next lock() makes."""
     num: int
-    'Frames to capture after start(); 0 for no end.'
+    """Frames to capture after start(); 0 for no end."""
 
     @staticmethod
     @typing.overload
-    def from_file(camerafile: str | bytes | bytearray | None, option: int=-1) -> KX310:
+    def from_file(camerafile: str | bytes | bytearray | None, option: int = -1) -> KX310:
         """A KX310 opened and set up from the camera file `camerafile`."""
 
     @staticmethod
     @typing.overload
-    def from_file(camerafile: str | bytes | bytearray | None, id: int, ch: int, option: int=-1) -> KX310:
+    def from_file(camerafile: str | bytes | bytearray | None, id: int, ch: int, option: int = -1) -> KX310:
         """A KX310 opened as board `id`, channel `ch`, and set up from `camerafile`."""
 
     def __eq__(self, other: object, /) -> bool:
@@ -819,7 +819,7 @@ class KX310:
     def cancel_wait_event(self, event: int, /) -> None:
         """Ends the waits for `event` (0: for every event) at once."""
 
-    def clear_trigger_mask(self, ch: int=-1) -> None:
+    def clear_trigger_mask(self, ch: int = -1) -> None:
         """Clears the trigger mask of channel `ch` (-1: this one)."""
 
     def close(self) -> None:
@@ -828,19 +828,19 @@ class KX310:
     def dispose(self) -> None:
         """Lets go of the board for good; is_valid tells what is left."""
 
-    def force_trigger(self, ch: int=-1) -> None:
+    def force_trigger(self, ch: int = -1) -> None:
         """Triggers one frame on channel `ch` (-1: this one)."""
 
     @typing.overload
-    def lock(self, image: pyzol.core.CxImage, option: int=0) -> None:
+    def lock(self, image: pyzol.core.CxImage, option: int = 0) -> None:
         """Gives the board one image to capture into (it holds it until unlock)."""
 
     @typing.overload
-    def lock(self, images: list[pyzol.core.CxImage] | list[pyzol.core.CxImage | None], option: int=0) -> None:
+    def lock(self, images: list[pyzol.core.CxImage] | list[pyzol.core.CxImage | None], option: int = 0) -> None:
         """Gives the board a ring of images to capture into (it holds them until unlock)."""
 
     @typing.overload
-    def lock(self, image: pyzol.core.IxModule | None, option: int=0) -> None:
+    def lock(self, image: pyzol.core.IxModule | None, option: int = 0) -> None:
         """Captures into the images that the module `image` holds."""
 
     def open(self, id: int, ch: int, /) -> None:
@@ -857,7 +857,7 @@ class KX310:
     def query_status(self, result: TxKX310CaptureStatus) -> None:
         """Fills `result` with the capture status now."""
 
-    def reset_pg(self, ch: int=-1) -> None:
+    def reset_pg(self, ch: int = -1) -> None:
         """Resets the pulse generator of channel `ch` (-1: this one)."""
 
     def save(self, path: str | bytes | bytearray | None, /) -> None:
@@ -866,7 +866,7 @@ class KX310:
     def save_w(self, path: str | None, /) -> None:
         """save() with the path handed to the library as wide characters."""
 
-    def setup(self, camerafile: str | bytes | bytearray | None, option: int=-1) -> None:
+    def setup(self, camerafile: str | bytes | bytearray | None, option: int = -1) -> None:
         """Applies the camera file `camerafile` to the open board."""
 
     def start(self) -> None:
@@ -878,7 +878,7 @@ class KX310:
     def stop(self) -> None:
         """Stops capturing after the frame in progress."""
 
-    def stop_pg(self, ch: int=-1) -> None:
+    def stop_pg(self, ch: int = -1) -> None:
         """Stops the pulse generator of channel `ch` (-1: this one)."""
 
     def unlock(self) -> None:
@@ -912,7 +912,7 @@ class KX310:
         """Blocks until the capture ends and returns its status."""
 
     @typing.overload
-    def wait_status(self, result: TxKX310CaptureStatus, timeout: int=5000) -> bool:
+    def wait_status(self, result: TxKX310CaptureStatus, timeout: int = 5000) -> bool:
         """Waits up to `timeout` ms for the end; fills `result`, True if it ended."""
 
     @property
@@ -930,29 +930,29 @@ class KX310:
 class KX310Encoder:
     """The encoder unit of a KX310 board."""
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
-    'None: a KX310Encoder cannot be hashed (it defines equality).'
+    """None: a KX310Encoder cannot be hashed (it defines equality)."""
     comp1: int
-    'The compare value: match_counter counts each arrival of the count at it.'
+    """The compare value: match_counter counts each arrival of the count at it."""
     comp2: int
-    'Second compare value (0 to 4294967295).'
+    """Second compare value (0 to 4294967295)."""
     controller: KX310 | None
-    'The KX310 this belongs to, or None; assigning ties it to another.'
+    """The KX310 this belongs to, or None; assigning ties it to another."""
     dir: int
-    'Counting direction: 0 forward, otherwise backward.'
+    """Counting direction: 0 forward, otherwise backward."""
     encoder_act_mode: int
-    'When the unit acts on its count.'
+    """When the unit acts on its count."""
     encoder_mode: int
-    'How the A and B inputs are counted (the EncoderMode setting).'
+    """How the A and B inputs are counted (the EncoderMode setting)."""
     reset_source: int
-    'What resets the counter.'
+    """What resets the counter."""
     sampling: int
-    'Sampling of the encoder inputs (ENCSampling).'
+    """Sampling of the encoder inputs (ENCSampling)."""
     signal_source: int
-    'Where the encoder signals come from.'
+    """Where the encoder signals come from."""
     start: int
-    'The ENCStart setting: when the unit starts counting.'
+    """The ENCStart setting: when the unit starts counting."""
     swap_ab: int
-    'Non-zero: inputs A and B are swapped (the count runs the other way).'
+    """Non-zero: inputs A and B are swapped (the count runs the other way)."""
 
     @staticmethod
     def from_(board: KX310 | None, /) -> KX310Encoder:
@@ -1009,15 +1009,15 @@ class KX310Encoder:
 class KX310Param:
     """Settings of a KX310 board."""
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
-    'None: a KX310Param cannot be hashed (it defines equality).'
+    """None: a KX310Param cannot be hashed (it defines equality)."""
     controller: KX310 | None
-    'The KX310 this belongs to, or None; assigning ties it to another.'
+    """The KX310 this belongs to, or None; assigning ties it to another."""
     exposure_time: int
-    'Exposure time, in µs.'
+    """Exposure time, in µs."""
     trigger_cycle_time: int
-    'Time between triggers, in µs; 0 for none.'
+    """Time between triggers, in µs; 0 for none."""
     trigger_mode: int
-    'Trigger mode: 0 free running, 1 on a trigger.'
+    """Trigger mode: 0 free running, 1 on a trigger."""
 
     @staticmethod
     def from_(board: KX310 | None, /) -> KX310Param:
@@ -1059,11 +1059,11 @@ class KX310Param:
 class KX310Sio:
     """Serial link to the camera of a KX310 board."""
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
-    'None: a KX310Sio cannot be hashed (it defines equality).'
+    """None: a KX310Sio cannot be hashed (it defines equality)."""
     controller: KX310 | None
-    'The KX310 this belongs to, or None; assigning ties it to another.'
+    """The KX310 this belongs to, or None; assigning ties it to another."""
     timeout: int
-    "How long a read waits for the camera's bytes, in ms."
+    """How long a read waits for the camera's bytes, in ms."""
 
     @staticmethod
     def from_(board: KX310 | None, /) -> KX310Sio:
@@ -1118,11 +1118,11 @@ class KX310Sio:
 class TR520:
     """TR520 capture board (analog cameras)."""
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
-    'None: a TR520 cannot be hashed (it defines equality).'
+    """None: a TR520 cannot be hashed (it defines equality)."""
     lock_id: int
-    'The number of the lock that the next lock() makes.'
+    """The number of the lock that the next lock() makes."""
     num: int
-    'Frames to capture after start(); 0 for no end.'
+    """Frames to capture after start(); 0 for no end."""
 
     @staticmethod
     @typing.overload
@@ -1166,11 +1166,11 @@ class TR520:
         """Triggers one frame when the board waits for a trigger."""
 
     @typing.overload
-    def lock(self, image: pyzol.core.CxImage, option: int=0) -> None:
+    def lock(self, image: pyzol.core.CxImage, option: int = 0) -> None:
         """Gives the board one image to capture into (it holds it until unlock)."""
 
     @typing.overload
-    def lock(self, images: list[pyzol.core.CxImage] | list[pyzol.core.CxImage | None], option: int=0) -> None:
+    def lock(self, images: list[pyzol.core.CxImage] | list[pyzol.core.CxImage | None], option: int = 0) -> None:
         """Gives the board a ring of images to capture into (it holds them until unlock)."""
 
     def open(self, id: int, ch: int, /) -> None:
@@ -1239,15 +1239,15 @@ class TR520:
 class TR520Param:
     """Settings of a TR520 board."""
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
-    'None: a TR520Param cannot be hashed (it defines equality).'
+    """None: a TR520Param cannot be hashed (it defines equality)."""
     controller: TR520 | None
-    'The TR520 this belongs to, or None; assigning ties it to another.'
+    """The TR520 this belongs to, or None; assigning ties it to another."""
     exposure_time: int
-    'Exposure time, in µs.'
+    """Exposure time, in µs."""
     trigger_mode: int
-    'Trigger mode: 0 free running, 1 on a trigger.'
+    """Trigger mode: 0 free running, 1 on a trigger."""
     video_offset: int
-    'Offset added to the video signal.'
+    """Offset added to the video signal."""
 
     @staticmethod
     def from_(board: TR520 | None, /) -> TR520Param:
@@ -1289,24 +1289,24 @@ class TR520Param:
 class Video:
     """Any capture board, chosen by its device type (the camera file says which)."""
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
-    'None: a Video cannot be hashed (it defines equality).'
+    """None: a Video cannot be hashed (it defines equality)."""
     device_type: pyzol.core.ExDevice
-    'Which board this stands for.'
+    """Which board this stands for."""
     exposure_time: int
-    'Exposure time, in µs.'
+    """Exposure time, in µs."""
     trigger_cycle_time: int
-    'Time between triggers, in µs; 0 for none.'
+    """Time between triggers, in µs; 0 for none."""
     trigger_mode: int
-    'Trigger mode: 0 free running, 1 on a trigger.'
+    """Trigger mode: 0 free running, 1 on a trigger."""
 
     @staticmethod
     @typing.overload
-    def from_file(camerafile: str | bytes | bytearray | None, option: int=-1) -> Video:
+    def from_file(camerafile: str | bytes | bytearray | None, option: int = -1) -> Video:
         """A Video opened and set up from the camera file `camerafile`."""
 
     @staticmethod
     @typing.overload
-    def from_file(camerafile: str | bytes | bytearray | None, id: int, ch: int, option: int=-1) -> Video:
+    def from_file(camerafile: str | bytes | bytearray | None, id: int, ch: int, option: int = -1) -> Video:
         """A Video opened as board `id`, channel `ch`, and set up from `camerafile`."""
 
     def __eq__(self, other: object, /) -> bool:
@@ -1399,7 +1399,7 @@ class Video:
 class TxKX210CaptureStatus:
     """Capture status of a KX210 board."""
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
-    'None: a TxKX210CaptureStatus cannot be hashed (it defines equality).'
+    """None: a TxKX210CaptureStatus cannot be hashed (it defines equality)."""
 
     def __eq__(self, other: object, /) -> bool:
         """Whether every field of both records is equal."""
@@ -1442,7 +1442,7 @@ class TxKX210CaptureStatus:
 class TxKX310CaptureStatus:
     """Capture status of a KX310 board."""
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
-    'None: a TxKX310CaptureStatus cannot be hashed (it defines equality).'
+    """None: a TxKX310CaptureStatus cannot be hashed (it defines equality)."""
 
     def __eq__(self, other: object, /) -> bool:
         """Whether every field of both records is equal."""
@@ -1481,7 +1481,7 @@ class TxKX310CaptureStatus:
 class TxKX310EncoderStatus:
     """Counters and input states of a KX310 encoder unit."""
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
-    'None: a TxKX310EncoderStatus cannot be hashed (it defines equality).'
+    """None: a TxKX310EncoderStatus cannot be hashed (it defines equality)."""
 
     def __eq__(self, other: object, /) -> bool:
         """Whether every field of both records is equal."""
@@ -1536,7 +1536,7 @@ class TxKX310EncoderStatus:
 class TxTR520CaptureStatus:
     """Capture status of a TR520 board."""
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
-    'None: a TxTR520CaptureStatus cannot be hashed (it defines equality).'
+    """None: a TxTR520CaptureStatus cannot be hashed (it defines equality)."""
 
     def __eq__(self, other: object, /) -> bool:
         """Whether every field of both records is equal."""
@@ -1633,10 +1633,10 @@ def write_status(dio: pyzol.core.IxDIO, /) -> int:
 def write_status(dio: pyzol.core.IxIndexedDIO, index: int, /) -> bool:
     """Whether output `index` is on."""
 ABORT: EventStatus
-'EventStatus.ABORT'
+"""EventStatus.ABORT"""
 DI: EventStatus
-'EventStatus.DI'
+"""EventStatus.DI"""
 INT: EventStatus
-'EventStatus.INT'
+"""EventStatus.INT"""
 TIMEOUT: EventStatus
-'EventStatus.TIMEOUT'
+"""EventStatus.TIMEOUT"""
