@@ -66,7 +66,7 @@ ENUM = {
 
 # Handles compare the library object they refer to and cannot be hashed.
 COMPARED = {
-    "__eq__": M("Whether both refer to the same library object (the same board and channel)."),
+    "__eq__": M("Whether both refer to the same library object (the same board, channel, ...)."),
     "__ne__": M("Whether they refer to different library objects."),
     "__hash__": M("None: a {cls} cannot be hashed (it defines equality)."),
 }
@@ -79,7 +79,7 @@ COPIED = {
 BOARD = COMPARED | {
     "dispose": M("Lets go of the board for good; is_valid tells what is left."),
     "is_valid": M("Whether the object still refers to a usable board."),
-    "close": M("Closes the board (stops what it does and lets go of its images)."),
+    "close": M("Closes the board; a wait in progress ends."),
 }
 RECORD = {
     "__eq__": M("Whether every field of both records is equal."),
@@ -193,12 +193,12 @@ CAPTURE_BOARD = (
         ),
         "unlock": M("Takes the images back from the board."),
         "start": M("Starts capturing into the locked images; `num` frames, or without end for 0."),
-        "stop": M("Stops capturing after the frame in progress."),
+        "stop": M("Stops capturing."),
         "wait": M("Blocks until the capture ends (the Timeout setting bounds the wait)."),
         "is_running": M("Whether the board is capturing."),
         "status": M("The capture state: 0 idle, 1 running, 2 done, 3 aborted."),
         "num": M("Frames to capture after start(); 0 for no end."),
-        "lock_id": M("The number of the lock that the next lock() makes."),
+        "lock_id": M("The lock id the board keeps with its images (LockId)."),
     }
 )
 NUMBERED_STATUS = {
@@ -279,9 +279,9 @@ for _name in ("get_register", "set_register"):
     del ENCODER[_name]
 
 VIDEO_SETTINGS = {
-    "trigger_mode": M("Trigger mode: 0 free running, 1 on a trigger."),
-    "exposure_time": M("Exposure time, in µs."),
-    "trigger_cycle_time": M("Time between triggers, in µs; 0 for none."),
+    "trigger_mode": M("Trigger mode: 0 runs free, otherwise each frame waits for a trigger."),
+    "exposure_time": M("Exposure time in µs (the frame period when there is no trigger cycle)."),
+    "trigger_cycle_time": M("Time between frames in µs; 0 for none."),
 }
 CAPTURE_PARAMS = COPIED_COMPANION | SETTINGS | VIDEO_SETTINGS
 
@@ -371,7 +371,7 @@ UNIT: dict[str, C | M] = {
         "The encoder unit of a KX210 board.",
         ENCODER
         | {
-            "init": M("Value the counters start from."),
+            "init": M("The ENCInit setting of the unit."),
             "total_counter": M("The total count."),
             "clear_rel_counter": M("Sets the relative counter to 0."),
             "start_abs": M("Starts (True) or stops (False) the absolute counter.", "on"),
@@ -423,7 +423,7 @@ UNIT: dict[str, C | M] = {
                 [None, "timeout"],
             ),
             "wait_event": M(
-                "Waits up to `timeout` ms for `event` (1 frame end, 2 capture end).",
+                "Waits up to `timeout` ms for `event` (1 frame end, 2 capture end); True if seen.",
                 "event, timeout, value",
             ),
             "cancel_wait_event": M(

@@ -62,7 +62,7 @@ class MB100:
     """None: a MB100 cannot be hashed (it defines equality)."""
 
     def __eq__(self, other: object, /) -> bool:
-        """Whether both refer to the same library object (the same board and channel)."""
+        """Whether both refer to the same library object (the same board, channel, ...)."""
 
     def __init__(self) -> None:
         """An MB100 that is not open yet."""
@@ -74,7 +74,7 @@ class MB100:
         """Ends a wait() in progress (from another thread): it reports ABORT."""
 
     def close(self) -> None:
-        """Closes the board (stops what it does and lets go of its images)."""
+        """Closes the board; a wait in progress ends."""
 
     def dispose(self) -> None:
         """Lets go of the board for good; is_valid tells what is left."""
@@ -133,7 +133,7 @@ class MB100Param:
         """A new MB100Param that belongs to `board`."""
 
     def __eq__(self, other: object, /) -> bool:
-        """Whether both refer to the same library object (the same board and channel)."""
+        """Whether both refer to the same library object (the same board, channel, ...)."""
 
     def __init__(self) -> None:
         """A MB100Param that belongs to no board yet; set its controller."""
@@ -166,7 +166,7 @@ class RM1600:
     """None: a RM1600 cannot be hashed (it defines equality)."""
 
     def __eq__(self, other: object, /) -> bool:
-        """Whether both refer to the same library object (the same board and channel)."""
+        """Whether both refer to the same library object (the same board, channel, ...)."""
 
     def __init__(self) -> None:
         """An RM1600 that is not open yet."""
@@ -178,7 +178,7 @@ class RM1600:
         """Ends a wait() in progress (from another thread): it reports ABORT."""
 
     def close(self) -> None:
-        """Closes the board (stops what it does and lets go of its images)."""
+        """Closes the board; a wait in progress ends."""
 
     def dispose(self) -> None:
         """Lets go of the board for good; is_valid tells what is left."""
@@ -241,7 +241,7 @@ class RM1600Param:
         """A new RM1600Param that belongs to `board`."""
 
     def __eq__(self, other: object, /) -> bool:
-        """Whether both refer to the same library object (the same board and channel)."""
+        """Whether both refer to the same library object (the same board, channel, ...)."""
 
     def __init__(self) -> None:
         """A RM1600Param that belongs to no board yet; set its controller."""
@@ -274,7 +274,7 @@ class DQ160:
     """None: a DQ160 cannot be hashed (it defines equality)."""
 
     def __eq__(self, other: object, /) -> bool:
-        """Whether both refer to the same library object (the same board and channel)."""
+        """Whether both refer to the same library object (the same board, channel, ...)."""
 
     def __init__(self) -> None:
         """An DQ160 that is not open yet."""
@@ -286,7 +286,7 @@ class DQ160:
         """Ends a wait() in progress (from another thread): it reports ABORT."""
 
     def close(self) -> None:
-        """Closes the board (stops what it does and lets go of its images)."""
+        """Closes the board; a wait in progress ends."""
 
     def dispose(self) -> None:
         """Lets go of the board for good; is_valid tells what is left."""
@@ -369,7 +369,7 @@ class DQ160Param:
         """A new DQ160Param that belongs to `board`."""
 
     def __eq__(self, other: object, /) -> bool:
-        """Whether both refer to the same library object (the same board and channel)."""
+        """Whether both refer to the same library object (the same board, channel, ...)."""
 
     def __init__(self) -> None:
         """A DQ160Param that belongs to no board yet; set its controller."""
@@ -463,7 +463,7 @@ class KX210:
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
     """None: a KX210 cannot be hashed (it defines equality)."""
     lock_id: int
-    """The number of the lock that the next lock() makes."""
+    """The lock id the board keeps with its images (LockId)."""
     num: int
     """Frames to capture after start(); 0 for no end."""
 
@@ -478,7 +478,7 @@ class KX210:
         """A KX210 opened as board `id`, channel `ch`, and set up from `camerafile`."""
 
     def __eq__(self, other: object, /) -> bool:
-        """Whether both refer to the same library object (the same board and channel)."""
+        """Whether both refer to the same library object (the same board, channel, ...)."""
 
     @typing.overload
     def __init__(self) -> None:
@@ -500,7 +500,7 @@ class KX210:
         """Ends the capture at once (`option`: how)."""
 
     def close(self) -> None:
-        """Closes the board (stops what it does and lets go of its images)."""
+        """Closes the board; a wait in progress ends."""
 
     def dispose(self) -> None:
         """Lets go of the board for good; is_valid tells what is left."""
@@ -543,7 +543,7 @@ class KX210:
         """The capture state: 0 idle, 1 running, 2 done, 3 aborted."""
 
     def stop(self) -> None:
-        """Stops capturing after the frame in progress."""
+        """Stops capturing."""
 
     def unlock(self) -> None:
         """Takes the images back from the board."""
@@ -594,7 +594,7 @@ class KX210Encoder:
     encoder_mode: int
     """How the A and B inputs are counted (the EncoderMode setting)."""
     init: int
-    """Value the counters start from."""
+    """The ENCInit setting of the unit."""
     sampling: int
     """Sampling of the encoder inputs (ENCSampling)."""
     start: int
@@ -607,7 +607,7 @@ class KX210Encoder:
         """A new KX210Encoder that belongs to `board`."""
 
     def __eq__(self, other: object, /) -> bool:
-        """Whether both refer to the same library object (the same board and channel)."""
+        """Whether both refer to the same library object (the same board, channel, ...)."""
 
     @typing.overload
     def __init__(self) -> None:
@@ -678,18 +678,18 @@ class KX210Param:
     controller: KX210 | None
     """The KX210 this belongs to, or None; assigning ties it to another."""
     exposure_time: int
-    """Exposure time, in µs."""
+    """Exposure time in µs (the frame period when there is no trigger cycle)."""
     trigger_cycle_time: int
-    """Time between triggers, in µs; 0 for none."""
+    """Time between frames in µs; 0 for none."""
     trigger_mode: int
-    """Trigger mode: 0 free running, 1 on a trigger."""
+    """Trigger mode: 0 runs free, otherwise each frame waits for a trigger."""
 
     @staticmethod
     def from_(board: KX210 | None, /) -> KX210Param:
         """A new KX210Param that belongs to `board`."""
 
     def __eq__(self, other: object, /) -> bool:
-        """Whether both refer to the same library object (the same board and channel)."""
+        """Whether both refer to the same library object (the same board, channel, ...)."""
 
     @typing.overload
     def __init__(self) -> None:
@@ -735,7 +735,7 @@ class KX210Sio:
         """A new KX210Sio that belongs to `board`."""
 
     def __eq__(self, other: object, /) -> bool:
-        """Whether both refer to the same library object (the same board and channel)."""
+        """Whether both refer to the same library object (the same board, channel, ...)."""
 
     @typing.overload
     def __init__(self) -> None:
@@ -785,7 +785,7 @@ class KX310:
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
     """None: a KX310 cannot be hashed (it defines equality)."""
     lock_id: int
-    """The number of the lock that the next lock() makes."""
+    """The lock id the board keeps with its images (LockId)."""
     num: int
     """Frames to capture after start(); 0 for no end."""
 
@@ -800,7 +800,7 @@ class KX310:
         """A KX310 opened as board `id`, channel `ch`, and set up from `camerafile`."""
 
     def __eq__(self, other: object, /) -> bool:
-        """Whether both refer to the same library object (the same board and channel)."""
+        """Whether both refer to the same library object (the same board, channel, ...)."""
 
     @typing.overload
     def __init__(self) -> None:
@@ -823,7 +823,7 @@ class KX310:
         """Clears the trigger mask of channel `ch` (-1: this one)."""
 
     def close(self) -> None:
-        """Closes the board (stops what it does and lets go of its images)."""
+        """Closes the board; a wait in progress ends."""
 
     def dispose(self) -> None:
         """Lets go of the board for good; is_valid tells what is left."""
@@ -876,7 +876,7 @@ class KX310:
         """The capture state: 0 idle, 1 running, 2 done, 3 aborted."""
 
     def stop(self) -> None:
-        """Stops capturing after the frame in progress."""
+        """Stops capturing."""
 
     def stop_pg(self, ch: int = -1) -> None:
         """Stops the pulse generator of channel `ch` (-1: this one)."""
@@ -905,7 +905,7 @@ class KX310:
         """Waits up to `timeout` ms (-1: for ever) for the end; True if it ended."""
 
     def wait_event(self, event: int, timeout: int, value: int, /) -> bool:
-        """Waits up to `timeout` ms for `event` (1 frame end, 2 capture end)."""
+        """Waits up to `timeout` ms for `event` (1 frame end, 2 capture end); True if seen."""
 
     @typing.overload
     def wait_status(self) -> TxKX310CaptureStatus:
@@ -959,7 +959,7 @@ class KX310Encoder:
         """A new KX310Encoder that belongs to `board`."""
 
     def __eq__(self, other: object, /) -> bool:
-        """Whether both refer to the same library object (the same board and channel)."""
+        """Whether both refer to the same library object (the same board, channel, ...)."""
 
     @typing.overload
     def __init__(self) -> None:
@@ -1013,18 +1013,18 @@ class KX310Param:
     controller: KX310 | None
     """The KX310 this belongs to, or None; assigning ties it to another."""
     exposure_time: int
-    """Exposure time, in µs."""
+    """Exposure time in µs (the frame period when there is no trigger cycle)."""
     trigger_cycle_time: int
-    """Time between triggers, in µs; 0 for none."""
+    """Time between frames in µs; 0 for none."""
     trigger_mode: int
-    """Trigger mode: 0 free running, 1 on a trigger."""
+    """Trigger mode: 0 runs free, otherwise each frame waits for a trigger."""
 
     @staticmethod
     def from_(board: KX310 | None, /) -> KX310Param:
         """A new KX310Param that belongs to `board`."""
 
     def __eq__(self, other: object, /) -> bool:
-        """Whether both refer to the same library object (the same board and channel)."""
+        """Whether both refer to the same library object (the same board, channel, ...)."""
 
     @typing.overload
     def __init__(self) -> None:
@@ -1070,7 +1070,7 @@ class KX310Sio:
         """A new KX310Sio that belongs to `board`."""
 
     def __eq__(self, other: object, /) -> bool:
-        """Whether both refer to the same library object (the same board and channel)."""
+        """Whether both refer to the same library object (the same board, channel, ...)."""
 
     @typing.overload
     def __init__(self) -> None:
@@ -1120,7 +1120,7 @@ class TR520:
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
     """None: a TR520 cannot be hashed (it defines equality)."""
     lock_id: int
-    """The number of the lock that the next lock() makes."""
+    """The lock id the board keeps with its images (LockId)."""
     num: int
     """Frames to capture after start(); 0 for no end."""
 
@@ -1135,7 +1135,7 @@ class TR520:
         """A TR520 opened as board `id`, channel `ch`, and set up from `camerafile`."""
 
     def __eq__(self, other: object, /) -> bool:
-        """Whether both refer to the same library object (the same board and channel)."""
+        """Whether both refer to the same library object (the same board, channel, ...)."""
 
     @typing.overload
     def __init__(self) -> None:
@@ -1157,7 +1157,7 @@ class TR520:
         """Ends the capture at once (`option`: how)."""
 
     def close(self) -> None:
-        """Closes the board (stops what it does and lets go of its images)."""
+        """Closes the board; a wait in progress ends."""
 
     def dispose(self) -> None:
         """Lets go of the board for good; is_valid tells what is left."""
@@ -1200,7 +1200,7 @@ class TR520:
         """The capture state: 0 idle, 1 running, 2 done, 3 aborted."""
 
     def stop(self) -> None:
-        """Stops capturing after the frame in progress."""
+        """Stops capturing."""
 
     def unlock(self) -> None:
         """Takes the images back from the board."""
@@ -1243,9 +1243,9 @@ class TR520Param:
     controller: TR520 | None
     """The TR520 this belongs to, or None; assigning ties it to another."""
     exposure_time: int
-    """Exposure time, in µs."""
+    """Exposure time in µs (the frame period when there is no trigger cycle)."""
     trigger_mode: int
-    """Trigger mode: 0 free running, 1 on a trigger."""
+    """Trigger mode: 0 runs free, otherwise each frame waits for a trigger."""
     video_offset: int
     """Offset added to the video signal."""
 
@@ -1254,7 +1254,7 @@ class TR520Param:
         """A new TR520Param that belongs to `board`."""
 
     def __eq__(self, other: object, /) -> bool:
-        """Whether both refer to the same library object (the same board and channel)."""
+        """Whether both refer to the same library object (the same board, channel, ...)."""
 
     @typing.overload
     def __init__(self) -> None:
@@ -1293,11 +1293,11 @@ class Video:
     device_type: pyzol.core.ExDevice
     """Which board this stands for."""
     exposure_time: int
-    """Exposure time, in µs."""
+    """Exposure time in µs (the frame period when there is no trigger cycle)."""
     trigger_cycle_time: int
-    """Time between triggers, in µs; 0 for none."""
+    """Time between frames in µs; 0 for none."""
     trigger_mode: int
-    """Trigger mode: 0 free running, 1 on a trigger."""
+    """Trigger mode: 0 runs free, otherwise each frame waits for a trigger."""
 
     @staticmethod
     @typing.overload
@@ -1310,7 +1310,7 @@ class Video:
         """A Video opened as board `id`, channel `ch`, and set up from `camerafile`."""
 
     def __eq__(self, other: object, /) -> bool:
-        """Whether both refer to the same library object (the same board and channel)."""
+        """Whether both refer to the same library object (the same board, channel, ...)."""
 
     @typing.overload
     def __init__(self) -> None:
@@ -1327,7 +1327,7 @@ class Video:
         """Ends the capture at once."""
 
     def close(self) -> None:
-        """Closes the board (stops what it does and lets go of its images)."""
+        """Closes the board; a wait in progress ends."""
 
     def dispose(self) -> None:
         """Lets go of the board for good; is_valid tells what is left."""
