@@ -153,7 +153,7 @@ def parse(argv: list[str] | None) -> argparse.Namespace:
 
 def open_board(args: argparse.Namespace, folder: str) -> CaptureBoard:
     """The board from the camera file, with --size and --format applied on top of it."""
-    cls = getattr(unit, args.board)
+    cls: type[CaptureBoard] = getattr(unit, args.board)
     shipped = resources.files("pyzol") / "cameras" / "demo.txt"
     with resources.as_file(shipped) as default:
         camera = args.camera or str(default)

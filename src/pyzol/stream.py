@@ -95,11 +95,11 @@ class Frames:
             count = operator.index(count)
             if count < 1:
                 raise ValueError("count must be None (no end) or at least 1")
-        self.board = board
-        self.count = count
+        self.board: CaptureBoard = board
+        self.count: int | None = count
         self.images: list[core.CxImage] = _ring(board, ring)
-        self.dropped = 0  # frames the board overwrote before the script asked for them
-        self.overrun = 0  # frames the board began to overwrite while the script held them
+        self.dropped: int = 0  # frames the board overwrote before the script asked for them
+        self.overrun: int = 0  # frames the board began to overwrite while the script held them
         self._views: list[numpy.ndarray] = []
         self._next = 0  # number of the next frame to hand out
         self._held: int | None = None  # number of the frame handed out last
