@@ -173,7 +173,7 @@ def wake_up(rounds=300):
 
 
 def summary(quick=True):
-    runs = frame_rates(*((0.2, 9) if quick else (1.0, 9)))
+    runs = frame_rates(*((0.5, 7) if quick else (1.0, 9)))
     ours, theirs = (max(r[0] for r in runs[name]) for name in ("frames()", "hand-written loop"))
     return [
         Row(
