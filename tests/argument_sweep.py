@@ -39,10 +39,12 @@ def classes_of(annotation):
     """The bound classes a parameter annotation names (`A | B | None` names several)."""
     found = []
     for alternative in annotation.split(" | "):
+        if alternative in ("int", "str", "bool", "list", "object"):
+            continue
         name = alternative.split(".")[-1].split("::")[-1]
         for module in (unit, core, sim):
             cls = getattr(module, name, None)
-            if isinstance(cls, type) and alternative not in ("int", "str", "bool", "list", "object"):
+            if isinstance(cls, type):
                 found.append(cls)
                 break
     return found

@@ -1,7 +1,7 @@
 """What a careless or hostile script cannot do: crash the process through the collector or
 through objects whose __init__ never ran, leak boards through reference cycles, lose Ctrl-C in a
-wait, or reach the library with a path cut at NUL, a truncated number or None as an output
-state; and another interpreter gets the version message."""
+wait, or reach the library with a path or text cut at NUL, a str that is no UTF-8, a truncated
+number or a non-integer as an output state; and another interpreter gets the version message."""
 
 import gc
 import glob
@@ -360,7 +360,8 @@ NUL_MEMBERS = {
     "KX310.setup": (lambda: opened_capture("KX310"), lambda b, p: b.setup(p)),
     "KX210.save": (lambda: opened_capture("KX210"), lambda b, p: b.save(p)),
     "KX210.save bytearray": (
-        lambda: opened_capture("KX210"), lambda b, p: b.save(bytearray(p.encode()))
+        lambda: opened_capture("KX210"),
+        lambda b, p: b.save(bytearray(p.encode())),
     ),
     "TR520.save_w": (lambda: opened_capture("TR520"), lambda b, p: b.save_w(p)),
     "DQ160.load": (opened_dq160, lambda b, p: b.load(p, 0)),
@@ -371,7 +372,8 @@ NUL_MEMBERS = {
     "KX310Sio.write bytes": (lambda: serial_link("KX310"), lambda s, p: s.write(p.encode())),
     "KX210Sio.set_camera_mode": (lambda: serial_link("KX210"), lambda s, p: s.set_camera_mode(p)),
     "get_device_info": (
-        core.TxItemValue, lambda r, p: unit.get_device_info(core.ExDevice.KX210, p, r)
+        core.TxItemValue,
+        lambda r, p: unit.get_device_info(core.ExDevice.KX210, p, r),
     ),
     "get_xml_item": (core.TxItemValue, lambda r, p: unit.get_xml_item(cut(p), p, r)),
     "KX210Param.set_param": (
@@ -383,7 +385,8 @@ NUL_MEMBERS = {
         lambda s, p: s.set_param("CameraMode", p.encode()),
     ),
     "Video.set_param": (
-        lambda: unit.Video.from_file("cfg"), lambda v, p: v.set_param("CameraName", p)
+        lambda: unit.Video.from_file("cfg"),
+        lambda v, p: v.set_param("CameraName", p),
     ),
 }
 
