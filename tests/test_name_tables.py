@@ -300,7 +300,6 @@ CAST_ERROR = r"^Unable to cast Python instance of type <class '\w+'> to C\+\+ ty
         ("KX210", "CameraName", "abc", '"abc"'),
         ("KX210", "CameraName", b"abc", '"abc"'),
         ("KX310", "SIOSTX", bytearray(b"abc"), '"abc"'),
-        ("TR520", "CameraMode", "ab\0cd", '"ab"'),
         ("KX210", "CameraMaker", "\u00e9", r'"\xc3\xa9"'),
         ("KX310", "PLLReconfig", 1, "1"),
         ("KX210Encoder", "ENCComp2", 4294967295, "4294967295"),

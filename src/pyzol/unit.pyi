@@ -638,7 +638,7 @@ class KX210Encoder:
     def clear_underflow(self) -> None:
         """Clears the underflow flag."""
 
-    def get_param(self, name: str, /) -> typing.Any:
+    def get_param(self, name: str, /) -> int:
         """The setting called `name` (an int)."""
 
     def match_counter(self) -> int:
@@ -978,7 +978,7 @@ class KX310Encoder:
     def encoder_status(self, result: TxKX310EncoderStatus, /) -> None:
         """Fills `result` with the unit's counters and input states."""
 
-    def get_param(self, name: str, /) -> typing.Any:
+    def get_param(self, name: str, /) -> int:
         """The setting called `name` (an int)."""
 
     def match_counter(self) -> int:

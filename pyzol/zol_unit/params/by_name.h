@@ -121,7 +121,8 @@ void write_by_name(S* settings, const std::string& name, ValueKind kind, py::han
     }
     default: {
         std::string bytes = value.cast<std::string>(); // str as UTF-8, bytes as they are
-        zol::CxStringA text(bytes.c_str());            // the text ends at its first NUL
+        refuse_nul_in(bytes); // the library's text would end at the first NUL
+        zol::CxStringA text(bytes.c_str());
         zol::TxModel model = model_of(kind);
         settings->SetParam(name.c_str(), &text, model);
         break;
