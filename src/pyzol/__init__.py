@@ -22,6 +22,7 @@ from . import (  # noqa: E402
 # isort: split
 # After unit, whose classes they name: awaitable waits and the frame iterator.
 from . import aio
+from .recorder import Recorder, record  # numpy and tifffile only once a recording starts
 from .stream import Frame, Frames, frames
 
-__all__ = ["core", "unit", "aio", "Frame", "Frames", "frames"]
+__all__ = ["core", "unit", "aio", "Frame", "Frames", "frames", "Recorder", "record"]

@@ -27,6 +27,11 @@ class _PlainBar:
     def __init__(self, total: int, stream: TextIO) -> None:
         self.total, self.stream, self.n = total, stream, 0
         self.start = self.drawn = time.monotonic()
+        self.postfix = ""
+
+    def set_postfix_str(self, text: str) -> None:
+        """Text shown after the rate (as tqdm's method of that name)."""
+        self.postfix = f", {text}" if text else ""
 
     def update(self, n: int) -> None:
         self.n += n
@@ -39,7 +44,8 @@ class _PlainBar:
         filled = self.WIDTH * self.n // max(self.total, 1)
         rate = self.n / max(now - self.start, 1e-9)
         bar = "#" * filled + "." * (self.WIDTH - filled)
-        self.stream.write(f"\rframes {self.n}/{self.total} [{bar}] {rate:.1f} frames/s")
+        line = f"\rframes {self.n}/{self.total} [{bar}] {rate:.1f} frames/s{self.postfix}"
+        self.stream.write(line)
         self.stream.flush()
 
     def close(self) -> None:
@@ -50,6 +56,9 @@ class _PlainBar:
 
 class _NoBar:
     def update(self, n: int) -> None:
+        pass
+
+    def set_postfix_str(self, text: str) -> None:
         pass
 
     def close(self) -> None:
