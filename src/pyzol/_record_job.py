@@ -26,7 +26,7 @@ from pyzol.__main__ import (
     open_board,
     whole,
 )
-from pyzol.stream import frame_format
+from pyzol.stream import CaptureBoard, frame_format
 
 
 def frame_rate(text: str) -> float:
@@ -71,7 +71,7 @@ def parse(argv: list[str]) -> argparse.Namespace:
     return parser.parse_args(argv)
 
 
-def pace(board, rate: float, folder: str) -> None:
+def pace(board: CaptureBoard, rate: float, folder: str) -> None:
     """Sets the board's frame period (TriggerCycleTime, in microseconds) for `rate` frames per
     second; 0 lets it run free (no cycle time and no exposure time)."""
     lines = [f"TriggerCycleTime={round(1e6 / rate)}"] if rate else ["TriggerCycleTime=0"]
@@ -86,7 +86,7 @@ def pace(board, rate: float, folder: str) -> None:
         raise library_error(f"cannot pace the board at {rate:g} frames/s", e) from None
 
 
-def record(args: argparse.Namespace, board) -> None:
+def record(args: argparse.Namespace, board: CaptureBoard) -> None:
     width, height, fmt, bits = frame_format(board)
     print(f"{args.board} {args.id}: {width}x{height} {fmt.name} ({bits} bits), {args.ring} images")
     try:

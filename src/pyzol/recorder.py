@@ -128,7 +128,9 @@ class Recorder:
         self.count: int | None = stream.count
         run = _run_record(board, fmt, stream, pool, camera)
         if bigtiff is None:
-            bigtiff = count is None or count * (size + _PAGE_OVERHEAD) > _CLASSIC_LIMIT
+            bigtiff = (
+                stream.count is None or stream.count * (size + _PAGE_OVERHEAD) > _CLASSIC_LIMIT
+            )
         fmt_id = int(fmt.pixel_format)
         shape = (fmt.height, fmt.width, 3) if fmt_id in (2, 3) else (fmt.height, fmt.width)
         self._photometric = "rgb" if fmt_id in (2, 3) else "minisblack"
