@@ -88,12 +88,17 @@ class Progress(NamedTuple):
 
 
 class Recorder:
-    """A recording of a capture board's frames into a TIFF file (see the module's description).
+    """Records the frames of `board` into the TIFF file `path`: `count` frames, or without end
+    until `stop()` (see the module's description). The board runs over a ring of `ring` images
+    (or the given images, as in `pyzol.frames`); `pool` frame buffers (about 256 MiB of them by
+    default) hold the frames on their way to the disk. `camera` names the camera file the board
+    was set up from, whose text is kept in the file; `bigtiff` overrides the choice of format.
+    Needs numpy and tifffile (``pip install pyzol[record]``).
 
-    It starts when made: the file is created, the board locked and started, and two threads
-    capture and write. `wait()` waits for its end, `stop()` ends it early; as a context manager,
-    leaving the block waits for `count` frames (stops at once without a count, or on an
-    exception)."""
+    It starts when made (`pyzol.record(...)` makes one): the file is created, the board locked
+    and started, and two threads capture and write. `wait()` waits for its end, `stop()` ends it
+    early; as a context manager, leaving the block waits for `count` frames (stops at once
+    without a count, or on an exception)."""
 
     def __init__(
         self,
@@ -344,23 +349,8 @@ class Recorder:
         self._fail(error)
 
 
-def record(
-    board: CaptureBoard,
-    path: str | os.PathLike[str],
-    count: int | None = None,
-    ring: int | Sequence[core.CxImage] = 8,
-    *,
-    pool: int | None = None,
-    camera: str | os.PathLike[str] | None = None,
-    bigtiff: bool | None = None,
-) -> Recorder:
-    """Records the frames of `board` into the TIFF file `path`: `count` frames, or without end
-    until `stop()`. The board runs over a ring of `ring` images (or the given images, as in
-    `pyzol.frames`); `pool` frame buffers (about 256 MiB of them by default) hold the frames on
-    their way to the disk. `camera` names the camera file the board was set up from, whose
-    text is kept in the file. Returns the running `Recorder`: call its `wait()`, or use it in a
-    ``with`` block. Needs numpy and tifffile (``pip install pyzol[record]``)."""
-    return Recorder(board, path, count, ring, pool=pool, camera=camera, bigtiff=bigtiff)
+# pyzol.record(board, path, ...) makes (and so starts) a Recorder.
+record = Recorder
 
 
 # ---- the file ------------------------------------------------------------------------------------
