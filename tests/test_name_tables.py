@@ -380,6 +380,6 @@ def test_text_that_is_not_utf8_raises_the_decoding_error():
 def test_library_errors_pass_through(op, call):
     p = settings_of("KX310")
     sim.fail(f"CxKX310Param::{op}", status=7, function="Store", file="lib.c", line=12)
-    with pytest.raises(RuntimeError, match=r"^Code:7 Line:12 Function:Store File:lib.c$"):
+    with pytest.raises(RuntimeError, match=r"^Code:7 Line:12 Function:Store File:lib.c\n"):
         call(p)
     assert p.get_param("Width") == 640

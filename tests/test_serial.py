@@ -213,5 +213,5 @@ def test_other_threads_run_while_a_read_waits(board, link, member, op, result):
 )
 def test_library_errors_leave_a_read_translated(board, link, op, call):
     sim.fail(f"Cx{board}Sio::{op}", status=7, function="Sio", file="sio.c", line=9)
-    with pytest.raises(RuntimeError, match=r"^Code:7 Line:9 Function:Sio File:sio.c$"):
+    with pytest.raises(RuntimeError, match=r"^Code:7 Line:9 Function:Sio File:sio.c\n"):
         call(link)

@@ -3,6 +3,7 @@ and a board left stopped, unlocked and reusable however the block is left."""
 
 import asyncio
 import contextlib
+import logging
 import time
 
 import numpy as np
@@ -50,7 +51,8 @@ def test_frames_come_in_order_with_their_numbers_and_pixels(make):
     assert calls_of(calls, None) == ["Stop()", "Unlock()", "Num(1)"]
 
 
-def test_a_slow_script_catches_up_to_the_newest_frame_and_counts_drops(make):
+def test_a_slow_script_catches_up_to_the_newest_frame_and_counts_drops(make, caplog):
+    caplog.set_level(logging.WARNING, logger="pyzol")
     board = make(**FREE)
     numbers, kept = [], []
     with frames(board, 3) as stream:
@@ -68,6 +70,13 @@ def test_a_slow_script_catches_up_to_the_newest_frame_and_counts_drops(make):
     gaps = sum(b - a - 1 for a, b in zip(numbers, numbers[1:], strict=False))
     assert stream.dropped == numbers[0] + gaps > 0
     assert stream.overrun == 3  # each of the first three frames was overwritten while held
+    # Each loss is logged on the "pyzol" logger, which stays silent unless the script configures
+    # logging (a NullHandler: no last-resort output on stderr).
+    logged = [r.getMessage() for r in caplog.records if r.name == "pyzol"]
+    drops = [int(m.split(": ")[1].split()[0]) for m in logged if "dropped" in m]
+    assert sum(drops) == stream.dropped and len(logged) == len(drops) + 3
+    assert sum("overrun" in m for m in logged) == 3
+    assert any(isinstance(h, logging.NullHandler) for h in logging.getLogger("pyzol").handlers)
     for k, pixels in kept:
         np.testing.assert_array_equal(pixels, frame(k))
 

@@ -383,19 +383,23 @@ bool is_opened(Session& s) {
     return s.open;
 }
 
-NameValues camera_file(const char* op, const std::string& content, int* device) {
+NameValues camera_file(const char* op, const std::string& path, int own, int* device) {
     *device = -1;
-    NameValues file = parse_name_values(content);
+    NameValues file = read_name_values(op, path);
     auto names_type = [](const NameValue& p) { return p.name == "DeviceType"; };
+    const NameValue* named = nullptr; // the last DeviceType line decides
     for (const NameValue& p : file.pairs) {
         if (!names_type(p))
             continue;
         char* end = nullptr;
         long n = std::strtol(p.value.c_str(), &end, 0);
         if (p.value.empty() || *end || !known_device(static_cast<int>(n)))
-            ZOLSIM_RAISE(FileFormat, op, "bad DeviceType '" + p.value + "'");
+            refuse_line(op, file, p, "bad DeviceType '" + p.value + "'");
         *device = static_cast<int>(n);
+        named = &p;
     }
+    if (named && own != -1 && *device != own)
+        refuse_line(op, file, *named, "camera file is for device type " + std::to_string(*device));
     file.pairs.erase(std::remove_if(file.pairs.begin(), file.pairs.end(), names_type),
                      file.pairs.end());
     return file;
@@ -404,10 +408,7 @@ NameValues camera_file(const char* op, const std::string& content, int* device) 
 void setup(Session& s, const char* op, zol::ExDevice own, const std::string& path) {
     auto b = board(s, op);
     int device;
-    NameValues content = camera_file(op, read_file(op, path), &device);
-    if (device != -1 && device != static_cast<int>(own))
-        ZOLSIM_RAISE(FileFormat, op, "camera file is for device type " + std::to_string(device));
-    b->settings.apply(op, content);
+    b->settings.apply(op, camera_file(op, path, static_cast<int>(own), &device));
     sync_derived(*b);
 }
 

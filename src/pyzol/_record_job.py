@@ -68,6 +68,7 @@ def parse(argv: list[str]) -> argparse.Namespace:
         "--rate", type=frame_rate, metavar="FPS", help="frames per second (0: free-running)"
     )
     parser.add_argument("-o", "--output", default="run.tif", help="TIFF file (run.tif)")
+    parser.add_argument("-q", "--quiet", action="store_true", help="no progress bar")
     return parser.parse_args(argv)
 
 
@@ -95,7 +96,7 @@ def record(args: argparse.Namespace, board: CaptureBoard) -> None:
         )
     except OSError as e:
         raise JobError(f"cannot write {args.output!r}: {e.strerror or e}") from None
-    bar = _report.progress(args.frames)
+    bar = _report.progress(args.frames, quiet=args.quiet)
     shown = 0
 
     def show() -> None:

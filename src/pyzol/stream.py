@@ -95,11 +95,11 @@ class Frames:
             count = operator.index(count)
             if count < 1:
                 raise ValueError("count must be None (no end) or at least 1")
-        self.board = board
-        self.count = count
+        self.board: CaptureBoard = board
+        self.count: int | None = count
         self.images: list[core.CxImage] = _ring(board, ring)
-        self.dropped = 0  # frames the board overwrote before the script asked for them
-        self.overrun = 0  # frames the board began to overwrite while the script held them
+        self.dropped: int = 0  # frames the board overwrote before the script asked for them
+        self.overrun: int = 0  # frames the board began to overwrite while the script held them
         self._views: list[numpy.ndarray] = []
         self._next = 0  # number of the next frame to hand out
         self._held: int | None = None  # number of the frame handed out last
@@ -190,6 +190,8 @@ class Frames:
         held = self._held
         if held is not None and total >= held + n and self._overtaken(held, total):
             self.overrun += 1
+            _log("%s: frame %d overrun: the board wrote frame %d into its slot while the script "
+                 "held it", self, held, held + n)  # fmt: skip
         self._held = None
         if total <= k:  # the capture ended (stopped or aborted) before frame k
             self._state = "ended"
@@ -202,11 +204,16 @@ class Frames:
             # frame too, so catch up to the newest one; a finished board overwrites nothing.
             resume = total - n if finished else total - 1
             self.dropped += resume - k
+            _log("%s: %d frames dropped (%d to %d): overwritten before the script asked for "
+                 "them", self, resume - k, k, resume - 1)  # fmt: skip
             k = resume
         self._next, self._held = k + 1, k
         if count is not None and k + 1 >= count:
             self._state = "ended"
         return Frame(self, k, k % n, status)
+
+    def __repr__(self) -> str:
+        return f"<Frames of {type(self.board).__name__}, ring of {len(self.images)}>"
 
     def _overtaken(self, number: int, total: int) -> bool:
         """Whether, by the board's count of complete frames, it has begun to write frame
@@ -228,6 +235,22 @@ def frames(
     and pixel format) or into the given images (at least two), `count` frames or without end.
     Use it in a ``with`` (or ``async with``) block: see `Frames`."""
     return Frames(board, ring, count)
+
+
+def _log(message: str, *args: object) -> None:
+    """Logs a frame the script lost, as a warning on the "pyzol" logger. The logging package is
+    imported at the first loss, not with pyzol; the logger's NullHandler keeps it silent unless
+    the script configures logging (no last-resort output on stderr)."""
+    global _logger
+    if _logger is None:
+        import logging
+
+        _logger = logging.getLogger("pyzol")
+        _logger.addHandler(logging.NullHandler())
+    _logger.warning(message, *args)
+
+
+_logger: Any = None
 
 
 # ---- what differs between the boards -----------------------------------------------------------
