@@ -269,6 +269,29 @@ def test_the_record_job_bar_shows_the_rate_and_the_drops(tmp_path, capsys, monke
     assert last.startswith("frames 5/5 [") and last.endswith(" MB/s, 0 dropped\n")
 
 
+def test_ctrl_c_ends_the_record_job_with_a_whole_file_and_its_summary(tmp_path):
+    path = tmp_path / "run.tif"
+    argv = ["record", "--frames", "100000", "--size", f"{W}x{H}", "--rate", "200", "-o", str(path)]
+    job = subprocess.Popen(
+        [sys.executable, "-m", "pyzol", *argv],
+        stdout=subprocess.PIPE,
+        stderr=subprocess.PIPE,
+        text=True,
+    )
+    try:
+        until(lambda: path.exists() and path.stat().st_size > 20 * W * H, timeout=60)
+        job.send_signal(signal.SIGINT)
+        out, err = job.communicate(timeout=60)
+    finally:
+        job.kill()
+    assert (job.returncode, err) == (130, "pyzol: interrupted\n")
+    written = int(out.splitlines()[1].split()[1])  # recorded N frames to ...
+    stack, descriptions = pages(path)
+    numbers = [d["frame"] for d in descriptions]
+    assert len(numbers) == written >= 10 and numbers == sorted(set(numbers))
+    np.testing.assert_array_equal(stack[-1], pattern(numbers[-1], W, H))
+
+
 @pytest.mark.parametrize(
     "argv, text",
     [
