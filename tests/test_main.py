@@ -126,7 +126,11 @@ def test_help_lists_the_options(capsys):
             ["--camera", "missing.txt"],
             "cannot open KX210 0 from 'missing.txt': FileNotFound (Code:10 ",
         ),
-        (["--camera", "{bad}"], "cannot open KX210 0 from '{bad}': FileFormat (Code:11 "),
+        (
+            ["--camera", "{bad}"],
+            "from '{bad}': FileFormat (Code:11 Line:1 Function:FromFile File:{bad}): {bad}, "
+            "line 1: \"Width=wide\": setting 'Width': bad value 'wide' (signed integer)\n",
+        ),
         (["--camera", "{bad_format}"], ": FileFormat (Code:11 "),
         (["--camera", "{tmp}"], "cannot open KX210 0 from '{tmp}': it is a folder, not a camera"),
         (["--camera", "{empty}"], "KX210 0 is set up for 0x0 frames: the camera file needs a "),

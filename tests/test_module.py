@@ -216,6 +216,24 @@ def test_import_calls_nothing_in_the_library():
     assert out.stdout.strip() == "True []"
 
 
+@pytest.mark.parametrize("module", ["pyzol", "pyzol.unit", "pyzol.core"])
+def test_import_loads_neither_asyncio_nor_numpy(module):
+    # Each is loaded where first used: asyncio by pyzol.aio (and `async for` over frames), numpy
+    # by the frame iterator; the names stay reachable from the package.
+    out = run_python(
+        sys.executable,
+        f"""
+        import sys
+        import {module}
+        heavy = [name for name in ("asyncio", "numpy") if name in sys.modules]
+        import pyzol
+        print(heavy, pyzol.aio.__name__, "asyncio" in sys.modules, pyzol.frames.__module__)
+        """,
+    )
+    assert out.returncode == 0, out.stderr
+    assert out.stdout.split() == ["[]", "pyzol.aio", "True", "pyzol.stream"]
+
+
 def test_injected_exception_is_translated():
     board = unit.MB100()
     sim.fail("CxMB100::Open", status=5, function="Open", file="dev.c", line=42)

@@ -162,6 +162,8 @@ UNINIT_CASES = [
     ("unit.KX210Param.from_(unit.KX210.__new__(unit.KX210))", "pyzol.unit.KX210"),
     ("p = unit.KX210Param(); p.controller = unit.KX210.__new__(unit.KX210)", "pyzol.unit.KX210"),
     ("board.lock([core.CxImage.__new__(core.CxImage)])", "pyzol.core.CxImage"),
+    # A subclass is judged once per list; each of its items is still checked.
+    ("T = type('T', (core.CxImage,), {}); board.lock([T(8, 8), T.__new__(T)])", "T"),
     ("board.lock(core.CxImage.__new__(core.CxImage))", "pyzol.core.CxImage"),
     ("core.as_module(unit.KX210.__new__(unit.KX210))", "pyzol.unit.KX210"),
     ("core.as_dio(unit.MB100.__new__(unit.MB100))", "pyzol.unit.MB100"),

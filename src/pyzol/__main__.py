@@ -48,11 +48,15 @@ class JobError(Exception):
 
 
 def library_error(what: str, error: RuntimeError) -> JobError:
-    """`what` and the library's error, led by the status name ("FileNotFound")."""
-    text = str(error)
-    code = re.match(r"Code:(\d+) ", text)
-    name = core.ExStatus(int(code.group(1))).name if code else "error"
-    return JobError(f"{what}: {name} ({text})")
+    """`what` and the library's error, led by its status name ("FileNotFound") and followed by
+    the notes the library or the module added (the offending line of a camera file)."""
+    status = getattr(error, "status", None)
+    if isinstance(status, core.ExStatus):
+        name = status.name
+    else:
+        name = "error" if status is None else f"status {status}"
+    notes = "; ".join(getattr(error, "__notes__", ()))
+    return JobError(f"{what}: {name} ({error})" + (f": {notes}" if notes else ""))
 
 
 # ---- options -----------------------------------------------------------------------------------

@@ -30,7 +30,7 @@ import time
 from collections.abc import AsyncIterator, Iterator, Sequence
 from typing import TYPE_CHECKING, Any, NamedTuple, Union
 
-from . import aio, core, unit
+from . import core, unit
 
 if TYPE_CHECKING:
     import numpy
@@ -171,6 +171,8 @@ class Frames:
         return self
 
     async def __anext__(self) -> Frame:
+        from . import aio  # asyncio, only for streams iterated with `async for`
+
         frame = await aio.run(lambda: next(self, None), self._cancel)
         if frame is None:
             raise StopAsyncIteration
