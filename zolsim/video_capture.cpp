@@ -32,6 +32,8 @@ namespace capture {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+// How far behind its schedule a paced board may fall and still make the frames up.
+constexpr std::chrono::milliseconds kMaxLag(50);
 
 struct Frame {
     int width, height;
@@ -300,9 +302,15 @@ void run(std::shared_ptr<Session> sp, Frame f, std::chrono::microseconds period,
         s.cv.notify_all();
         if (frames > 0 && s.total >= static_cast<std::uint32_t>(frames))
             break;
+        // Frame k is due at start + k periods, as a camera's own clock would send it: a frame
+        // that came late (the pattern writer or the machine was slow) is made up by the next
+        // ones, so the mean rate is the configured one. A lag longer than kMaxLag (a period
+        // shorter than a frame takes here, a stalled machine) restarts the schedule instead of
+        // piling frames up.
         next += period;
-        // A period shorter than the time spent here must not pile up frames.
-        next = std::max(next, Clock::now());
+        const auto now = Clock::now();
+        if (now - next > kMaxLag)
+            next = now;
     }
     if (s.state == kRunning)
         end_run(s, kDone);

@@ -25,16 +25,18 @@ from . import (  # noqa: E402
 
 # What the package adds in Python is loaded when first named, so that `import pyzol` (or
 # pyzol.unit, pyzol.core) costs the two extension modules alone: the frame iterator
-# (pyzol.frames, Frame, Frames; it needs typing) and the awaitable waits (pyzol.aio; asyncio,
-# which costs more than everything else together).
+# (pyzol.frames, Frame, Frames; it needs typing), the recorder (pyzol.record, Recorder) and the
+# awaitable waits (pyzol.aio; asyncio, which costs more than everything else together).
 TYPE_CHECKING = False
 if TYPE_CHECKING:
     from . import aio
+    from .recorder import Recorder, record
     from .stream import Frame, Frames, frames
 
-__all__ = ["core", "unit", "aio", "Frame", "Frames", "frames", "demo_camera"]
+__all__ = ["core", "unit", "aio", "Frame", "Frames", "frames", "Recorder", "record", "demo_camera"]
 
-_FROM_STREAM = ("Frame", "Frames", "frames")
+# The names each module of the package gives, loaded together when one is first asked for.
+_LAZY = {"stream": ("Frame", "Frames", "frames"), "recorder": ("Recorder", "record")}
 
 
 def demo_camera() -> str:
@@ -53,9 +55,10 @@ def _submodule(name: str) -> object:
 def __getattr__(name: str) -> object:
     if name == "aio":
         return _submodule("aio")
-    if name in _FROM_STREAM:
-        stream = _submodule("stream")
-        for each in _FROM_STREAM:
-            globals()[each] = getattr(stream, each)
-        return globals()[name]
+    for module, names in _LAZY.items():
+        if name in names:
+            found = _submodule(module)
+            for each in names:
+                globals()[each] = getattr(found, each)
+            return globals()[name]
     raise AttributeError(f"module {__name__!r} has no attribute {name!r}")

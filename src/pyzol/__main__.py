@@ -296,6 +296,10 @@ def io_session() -> None:
 
 def main(argv: list[str] | None = None) -> int:
     """Runs the job; returns the exit status."""
+    if (argv := sys.argv[1:] if argv is None else argv)[:1] == ["record"]:
+        from pyzol import _record_job  # python -m pyzol record: its own options and job
+
+        return _record_job.main(argv[1:])
     args = parse(argv)
     try:
         if args.io:

@@ -35,6 +35,11 @@ class _PlainBar:
     def __init__(self, total: int, stream: TextIO) -> None:
         self.total, self.stream, self.n = total, stream, 0
         self.start = self.drawn = time.monotonic()
+        self.postfix = ""
+
+    def set_postfix_str(self, text: str) -> None:
+        """Text shown after the rate (as tqdm's method of that name)."""
+        self.postfix = f", {text}" if text else ""
 
     def update(self, n: int) -> None:
         self.n += n
@@ -47,7 +52,8 @@ class _PlainBar:
         filled = self.WIDTH * self.n // max(self.total, 1)
         rate = self.n / max(now - self.start, 1e-9)
         bar = "#" * filled + "." * (self.WIDTH - filled)
-        self.stream.write(f"\rframes {self.n}/{self.total} [{bar}] {rate:.1f} frames/s")
+        line = f"\rframes {self.n}/{self.total} [{bar}] {rate:.1f} frames/s{self.postfix}"
+        self.stream.write(line)
         self.stream.flush()
 
     def close(self) -> None:
@@ -57,9 +63,12 @@ class _PlainBar:
 
 
 class Bar(Protocol):
-    """What `progress` gives: a bar of frames, advanced by update(n) and ended by close()."""
+    """What `progress` gives: a bar of frames, advanced by update(n) and ended by close(), with
+    a text after the rate (set_postfix_str, as tqdm names it)."""
 
     def update(self, n: int) -> object: ...
+
+    def set_postfix_str(self, text: str) -> object: ...
 
     def close(self) -> None: ...
 
@@ -68,13 +77,16 @@ class _NoBar:
     def update(self, n: int) -> None:
         pass
 
+    def set_postfix_str(self, text: str) -> None:
+        pass
+
     def close(self) -> None:
         pass
 
 
 def progress(total: int, stream: TextIO | None = None, quiet: bool = False) -> Bar:
     """A bar of `total` frames on `stream` (standard error), or nothing when it is not a
-    terminal or `quiet` is set. Has update(n) and close()."""
+    terminal or `quiet` is set. Has update(n), set_postfix_str(text) and close()."""
     stream = stream if stream is not None else sys.stderr
     if quiet or not stream.isatty():
         return _NoBar()
