@@ -118,9 +118,11 @@ CAPTURE_DEFAULTS = {
 
 def parse(argv: list[str] | None) -> argparse.Namespace:
     command = os.path.basename(sys.argv[0]) if sys.argv else ""
+    prog = "pyzol" if command == "pyzol" else "python -m pyzol"
     parser = argparse.ArgumentParser(
-        prog="pyzol" if command == "pyzol" else "python -m pyzol",
+        prog=prog,
         description="Capture frames on a simulated board and write the last one as an image.",
+        epilog=f"Every frame of a run into a TIFF file: {prog} record --help",
     )
     parser.add_argument("--version", action="version", version=f"pyzol {version()}")
     parser.add_argument("--board", choices=BOARDS, help="board type (KX210)")
@@ -174,14 +176,20 @@ def open_board(args: argparse.Namespace, folder: str) -> CaptureBoard:
     if args.format:
         lines.append(f"PixelFormat={args.format}")
     if lines:
-        extra = os.path.join(folder, "options.txt")
-        with open(extra, "w") as f:
-            f.write("\n".join(lines) + "\n")
-        try:
-            board.setup(extra)
-        except RuntimeError as e:
-            raise library_error(f"cannot set up {args.board} with {', '.join(lines)}", e) from None
+        apply_settings(board, lines, folder, f"cannot set up {args.board} with {', '.join(lines)}")
     return board
+
+
+def apply_settings(board: CaptureBoard, lines: list[str], folder: str, what: str) -> None:
+    """Applies `Name=Value` lines to the board through a settings file written in `folder`;
+    a refusal ends the job with `what` and the library's error."""
+    path = os.path.join(folder, "settings.txt")
+    with open(path, "w") as f:
+        f.write("\n".join(lines) + "\n")
+    try:
+        board.setup(path)
+    except RuntimeError as e:
+        raise library_error(what, e) from None
 
 
 def ring_for(

@@ -21,6 +21,7 @@ from pyzol.__main__ import (
     BOARDS,
     PIXEL_FORMATS,
     JobError,
+    apply_settings,
     frame_size,
     library_error,
     open_board,
@@ -78,13 +79,7 @@ def pace(board: CaptureBoard, rate: float, folder: str) -> None:
     lines = [f"TriggerCycleTime={round(1e6 / rate)}"] if rate else ["TriggerCycleTime=0"]
     if not rate:
         lines.append("ExposureTime=0")
-    path = os.path.join(folder, "rate.txt")
-    with open(path, "w") as f:
-        f.write("\n".join(lines) + "\n")
-    try:
-        board.setup(path)
-    except RuntimeError as e:
-        raise library_error(f"cannot pace the board at {rate:g} frames/s", e) from None
+    apply_settings(board, lines, folder, f"cannot pace the board at {rate:g} frames/s")
 
 
 def record(args: argparse.Namespace, board: CaptureBoard) -> None:
