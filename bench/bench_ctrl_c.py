@@ -10,6 +10,8 @@ import sys
 import tempfile
 import textwrap
 
+from targets import Row
+
 ROUNDS = 20
 
 SCRIPT = """
@@ -44,17 +46,35 @@ for _ in range({rounds}):
 """
 
 
-def measure(capture):
+def measure(capture, rounds=ROUNDS):
     with tempfile.TemporaryDirectory() as folder:
-        code = textwrap.dedent(SCRIPT.format(capture=capture, rounds=ROUNDS))
+        code = textwrap.dedent(SCRIPT.format(capture=capture, rounds=rounds))
         out = subprocess.run([sys.executable, "-P", "-c", code], capture_output=True, text=True,
                              cwd=folder, timeout=120, check=True)  # fmt: skip
     times = sorted(float(line) for line in out.stdout.split())
-    assert len(times) == ROUNDS, out.stdout + out.stderr
+    assert len(times) == rounds, out.stdout + out.stderr
     return times
 
 
-for name, capture in [("MB100.wait", False), ("KX210.wait", True)]:
-    times = measure(capture)
-    print(f"{name}: SIGINT to KeyboardInterrupt, median {times[len(times) // 2]:.2f} ms, "
-          f"worst {times[-1]:.2f} ms over {ROUNDS} rounds")  # fmt: skip
+WAITS = [("MB100.wait", False), ("KX210.wait", True)]
+
+
+def summary(quick=True):
+    rows = []
+    for name, capture in WAITS:
+        times = measure(capture, 5 if quick else ROUNDS)
+        rows.append(
+            Row(
+                "ctrl_c", times[-1], f"median {times[len(times) // 2]:.1f} ms of {len(times)}", name
+            )
+        )
+    return rows
+
+
+if __name__ == "__main__":
+    for name, capture in WAITS:
+        times = measure(capture)
+        print(
+            f"{name}: SIGINT to KeyboardInterrupt, median {times[len(times) // 2]:.2f} ms, "
+            f"worst {times[-1]:.2f} ms over {ROUNDS} rounds"
+        )

@@ -16,10 +16,13 @@
 
 import timeit
 
+from targets import Row
+
 from pyzol import sim, unit
 
 N = 100_000
 ROUNDS = 9
+QUICK = (2_000, 40)  # short mode: many short chunks (see bench_calls.QUICK)
 
 # (board, direction): first and last name of each kind, in table order, with a value to write.
 NAMES = {
@@ -41,15 +44,15 @@ NAMES = {
 VALUES = {"ENCComp2": 7, "CameraName": "ZOLCAM", "SIORETX": "\r", "CameraMode": "Normal"}
 
 
-def per_call(stmts, env):
+def per_call(stmts, env, n=N, rounds=ROUNDS):
     """Best time per call (ns) of each statement. The statements take turns in every round, so a
     slower spell of the machine (other processes) weighs on all of them alike."""
     timers = [timeit.Timer(s, globals=env) for s in stmts]
     best = [float("inf")] * len(stmts)
-    for _ in range(ROUNDS):
+    for _ in range(rounds):
         for i, timer in enumerate(timers):
-            best[i] = min(best[i], timer.timeit(N))
-    return [b / N * 1e9 for b in best]
+            best[i] = min(best[i], timer.timeit(n))
+    return [b / n * 1e9 for b in best]
 
 
 def settings(board):
@@ -58,9 +61,9 @@ def settings(board):
     return getattr(unit, board + "Param").from_(b)
 
 
-def matching():
-    print("1. per call by name, first and last name of each kind (ns)")
-    worst_ratio = 0.0
+def matching_ratios(n=N, rounds=ROUNDS):
+    """Per (board, direction, group): the names' times per call (ns) and worst/best."""
+    out = []
     for (board, direction), groups in NAMES.items():
         p = settings(board)
         for names in groups:
@@ -69,26 +72,58 @@ def matching():
                 stmts = [f"p.get_param({n!r})" for n in names]
             else:
                 stmts = [f"p.set_param({n!r}, v.get({n!r}, 1))" for n in names]
-            times = dict(zip(names, per_call(stmts, env), strict=True))
-            ratio = max(times.values()) / min(times.values())
-            worst_ratio = max(worst_ratio, ratio)
-            shown = "  ".join(f"{n} {t:.0f}" for n, t in times.items())
-            print(f"  {board} {direction}_param  {shown}  worst/best {ratio:.3f}")
-    print(f"  worst/best over all groups: {worst_ratio:.3f} (target <= 1.1)")
+            times = dict(zip(names, per_call(stmts, env, n, rounds), strict=True))
+            out.append((board, direction, times, max(times.values()) / min(times.values())))
+    return out
+
+
+def matching():
+    print("1. per call by name, first and last name of each kind (ns)")
+    results = matching_ratios()
+    for board, direction, times, ratio in results:
+        shown = "  ".join(f"{n} {t:.0f}" for n, t in times.items())
+        print(f"  {board} {direction}_param  {shown}  worst/best {ratio:.3f}")
+    print(f"  worst/best over all groups: {max(r[3] for r in results):.3f} (target <= 1.1)")
+
+
+def typed_ratios(n=N, rounds=ROUNDS):
+    """Per board and direction: (by name ns, typed ns) for ExposureTime."""
+    out = []
+    for board in ("KX210", "KX310", "TR520"):
+        env = {"p": settings(board)}
+        read = per_call(["p.get_param('ExposureTime')", "p.exposure_time"], env, n, rounds)
+        write = per_call(["p.set_param('ExposureTime', 5)", "p.exposure_time = 5"], env, n, rounds)
+        out += [(board, "read", *read), (board, "write", *write)]
+    return out
 
 
 def against_typed():
     print("2. by name against the typed property, ExposureTime (ns)")
-    for board in ("KX210", "KX310", "TR520"):
-        p = settings(board)
-        env = {"p": p}
-        read = per_call(["p.get_param('ExposureTime')", "p.exposure_time"], env)
-        write = per_call(["p.set_param('ExposureTime', 5)", "p.exposure_time = 5"], env)
-        for what, (by_name, typed) in (("read", read), ("write", write)):
-            print(
-                f"  {board} {what:<5} by name {by_name:6.0f}  typed {typed:6.0f}  "
-                f"ratio {by_name / typed:.2f} (target <= 1.5)"
+    for board, what, by_name, typed in typed_ratios():
+        print(
+            f"  {board} {what:<5} by name {by_name:6.0f}  typed {typed:6.0f}  "
+            f"ratio {by_name / typed:.2f} (target <= 1.5)"
+        )
+
+
+def summary(quick=True):
+    sim.set_journal(False)
+    n, rounds = QUICK if quick else (N, ROUNDS)
+    rows = []
+    for board, what, by_name, typed in typed_ratios(n, rounds):
+        rows.append(
+            Row(
+                "by_name",
+                by_name / typed,
+                f"{by_name:.0f} ns against {typed:.0f} ns",
+                f"{board} {what}",
             )
+        )
+    worst = max(matching_ratios(n, rounds), key=lambda r: r[3])
+    board, direction, times, ratio = worst
+    shown = ", ".join(f"{name} {t:.0f} ns" for name, t in times.items())
+    rows.append(Row("name_matching", ratio, f"worst group: {board} {direction}_param {shown}"))
+    return rows
 
 
 def breakdown():

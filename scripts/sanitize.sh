@@ -7,7 +7,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 source scripts/find_python.sh
 [ -x .venv-asan/bin/python ] || "$(find_python)" -m venv .venv-asan
-.venv-asan/bin/python -m pip install -q pytest numpy hypothesis==6.170.15
+.venv-asan/bin/python -m pip install -q pytest numpy hypothesis==6.170.15 "cmake>=3.22" ninja
 .venv-asan/bin/python -m pip install -q . -C build-dir=build/asan -C cmake.define.PYZOL_SANITIZE=ON
 # The interpreter is not sanitized: the runtimes come first by preloading. The version tests
 # preload a library of their own and cannot run here.
@@ -17,13 +17,8 @@ ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1 UBSAN_OPTIONS=print_stac
     -k "not version_string and not other_interpreters" "$@"
 
 # The simulated library's own C++ tests under ThreadSanitizer (waits, aborts and acquisitions
-# across threads).
-tsan="build/tsan"
-mkdir -p "$tsan"
-g++ -std=c++17 -O1 -g -fsanitize=thread -fPIC -shared -Iinclude -Izolsim zolsim/*.cpp \
-    -Wl,-soname,libzol_unit.so.1 -o "$tsan/libzol_unit.so.1" -lpthread
-for program in dio_boards video_boards; do
-    g++ -std=c++17 -O1 -g -fsanitize=thread -Iinclude "tests/cpp/$program.cpp" -o "$tsan/$program" \
-        "$tsan/libzol_unit.so.1" -Wl,-rpath,"$root/$tsan" -lpthread
-    (cd "$tsan" && TSAN_OPTIONS=halt_on_error=1 "./$program" | tail -n 1)  # files land in $tsan
-done
+# across threads): the same CMake project, the library alone with its tests.
+.venv-asan/bin/cmake -S . -B build/tsan -G Ninja -DPYZOL_MODULES=OFF -DPYZOL_TESTS=ON \
+    -DPYZOL_SANITIZE=thread -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+PATH="$root/.venv-asan/bin:$PATH" .venv-asan/bin/cmake --build build/tsan >/dev/null
+.venv-asan/bin/ctest --test-dir build/tsan --output-on-failure | tail -n 3

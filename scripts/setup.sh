@@ -15,6 +15,12 @@ if ! command -v g++ >/dev/null 2>&1; then
     apt-get update -qq && apt-get install -y -qq g++ >/dev/null
 fi
 
+# pyright (in the test extra) runs on node; Debian's nodejs where the machine has none.
+if [[ "${1:-}" == *test* ]] && ! command -v node >/dev/null 2>&1; then
+    echo "installing node for pyright" >&2
+    apt-get update -qq && apt-get install -y -qq nodejs >/dev/null
+fi
+
 venv="${PYZOL_VENV:-.venv}"
 if [ ! -x "$venv/bin/python" ] || ! "$venv/bin/python" -c 'import sys; assert sys.version_info[:2] == (3, 12)' 2>/dev/null; then
     rm -rf "$venv"

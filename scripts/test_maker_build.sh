@@ -1,29 +1,34 @@
 #!/usr/bin/env bash
 # Builds pyzol the way a site with the maker's library does, and runs a short smoke test on it.
-# Stands in for the maker's library: the simulated one, built on its own and installed in a
-# folder of its own as a vendor would ship it (libzol_unit.so.1.2 with its SONAME link). The
-# package is built with -DZOL_UNIT_LIBRARY pointing there, and with the registry key ending of
-# a newer compiler, into a virtual environment of its own.
+# Stands in for the maker's library: the simulated one, built on its own and installed with its
+# headers in a folder of its own as a vendor would ship them. The package is built with
+# -DZOL_UNIT_LIBRARY and -DZOL_UNIT_INCLUDE_DIR pointing there, and with the registry key ending
+# of a newer compiler, into a virtual environment of its own.
 # Usage: scripts/test_maker_build.sh   (run by CI after the test suite)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
-vendor="$work/vendor/lib"
-mkdir -p "$vendor"
-g++ -std=c++17 -O2 -fPIC -shared -fvisibility=hidden -I"$root/include" -I"$root/zolsim" \
-    "$root"/zolsim/*.cpp -Wl,-soname,libzol_unit.so.1 -o "$vendor/libzol_unit.so.1.2" -lpthread
-ln -s libzol_unit.so.1.2 "$vendor/libzol_unit.so.1"
+# The simulated library built on its own by the same CMake project and installed as a vendor
+# ships it: the library with its SONAME link in vendor/lib, the headers in vendor/include.
+vendor="$work/vendor"
+cmake="$root/.venv/bin/cmake"   # made by scripts/setup.sh
+PATH="$root/.venv/bin:$PATH" "$cmake" -S "$root" -B "$work/lib" -G Ninja -DPYZOL_MODULES=OFF \
+    -DCMAKE_INSTALL_PREFIX="$vendor" -DCMAKE_INSTALL_LIBDIR=lib >/dev/null
+PATH="$root/.venv/bin:$PATH" "$cmake" --build "$work/lib" >/dev/null
+"$cmake" --install "$work/lib" >/dev/null
+test -f "$vendor/include/zol/zol.h" && test -L "$vendor/lib/libzol_unit.so.1"
 
-python="$root/.venv/bin/python"   # made by scripts/setup.sh
+python="$root/.venv/bin/python"
 "$python" -m venv "$work/venv"
 "$work/venv/bin/python" -m pip install -q "$root" -C build-dir="$work/build" \
-    -C cmake.define.ZOL_UNIT_LIBRARY="$vendor/libzol_unit.so.1.2" \
+    -C cmake.define.ZOL_UNIT_LIBRARY="$vendor/lib/libzol_unit.so.1.2" \
+    -C cmake.define.ZOL_UNIT_INCLUDE_DIR="$vendor/include" \
     -C cmake.define.PYZOL_PYBIND11_ABI=_cxxabi1018
 
 cd "$work"
-VENDOR="$vendor" "$work/venv/bin/python" - <<'PY'
+VENDOR="$vendor/lib" "$work/venv/bin/python" - <<'PY'
 import importlib.util
 import os
 import pathlib

@@ -1,10 +1,12 @@
 """The bad-argument sweep, run by test_sweeps.py in a child interpreter per class: every overload of
-every member, read from the signatures the binding library generates, is called with one
-argument (or self) replaced by a bad value while the others are good. Only Python errors may come
-out, and when the arguments do not convert (TypeError, ValueError, the cast error) the library
-must not have been called.
+every member (methods, special methods, property getters and setters; a module's functions),
+read from the signatures the binding library generates, is called with one argument (or self)
+replaced by a bad value while the others are good, and with self None and an instance whose
+__init__ never ran. Only Python errors may come out, and when the arguments do not convert
+(TypeError, ValueError, the cast error) the library must not have been called.
 
-Usage (in a folder holding cam.txt): python -c "import argument_sweep; argument_sweep.main('KX210')"
+Usage (in a folder holding cam.txt):
+    python -c "import argument_sweep; argument_sweep.main('unit.KX210')"   # or 'core', 'sim', ...
 """
 
 import re
@@ -14,6 +16,7 @@ import numpy as np
 
 from pyzol import core, sim, unit
 
+MODULES = {"core": core, "unit": unit, "sim": sim}
 SIGNATURE = re.compile(r"^(?:\d+\. )?(\w*)\((.*)\) -> ", re.MULTILINE)
 
 
@@ -28,19 +31,28 @@ def bad_values(annotation):
               2**31, -(2**31) - 1, 2**32, -1, uninitialised(unit.KX210),
               uninitialised(core.CxImage), [None, "img"],
               [uninitialised(core.CxImage)]]  # fmt: skip
-    cls = class_of(annotation)
-    if cls is not None:
-        values.append(uninitialised(cls))
+    values += [uninitialised(cls) for cls in classes_of(annotation)]
     return values
 
 
+def classes_of(annotation):
+    """The bound classes a parameter annotation names (`A | B | None` names several)."""
+    found = []
+    for alternative in annotation.split(" | "):
+        if alternative in ("int", "str", "bool", "list", "object"):
+            continue
+        name = alternative.split(".")[-1].split("::")[-1]
+        for module in (unit, core, sim):
+            cls = getattr(module, name, None)
+            if isinstance(cls, type):
+                found.append(cls)
+                break
+    return found
+
+
 def class_of(annotation):
-    name = annotation.split(".")[-1].split("::")[-1]
-    for module in (unit, core):
-        found = getattr(module, name, None)
-        if isinstance(found, type) and annotation not in ("int", "str", "bool", "list", "object"):
-            return found
-    return None
+    found = classes_of(annotation)
+    return found[0] if found else None
 
 
 def parameters(text):
@@ -58,13 +70,18 @@ def signatures(member):
 
 
 def members(cls):
-    """(label, callable(self, *args), parameter list, takes self) of every overload; a module's
-    functions when `cls` is a module."""
+    """(label, callable(self, *args), parameter list, takes self) of every overload of every
+    bound member (those with the binding library's signatures); a module's functions when `cls`
+    is a module."""
     out = []
     for name, attr in vars(cls).items():
-        if name.startswith("_") and name not in ("__init__", "__eq__", "__ne__"):
-            continue
+        if isinstance(attr, property) and name.startswith("__"):
+            continue  # an enumeration's __doc__, __members__: the binding library's, of the class
+        if not isinstance(attr, (property, staticmethod)) and not callable(attr):
+            continue  # __doc__, __module__ texts
         if isinstance(attr, property):
+            for _, params in signatures(attr.fget) if attr.fget else []:
+                out.append((name, lambda s, f=attr.fget: f(s), params[1:], True))
             for _, params in signatures(attr.fset) if attr.fset else []:
                 out.append((f"{name}=", lambda s, v, f=attr.fset: f(s, v), params[1:], True))
             continue
@@ -86,6 +103,12 @@ class Rig:
         self.cls = cls
 
     def fresh(self, cls):
+        if hasattr(cls, "__members__"):  # an enumeration: a new object of its first value
+            return cls(int(next(iter(cls.__members__.values()))))
+        if cls.__name__ in INTERFACES:
+            return self.good(cls.__name__, None)
+        if cls is sim.Recording:
+            return sim.recording()
         obj = cls()
         if cls in (unit.MB100, unit.RM1600, unit.DQ160):
             obj.open(0)
@@ -176,9 +199,22 @@ def sweep(cls):
     return calls, violations
 
 
+def surface():
+    """What the sweep covers, read from the modules themselves: every class of pyzol.core,
+    pyzol.unit and pyzol.sim ("unit.KX210") but the exceptions, and each module's functions
+    ("unit")."""
+    names = []
+    for prefix, module in MODULES.items():
+        for name, obj in vars(module).items():
+            if isinstance(obj, type) and not issubclass(obj, BaseException):
+                names.append(f"{prefix}.{name}")
+        if any(callable(f) and not isinstance(f, type) for f in vars(module).values()):
+            names.append(prefix)
+    return names
+
+
 def main(name):
-    module, _, attr = name.rpartition(".")
-    modules = {"core": core, "unit": unit}
-    cls = modules[name] if name in modules else getattr(modules.get(module, unit), attr)
+    module, _, attr = name.partition(".")
+    cls = getattr(MODULES[module], attr) if attr else MODULES[module]
     calls, violations = sweep(cls)
-    print(f"SWEPT {name} {calls} {violations}")
+    print(f"SWEPT {name} {len(members(cls))} {calls} {violations}")

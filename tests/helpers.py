@@ -37,15 +37,18 @@ def throw_line(source, member, status=None):
     defines = re.compile(rf"\b{re.escape(member)}\(")
     start = next(i for i, line in enumerate(lines) if f'"{member}"' in line or defines.search(line))
     for i in range(start, len(lines)):
-        throws = "PYZOL_THROW" if status is None else f"PYZOL_THROW({status})"
-        if throws in lines[i] and "#define" not in lines[i]:
+        throws = ["PYZOL_THROW" if status is None else f"PYZOL_THROW({status})"]
+        if status in (None, 1):  # a refused setting name throws status 1 with a note
+            throws.append("PYZOL_REFUSE_NAME(")
+        if any(t in lines[i] for t in throws) and "#define" not in lines[i]:
             return i + 1
     raise AssertionError(f"no throw after {member} in {source}")
 
 
 def module_error(status, function, line):
-    """Pattern of a module-raised error text, any file."""
-    return rf"^Code:{status} Line:{line} Function:{re.escape(function)} File:\S+$"
+    """Pattern of a module-raised error text, any file. pytest matches the error's notes too,
+    one a line after the text: the text ends at the first line end."""
+    return rf"^Code:{status} Line:{line} Function:{re.escape(function)} File:\S+(?:\n|$)"
 
 
 def camera(tmp_path, name="cam.txt", w=W, h=H, **settings):

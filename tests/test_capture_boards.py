@@ -408,13 +408,15 @@ def test_copies_compare_by_board_and_are_unhashable(path, kind):
 # ---- images stay alive while a board uses them ---------------------------------------------
 
 
-@pytest.mark.parametrize("how", ["single", "list"])
+@pytest.mark.parametrize("how", ["single", "list", "list locked again"])
 def test_locked_images_outlive_every_other_reference(tmp_path, kind, how):
     board = getattr(unit, kind).from_file(camera(tmp_path))
     gc.collect()
     start = sim.live_objects()
     images = [core.CxImage(W, H) for _ in range(1 if how == "single" else 3)]
     board.lock(images[0] if how == "single" else images)
+    if how == "list locked again":
+        board.lock(images)  # the same items: the board keeps holding them
     watch = [weakref.ref(i) for i in images]
     images.clear()  # the caller's list no longer refers to them
     del images

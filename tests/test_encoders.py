@@ -59,6 +59,8 @@ def test_members_in_registration_order(board):
         if not name.startswith("_")
     ]
     assert observed == HEAD + MEMBERS[board] + TAIL
+    # Every setting by name is an integer: get_param says so in its signature (and the stubs).
+    assert getattr(unit, board + "Encoder").get_param.__doc__.splitlines()[0].endswith(") -> int")
 
 
 @pytest.mark.parametrize(

@@ -1,18 +1,26 @@
-"""The main job, python -m pyzol: capture with a bar on terminals only, the status table, the PNG
-of the last frame (with Pillow or the zlib fallback), and one-line errors."""
+"""The main job, python -m pyzol: capture with a bar on terminals only, the status table, the
+image of the last frame in its own depth (with Pillow or the zlib fallback), one-line errors
+before anything is captured, and an output file that is whole or left as it was."""
 
+import importlib.metadata
 import io
+import os
+import pathlib
+import resource
+import signal
 import subprocess
 import sys
-import zlib
 
 import pytest
 
+import pyzol
 from helpers import pattern
 from pyzol import __main__ as job
 from pyzol import _report
 
 np = pytest.importorskip("numpy")
+Image = pytest.importorskip("PIL.Image")  # reads what either writer wrote
+PIL = sys.modules["PIL"]
 
 
 class Terminal(io.StringIO):
@@ -30,20 +38,18 @@ def writer(request, monkeypatch):
     return request.param
 
 
-def read_png(path):
-    """Pixels of a PNG as an array; our fallback writes unfiltered rows, Pillow's need Pillow."""
-    try:
-        from PIL import Image
-    except ImportError:
-        data = open(path, "rb").read()
-        width, height = int.from_bytes(data[16:20], "big"), int.from_bytes(data[20:24], "big")
-        channels = 1 if data[25] == 0 else 3  # colour type: gray or RGB
-        raw = zlib.decompress(data[data.index(b"IDAT") + 4 :])
-        rows = np.frombuffer(raw, np.uint8).reshape(height, 1 + width * channels)
-        assert not rows[:, 0].any()  # filter type 0
-        pixels = rows[:, 1:].reshape(height, width, channels)
-        return pixels[..., 0] if channels == 1 else pixels
-    return np.asarray(Image.open(path))
+def read_image(path):
+    """Pixels and mode of an image file, read by Pillow (also what the zlib fallback wrote)."""
+    with pytest.MonkeyPatch.context() as patch:
+        patch.setitem(sys.modules, "PIL", PIL)  # where a test hides it from the job
+        with Image.open(path) as image:
+            return np.asarray(image), image.mode
+
+
+def job_command(*argv, **options):
+    """Runs the job in a process of its own; returns the finished process."""
+    options = dict(capture_output=True, text=True, timeout=120) | options
+    return subprocess.run([sys.executable, "-P", "-m", "pyzol", *argv], **options)
 
 
 def run(capsys, *argv):
@@ -53,42 +59,55 @@ def run(capsys, *argv):
 
 
 @pytest.mark.parametrize(
-    "board, fmt, to_8_bit",
+    "board, fmt, name, stored",
     [
-        ("KX210", "Mono8", lambda p: p),
-        ("KX310", "Mono12", lambda p: p >> 4),
-        ("TR520", "Mono16", lambda p: p >> 8),
-        ("KX210", "RGB8", lambda p: p),
-        ("KX310", "BGR8", lambda p: p[..., ::-1]),
+        ("KX210", "Mono8", "frame.png", lambda p: p),
+        ("KX310", "Mono10", "frame.png", lambda p: p << 6),  # 16-bit, samples at the top
+        ("KX310", "Mono12", "frame.PNG", lambda p: p << 4),
+        ("TR520", "Mono16", "frame.tif", lambda p: p),
+        ("KX210", "RGB8", "frame.tiff", lambda p: p),
+        ("KX310", "BGR8", "frame.png", lambda p: p[..., ::-1]),
     ],
 )
-def test_captures_and_writes_the_last_frame(tmp_path, capsys, writer, board, fmt, to_8_bit):
-    png = tmp_path / "frame.png"
-    args = ["--board", board, "--size", "96x64", "--format", fmt, "--frames", "7", "-o", str(png)]
-    status, out, err = run(capsys, *args, "--ring", "3")
+def test_captures_and_writes_the_last_frame(tmp_path, capsys, writer, board, fmt, name, stored):
+    out_file = tmp_path / name
+    args = ["--board", board, "--size", "96x64", "--format", fmt, "--frames", "7"]
+    status, out, err = run(capsys, *args, "-o", str(out_file), "--ring", "3")
+    if writer == "zlib" and name.endswith((".tif", ".tiff")):  # TIFF is written by Pillow only
+        assert (status, out, err.count("\n")) == (1, "", 1)
+        assert err.startswith(f"pyzol: cannot write '{out_file}': writing TIFF needs Pillow")
+        return
     assert (status, err) == (0, "")  # no bar: standard error is no terminal
     lines = out.splitlines()
-    assert lines[0] == f"{board} 0: 96x64 {'Mono16' if fmt == 'Mono12' else fmt} " + (
-        f"({fmt[4:] if fmt.startswith('Mono') else 8} bits), 3 images"
-    )
+    bits = int(fmt[4:]) if fmt.startswith("Mono") else 8
+    sent = "Mono16" if bits > 8 else fmt  # deeper mono frames arrive in 16-bit samples
+    assert lines[0] == f"{board} 0: 96x64 {sent} ({bits} bits), 3 images"
     assert lines[1].startswith("captured 7 frames in ")
     head, rule, *rows = lines[2 : len(lines) - 1]
     assert head.split()[:4] == ["time", "(s)", "frames", "last"]
     assert len(rule) == len(head) and all(len(row) == len(head) for row in rows)
     assert rows[-1].split()[1:4] == ["7", "6", "64"]  # frames, last frame, lines
-    assert lines[-1] == f"frame 6 written to {png} ({writer})"
-    np.testing.assert_array_equal(read_png(png), to_8_bit(pattern(6, 96, 64, fmt)).astype(np.uint8))
+    assert lines[-1] == f"frame 6 written to {out_file} ({writer})"
+    pixels, mode = read_image(out_file)
+    assert mode == {"Mono16": "I;16", "RGB8": "RGB", "BGR8": "RGB"}.get(sent, "L")
+    np.testing.assert_array_equal(pixels, stored(pattern(6, 96, 64, fmt)))
+    data = out_file.read_bytes()
+    if data.startswith(b"\x89PNG"):  # fewer significant bits than stored: recorded for readers
+        at = data.find(b"sBIT")
+        significant = data[at + 4 : at + 5] if at > 0 else None
+        assert significant == (bytes([bits]) if bits % 8 else None)
 
 
 def test_runs_as_a_module_without_a_terminal(tmp_path):
-    out = subprocess.run(
-        [sys.executable, "-P", "-m", "pyzol", "--frames", "20"],
-        capture_output=True, text=True, timeout=120, cwd=tmp_path,
-    )  # fmt: skip
+    out = job_command("--frames", "20", cwd=tmp_path)
     assert (out.returncode, out.stderr) == (0, "")
     assert "KX210 0: 640x480 Mono8 (8 bits), 4 images" in out.stdout
     assert f"frame 19 written to {tmp_path / 'last_frame.png'}" in out.stdout
-    assert read_png(tmp_path / "last_frame.png").shape == (480, 640)
+    written = tmp_path / "last_frame.png"
+    assert read_image(written)[0].shape == (480, 640)
+    mask = os.umask(0)
+    os.umask(mask)
+    assert written.stat().st_mode & 0o777 == 0o666 & ~mask  # an ordinary new file
 
 
 def test_help_lists_the_options(capsys):
@@ -107,36 +126,124 @@ def test_help_lists_the_options(capsys):
             ["--camera", "missing.txt"],
             "cannot open KX210 0 from 'missing.txt': FileNotFound (Code:10 ",
         ),
-        (["--camera", "{bad}"], "cannot open KX210 0 from '{bad}': FileFormat (Code:11 "),
+        (
+            ["--camera", "{bad}"],
+            "from '{bad}': FileFormat (Code:11 Line:1 Function:FromFile File:{bad}): {bad}, "
+            "line 1: \"Width=wide\": setting 'Width': bad value 'wide' (signed integer)\n",
+        ),
         (["--camera", "{bad_format}"], ": FileFormat (Code:11 "),
+        (["--camera", "{tmp}"], "cannot open KX210 0 from '{tmp}': it is a folder, not a camera"),
+        (["--camera", "{empty}"], "KX210 0 is set up for 0x0 frames: the camera file needs a "),
         (["--board", "TR520", "--id", "4"], "cannot open TR520 4 from "),
-        (["--frames", "2", "-o", "{tmp}/no/such/folder/x.png"], "cannot write '"),
+        (
+            ["--size", "16384x16384", "--format", "RGB8", "--ring", "64"],
+            "a ring of 64 images of 16384x16384 RGB8 needs 49,152 MiB; the machine has ",
+        ),
+        (["-o", "{tmp}/no/such/folder/x.png"], "cannot write '{tmp}/no/such/folder/x.png': No "),
+        (["-o", "{tmp}/folder.png"], "cannot write '{tmp}/folder.png': Is a directory"),
+        (["-o", "x.jpg"], "cannot write 'x.jpg': cannot tell an image format from '.jpg': name "),
+        (["-o", "x"], "cannot write 'x': cannot tell an image format from 'no extension'"),
     ],
 )
-def test_failures_end_with_one_line_and_status_1(tmp_path, capsys, monkeypatch, args, text):
+def test_failures_end_with_one_line_before_capturing(tmp_path, capsys, monkeypatch, args, text):
     monkeypatch.chdir(tmp_path)
     (tmp_path / "bad.txt").write_text("Width=wide\n")
     (tmp_path / "bad_format.txt").write_text("PixelFormat=Mono9\n")
-    names = dict(bad=tmp_path / "bad.txt", bad_format=tmp_path / "bad_format.txt", tmp=tmp_path)
-    status, out, err = run(capsys, *[a.format(**names) for a in args])
-    assert status == 1
+    (tmp_path / "empty.txt").write_text("Width=0\nHeight=0\n")
+    (tmp_path / "folder.png").mkdir()
+    names = dict(
+        bad=tmp_path / "bad.txt",
+        bad_format=tmp_path / "bad_format.txt",
+        empty=tmp_path / "empty.txt",
+        tmp=tmp_path,
+    )
+    status, out, err = run(capsys, "-q", *[a.format(**names) for a in args])
+    assert (status, out) == (1, "")  # nothing captured
     assert err.startswith("pyzol: ") and err.count("\n") == 1 and "Traceback" not in err
     assert text.format(**names) in err
+    assert sorted(p.name for p in tmp_path.iterdir()) == [
+        "bad.txt", "bad_format.txt", "empty.txt", "folder.png",
+    ]  # fmt: skip
 
 
 def test_bad_options_are_usage_errors(capsys):
-    bad = [
-        ["--size", "640"],
-        ["--frames", "0"],
-        ["--id", "-1"],
-        ["--ring", "65"],
-        ["--format", "Mono9"],
-    ]
-    for args in bad:
+    bad = {
+        "640": ["--size", "640"],
+        "each 1 to 16384": ["--size", "16385x2"],
+        "got '0'": ["--frames", "0"],
+        "got '-1'": ["--id", "-1"],
+        "expected a whole number 2 to 64, got '1'": ["--ring", "1"],
+        "got '65'": ["--ring", "65"],
+        "Mono9": ["--format", "Mono9"],
+        "--io takes no capture options: --board, --frames, -o/--output": [
+            "--io", "--frames", "3", "--board", "KX210", "-o", "x.png",
+        ],
+    }  # fmt: skip
+    for text, args in bad.items():
         with pytest.raises(SystemExit) as ended:
             job.main(args)
         assert ended.value.code == 2
-        assert "usage: python -m pyzol" in capsys.readouterr().err
+        err = capsys.readouterr().err
+        assert "usage: python -m pyzol" in err and text in err
+
+
+@pytest.mark.parametrize("command", ["module", "console"])
+def test_version(command, tmp_path):
+    if command == "module":
+        argv = [sys.executable, "-P", "-m", "pyzol"]
+    else:  # installed beside the interpreter
+        argv = [str(pathlib.Path(sys.executable).parent / "pyzol")]
+    done = subprocess.run([*argv, "--version"], capture_output=True, text=True, timeout=120)
+    expected = getattr(pyzol, "__version__", None) or importlib.metadata.version("pyzol")
+    assert (done.returncode, done.stdout, done.stderr) == (0, f"pyzol {expected}\n", "")
+    if command == "console":  # the same job, under its own name
+        done = subprocess.run([*argv, "--frames", "0"], capture_output=True, text=True, timeout=60)
+        assert done.returncode == 2 and done.stderr.startswith("usage: pyzol ")
+        older = tmp_path / "last_frame.png"
+        older.write_bytes(b"an older file")
+        older.chmod(0o600)
+        done = subprocess.run(
+            [*argv, "--frames", "3"], capture_output=True, cwd=tmp_path, timeout=60
+        )
+        assert done.returncode == 0 and read_image(older)[0].shape == (480, 640)  # replaced,
+        assert older.stat().st_mode & 0o777 == 0o600  # with the permissions it had
+        assert [p.name for p in tmp_path.iterdir()] == ["last_frame.png"]
+
+
+@pytest.mark.parametrize("quiet", [False, True])
+def test_bar_on_a_terminal_unless_quiet(tmp_path, capsys, monkeypatch, quiet):
+    screen = Terminal()
+    monkeypatch.setattr(sys, "stderr", screen)
+    status, out, _ = run(capsys, "--frames", "5", "-o", str(tmp_path / "f.png"), *["-q"] * quiet)
+    assert status == 0 and "captured 5 frames" in out
+    assert ("5/5" in screen.getvalue()) is not quiet
+
+
+def test_a_reader_that_goes_away_ends_the_job_quietly(tmp_path):
+    read, write = os.pipe()
+    os.close(read)  # the reader is gone before the first line
+    try:
+        done = job_command("--frames", "5", stdout=write, cwd=tmp_path, capture_output=False,
+                           stderr=subprocess.PIPE)  # fmt: skip
+    finally:
+        os.close(write)
+    assert (done.returncode, done.stderr) == (128 + signal.SIGPIPE, "")
+
+
+def limit_file_size():
+    signal.signal(signal.SIGXFSZ, signal.SIG_IGN)  # a write past the limit fails instead
+    resource.setrlimit(resource.RLIMIT_FSIZE, (1024, 1024))
+
+
+def test_a_write_that_fails_keeps_the_file_that_was_there(tmp_path):
+    target = tmp_path / "frame.png"
+    target.write_bytes(b"the good file")
+    done = job_command("--frames", "3", "-o", str(target), cwd=tmp_path, preexec_fn=limit_file_size)
+    assert done.returncode == 1
+    assert done.stderr.startswith(f"pyzol: cannot write '{target}': File too large")
+    assert done.stderr.count("\n") == 1
+    assert target.read_bytes() == b"the good file"
+    assert [p.name for p in tmp_path.iterdir()] == ["frame.png"]  # no temporary file left
 
 
 # ---- the pieces ------------------------------------------------------------------------------

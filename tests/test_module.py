@@ -89,13 +89,14 @@ def test_classes_belong_to_the_module():
     assert issubclass(unit.Exception, Exception)
 
 
-def run_python(executable, code, env=None):
+def run_python(executable, code, env=None, cwd=None):
     return subprocess.run(
         [executable, "-c", textwrap.dedent(code)],
         capture_output=True,
         text=True,
         env={**os.environ, **(env or {})},
         timeout=60,
+        cwd=cwd,
     )
 
 
@@ -123,13 +124,32 @@ LOAD_UNIT = """
 """
 
 
-@pytest.mark.parametrize("minor", [11, 13])
-def test_other_interpreters_are_refused(minor):
-    out = run_python(other_python(minor), LOAD_UNIT.format(path=UNIT_FILE))
+PACKAGE_PARENT = os.path.dirname(os.path.dirname(pyzol.__file__))
+IMPORT_PACKAGE = """
+    import sys
+    sys.path.insert(0, {path!r})
+    try:
+        import pyzol
+    except ImportError as e:
+        print("ImportError:", e)
+        print("version:", sys.version)
+"""
+
+
+# Both guards: the package's own, before any extension loads, and the extension module's, for a
+# script that loads it by path.
+@pytest.mark.parametrize("minor", [10, 11, 13])
+@pytest.mark.parametrize(
+    "code",
+    [IMPORT_PACKAGE.format(path=PACKAGE_PARENT), LOAD_UNIT.format(path=UNIT_FILE)],
+    ids=["package", "module"],
+)
+def test_other_interpreters_are_refused(minor, code, tmp_path):
+    out = run_python(other_python(minor), code, cwd=tmp_path)
     assert out.returncode == 0, out.stderr
-    lines = out.stdout.splitlines()
-    version = lines[1].removeprefix("version: ")
-    assert lines[0] == (
+    first, version = out.stdout.split("\n", 1)
+    version = version.removeprefix("version: ").rstrip("\n")
+    assert first == (
         "ImportError: Python version mismatch: module was compiled for Python 3.12, "
         f"but the interpreter version is incompatible: {version}."
     )
@@ -196,6 +216,24 @@ def test_import_calls_nothing_in_the_library():
     assert out.stdout.strip() == "True []"
 
 
+@pytest.mark.parametrize("module", ["pyzol", "pyzol.unit", "pyzol.core"])
+def test_import_loads_neither_asyncio_nor_numpy(module):
+    # Each is loaded where first used: asyncio by pyzol.aio (and `async for` over frames), numpy
+    # by the frame iterator; the names stay reachable from the package.
+    out = run_python(
+        sys.executable,
+        f"""
+        import sys
+        import {module}
+        heavy = [name for name in ("asyncio", "numpy") if name in sys.modules]
+        import pyzol
+        print(heavy, pyzol.aio.__name__, "asyncio" in sys.modules, pyzol.frames.__module__)
+        """,
+    )
+    assert out.returncode == 0, out.stderr
+    assert out.stdout.split() == ["[]", "pyzol.aio", "True", "pyzol.stream"]
+
+
 def test_injected_exception_is_translated():
     board = unit.MB100()
     sim.fail("CxMB100::Open", status=5, function="Open", file="dev.c", line=42)
@@ -209,7 +247,7 @@ def test_injected_exception_is_translated():
 def test_null_function_and_file_are_written_empty():
     board = unit.MB100()
     sim.fail("CxMB100::Open", status=7, function=None, file=None, line=3)
-    with pytest.raises(RuntimeError, match=r"^Code:7 Line:3 Function: File:$"):
+    with pytest.raises(RuntimeError, match=r"^Code:7 Line:3 Function: File:\n"):
         board.open(0)
 
 
@@ -248,6 +286,18 @@ def test_threads_translate_their_own_text():
 
 def test_package_imports_core_first():
     assert pyzol.core is core and pyzol.unit is unit
+
+
+def test_the_installed_package_says_what_it_is_and_needs():
+    from importlib import metadata
+
+    meta = metadata.metadata("pyzol")
+    assert pyzol.__version__ == meta["Version"] == metadata.version("pyzol")
+    assert "numpy" in meta.get_all("Requires-Dist")  # not only in an extra
+    assert meta["License-Expression"] == "MIT" and meta["Requires-Python"] == "==3.12.*"
+    assert meta["Summary"] and "pyzol.demo_camera()" in meta.get_payload()  # the README
+    camera = unit.KX210.from_file(pyzol.demo_camera())  # shipped in the package
+    assert unit.KX210Param.from_(camera).get_param("Width") == 640
 
 
 def test_every_class_returns_its_library_objects():

@@ -3,6 +3,7 @@ from arrays, and capture boards whose camera file names the format of their fram
 
 import pytest
 
+import pyzol
 from helpers import pattern
 from pyzol import core, sim, unit
 
@@ -150,6 +151,24 @@ def test_captured_frames_appear_in_views_taken_before(tmp_path, kind, name, fmt,
     np.testing.assert_array_equal(views[1][:, :W], pattern(3, W, H, name))
     assert not views[1][:, W:].any()
     assert int.from_bytes(library_rows(images[0])[0][0][:4], "little") == 4
+
+
+@pytest.mark.parametrize("kind", ["KX210", "KX310", "TR520"])
+@pytest.mark.parametrize("name, fmt, shape, dtype", FORMATS)
+def test_frames_builds_a_ring_given_as_a_number_in_the_cameras_format(
+    tmp_path, kind, name, fmt, shape, dtype
+):
+    board = getattr(unit, kind).from_file(
+        camera(tmp_path, PixelFormat=name, TriggerMode=1, Timeout=60_000)
+    )
+    with pyzol.frames(board, 3, count=4) as stream:
+        assert [image.pixel_format for image in stream.images] == [fmt] * 3
+        board.force_trigger()  # one frame at a time: none is overwritten before it is checked
+        for f in stream:
+            assert (f.array.shape, f.array.dtype) == (shape, dtype)
+            np.testing.assert_array_equal(f.array, pattern(f.number, W, H, name))
+            board.force_trigger()
+    assert (f.number, stream.dropped) == (3, 0)
 
 
 @pytest.mark.parametrize("name, fmt", [("Mono8", F.Mono8), ("Mono12", F.Mono16), ("RGB8", F.RGB8)])

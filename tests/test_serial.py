@@ -153,7 +153,7 @@ def test_read_byte_with_nothing_arriving_is_the_time_out(link):
 
 @pytest.mark.parametrize(
     "text, sent",
-    [("\u00e9\u20ac", "\u00e9\u20ac".encode()), (b"\xff\xfe", b"\xff\xfe"), ("ab\0c", b"ab")],
+    [("\u00e9\u20ac", "\u00e9\u20ac".encode()), (b"\xff\xfe", b"\xff\xfe")],
 )
 def test_write_sends_utf8_or_the_bytes_given(board, link, text, sent):
     link.write(text)
@@ -213,5 +213,5 @@ def test_other_threads_run_while_a_read_waits(board, link, member, op, result):
 )
 def test_library_errors_leave_a_read_translated(board, link, op, call):
     sim.fail(f"Cx{board}Sio::{op}", status=7, function="Sio", file="sio.c", line=9)
-    with pytest.raises(RuntimeError, match=r"^Code:7 Line:9 Function:Sio File:sio.c$"):
+    with pytest.raises(RuntimeError, match=r"^Code:7 Line:9 Function:Sio File:sio.c\n"):
         call(link)

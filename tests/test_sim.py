@@ -129,9 +129,12 @@ def test_clear_faults_disarms_everything():
     board.read()
 
 
-def test_fail_refuses_a_text_that_is_not_str():
-    with pytest.raises(TypeError):
-        sim.fail("CxMB100::Open", function=3)
+@pytest.mark.parametrize(
+    "text, error", [(dict(function=3), TypeError), (dict(file="dev\0.c"), ValueError)]
+)
+def test_fail_refuses_a_text_that_is_not_str_or_would_be_cut(text, error):
+    with pytest.raises(error):
+        sim.fail("CxMB100::Open", **text)
     assert sim.pending_faults("CxMB100::Open") == 0
 
 

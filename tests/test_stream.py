@@ -3,11 +3,14 @@ and a board left stopped, unlocked and reusable however the block is left."""
 
 import asyncio
 import contextlib
+import gc
+import logging
 import time
 
 import numpy as np
 import pytest
 
+import pyzol.stream
 from helpers import Background, camera, frame
 from pyzol import core, frames, sim, unit
 
@@ -50,7 +53,8 @@ def test_frames_come_in_order_with_their_numbers_and_pixels(make):
     assert calls_of(calls, None) == ["Stop()", "Unlock()", "Num(1)"]
 
 
-def test_a_slow_script_catches_up_to_the_newest_frame_and_counts_drops(make):
+def test_a_slow_script_catches_up_to_the_newest_frame_and_counts_drops(make, caplog):
+    caplog.set_level(logging.WARNING, logger="pyzol")
     board = make(**FREE)
     numbers, kept = [], []
     with frames(board, 3) as stream:
@@ -68,6 +72,13 @@ def test_a_slow_script_catches_up_to_the_newest_frame_and_counts_drops(make):
     gaps = sum(b - a - 1 for a, b in zip(numbers, numbers[1:], strict=False))
     assert stream.dropped == numbers[0] + gaps > 0
     assert stream.overrun == 3  # each of the first three frames was overwritten while held
+    # Each loss is logged on the "pyzol" logger, which stays silent unless the script configures
+    # logging (a NullHandler: no last-resort output on stderr).
+    logged = [r.getMessage() for r in caplog.records if r.name == "pyzol"]
+    drops = [int(m.split(": ")[1].split()[0]) for m in logged if "dropped" in m]
+    assert sum(drops) == stream.dropped and len(logged) == len(drops) + 3
+    assert sum("overrun" in m for m in logged) == 3
+    assert any(isinstance(h, logging.NullHandler) for h in logging.getLogger("pyzol").handlers)
     for k, pixels in kept:
         np.testing.assert_array_equal(pixels, frame(k))
 
@@ -104,22 +115,90 @@ def test_abort_from_another_thread_ends_the_iteration(make):
     assert stopper.error is None and not board.is_running
 
 
+COUNT_RANGE = "^count must be None \\(no end\\) or 1 to 2147483647$"
+
+
 @pytest.mark.parametrize(
-    "args, error",
+    "args, error, message",
     [
-        (dict(ring=np.int64(1)), ValueError),
-        (dict(ring=[core.CxImage(64, 48)]), ValueError),
-        (dict(ring=[core.CxImage(64, 48), None]), TypeError),
-        (dict(count=0), ValueError),
-        (dict(count=2.0), TypeError),
-        (dict(board=unit.RM1600()), TypeError),
+        (lambda: dict(ring=np.int64(1)), ValueError, "at least 2 images"),
+        (lambda: dict(ring=[core.CxImage(64, 48)]), ValueError, "at least 2 images"),
+        (lambda: dict(ring=[core.CxImage(64, 48), None]), TypeError, "CxImage objects only"),
+        (lambda: dict(ring=[img := core.CxImage(64, 48), core.CxImage(64, 48), img]), ValueError,
+         "^a ring holds each image once"),
+        (lambda: dict(count=0), ValueError, COUNT_RANGE),
+        (lambda: dict(count=2**31), ValueError, COUNT_RANGE),  # more than the board's num takes
+        (lambda: dict(count=2.0), TypeError, "integer"),
+        (lambda: dict(board=unit.RM1600()), TypeError, "capture board"),
     ],
-)
-def test_refusals_touch_no_board(tmp_path, args, error):
-    args = {"board": unit.KX210.from_file(camera(tmp_path)), "ring": 2, **args}
-    with sim.recording() as calls, pytest.raises(error):
+    ids=["ring of 1", "one image", "None", "an image twice", "count 0", "count 2**31", "count 2.0",
+         "I/O board"],
+)  # fmt: skip
+def test_refusals_touch_no_board(tmp_path, args, error, message):
+    args = {"board": unit.KX210.from_file(camera(tmp_path)), "ring": 2, **args()}
+    with sim.recording() as calls, pytest.raises(error, match=message):
         frames(**args)
     assert not [c for c in calls if "Lock" in c or "Start" in c]
+
+
+def test_a_ring_that_does_not_fit_in_memory_is_refused_before_allocating(tmp_path, monkeypatch):
+    board = unit.KX210.from_file(camera(tmp_path, w=4096, h=4096, PixelFormat="RGB8"))
+    monkeypatch.setattr(pyzol.stream, "available_memory", lambda: 100 * 2**20)
+    gc.collect()
+    before = sim.live_objects()
+    with sim.recording() as calls, pytest.raises(ValueError) as refused:
+        frames(board, 4)
+    assert str(refused.value) == (
+        "a ring of 4 images of 4096x4096 RGB8 needs 192 MiB; the machine has 100 MiB available"
+    )
+    assert sim.live_objects() == before and not [c for c in calls if "Lock" in c]
+    pyzol.stream.ring_images(board, 2)  # 96 MiB fit
+
+
+def test_a_stream_dropped_without_close_ends_the_capture_when_collected(make):
+    board = make(**FREE)
+    board.num = 7
+    stream = frames(board, 2)
+    first = next(iter(stream.open()))  # a frame keeps its stream
+    del stream
+    assert board.is_running
+    with sim.recording() as calls:
+        del first
+    assert calls_of(calls, None) == ["Abort()", "Unlock()", "Num(7)"]
+    assert not board.is_running and board.num == 7
+
+
+@pytest.mark.parametrize("thread", [False, True], ids=["in the loop", "from another thread"])
+@pytest.mark.parametrize("end, status", [("close", 6), ("dispose", 9)])  # NotOpened, Disposed
+def test_closing_the_board_under_a_stream_ends_it_with_the_boards_error(make, end, status, thread):
+    board = make(**TRIGGERED)
+
+    def close():
+        while sim.capture_waiters(type(board).__name__) == 0:  # the stream waits for a frame
+            time.sleep(0.001)
+        getattr(board, end)()
+
+    with pytest.raises(RuntimeError, match=f"^Code:{status} ") as ended:
+        with frames(board, 2) as stream:
+            closer = Background(close) if thread else board.force_trigger()
+            for _ in stream:  # from another thread: no frame comes
+                getattr(board, end)()
+    if thread:
+        closer.join(5)
+    assert ended.value.__context__ is None  # ending the capture went through
+    assert board.is_valid == (end == "close") and (end == "dispose" or not board.is_running)
+
+
+def test_the_error_that_ended_the_block_is_raised_and_a_failed_cleanup_is_its_context(make):
+    board = make(**TRIGGERED)
+    with pytest.raises(RuntimeError, match="^Code:6 ") as ended, frames(board, 2) as stream:
+        board.close()
+        sim.fail(f"Cx{type(board).__name__}::Abort", status=13, function="Cleanup")
+        next(stream)
+    cleanup = ended.value.__context__
+    assert isinstance(cleanup, RuntimeError) and str(cleanup).startswith("Code:13 ")
+    assert "Function:Cleanup " in str(cleanup)
+    assert cleanup.__context__ is None  # no cycle back to the block's error
 
 
 def test_a_stream_opens_once_and_a_failed_start_leaves_the_board_unlocked(tmp_path):

@@ -174,7 +174,7 @@ ExStatus file_item(const std::string& path, const char* item, void* value) {
         a = xml_item(doc, item);
     } else {
         const zolsim::NameValues file = zolsim::parse_name_values(doc);
-        if (file.malformed)
+        if (file.malformed.line)
             return ExStatus::FileFormat;
         a = camera_item(file, item);
     }

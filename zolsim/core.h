@@ -183,12 +183,22 @@ constexpr int kForever = -1;
 // lines, and blanks around a name or a value, do not count.
 struct NameValue {
     std::string name, value;
+    int line = 0;     // number (from 1) of its line in the file
+    std::string text; // that line as written, without its line end
 };
 struct NameValues {
+    std::string path;             // the file they were read from, as the caller named it
     std::vector<NameValue> pairs; // in file order
-    int malformed = 0;            // number (from 1) of the first line that is neither, or 0
+    NameValue malformed;          // the first line that is neither (line 0: none)
 };
-NameValues parse_name_values(const std::string& content);
+NameValues parse_name_values(const std::string& content, const std::string& path = "");
+// Reads and parses a settings or camera file; throws FileNotFound for `op` when it cannot.
+NameValues read_name_values(const char* op, const std::string& path);
+// Refuses a line of a settings or camera file: FileFormat for `op`, with the file's path as
+// File and the line's number as Line, so that the error points where the user must look; the
+// description quotes the line.
+[[noreturn]] void refuse_line(const char* op, const NameValues& file, const NameValue& line,
+                              const std::string& why);
 // `text` without the blanks (spaces, tabs, line ends) it starts or ends with.
 std::string trim(const std::string& text);
 

@@ -500,7 +500,7 @@ template <class Char> void load(CxDQ160& board, const Char* path, int option) {
     zolsim::call(&board, "Load", path, option);
     std::shared_ptr<zolsim::DioBoard> b = zolsim::dio_open_board(board, "Load");
     const std::string file = zolsim::path_of(path, "Load");
-    b->settings.apply("Load", zolsim::parse_name_values(zolsim::read_file("Load", file)));
+    b->settings.apply("Load", zolsim::read_name_values("Load", file));
     zolsim::dio_settings_changed(*b);
 }
 

@@ -17,23 +17,38 @@ std::string trim(const std::string& text) {
     return text.substr(b, text.find_last_not_of(blanks) - b + 1);
 }
 
-NameValues parse_name_values(const std::string& content) {
+NameValues parse_name_values(const std::string& content, const std::string& path) {
     NameValues file;
+    file.path = path;
     std::istringstream in(content);
-    std::string line;
-    for (int number = 1; std::getline(in, line); ++number) {
-        line = trim(line.substr(0, line.find('#')));
+    std::string raw;
+    for (int number = 1; std::getline(in, raw); ++number) {
+        if (!raw.empty() && raw.back() == '\r')
+            raw.pop_back();
+        std::string line = trim(raw.substr(0, raw.find('#')));
         if (line.empty())
             continue;
         size_t eq = line.find('=');
         if (eq == std::string::npos) {
-            if (!file.malformed)
-                file.malformed = number;
+            if (!file.malformed.line)
+                file.malformed = {"", "", number, raw};
             continue;
         }
-        file.pairs.push_back({trim(line.substr(0, eq)), trim(line.substr(eq + 1))});
+        file.pairs.push_back({trim(line.substr(0, eq)), trim(line.substr(eq + 1)), number, raw});
     }
     return file;
+}
+
+NameValues read_name_values(const char* op, const std::string& path) {
+    return parse_name_values(read_file(op, path), path);
+}
+
+void refuse_line(const char* op, const NameValues& file, const NameValue& line,
+                 const std::string& why) {
+    zol::CxException e(zol::ExStatus::FileFormat, op, file.path.c_str(), line.line);
+    e.Describe(file.path + ", line " + std::to_string(line.line) + ": \"" + line.text +
+               "\": " + why);
+    throw e;
 }
 
 std::string read_file(const char* op, const std::string& path) {

@@ -107,21 +107,21 @@ bool Settings::has(const std::string& name) const {
 }
 
 void Settings::apply(const char* op, const NameValues& file) {
-    if (file.malformed)
-        ZOLSIM_RAISE(FileFormat, op,
-                     "line " + std::to_string(file.malformed) + ": expected Name=Value");
+    if (file.malformed.line)
+        refuse_line(op, file, file.malformed, "expected Name=Value");
     std::lock_guard<std::mutex> lock(mutex_);
     std::map<std::string, Entry, std::less<>> next = entries_;
-    for (const auto& [name, text] : file.pairs) {
-        auto it = next.find(name);
+    for (const NameValue& p : file.pairs) {
+        auto it = next.find(p.name);
         if (it == next.end())
-            ZOLSIM_RAISE(FileFormat, op, "unknown setting '" + name + "'");
+            refuse_line(op, file, p, "unknown setting '" + p.name + "'");
         Entry& e = it->second;
         if (!e.writable)
-            ZOLSIM_RAISE(FileFormat, op, "setting '" + name + "' is read-only");
+            refuse_line(op, file, p, "setting '" + p.name + "' is read-only");
+        const std::string& text = p.value;
         if (e.kind == Kind::Text) {
             if (e.accepts && !e.accepts(text))
-                ZOLSIM_RAISE(FileFormat, op, "setting '" + name + "': bad value '" + text + "'");
+                refuse_line(op, file, p, "setting '" + p.name + "': bad value '" + text + "'");
             e.text = text;
             continue;
         }
@@ -133,7 +133,9 @@ void Settings::apply(const char* op, const NameValues& file) {
         else
             bad = bad || v < 0 || v > UINT32_MAX;
         if (bad)
-            ZOLSIM_RAISE(FileFormat, op, "setting '" + name + "': bad value '" + text + "'");
+            refuse_line(op, file, p,
+                        "setting '" + p.name + "': bad value '" + text + "' (" +
+                            kind_name(e.kind) + ")");
         e.number = v;
     }
     entries_.swap(next);

@@ -149,9 +149,10 @@ void copy_binding(Session& to, Session& from);  // shares the board and the open
 bool same_board(Session& a, Session& b);
 bool is_opened(Session& s);
 
-// Camera files: the settings `content` names. A "DeviceType=N" line names the board type the
-// file is for: `device` receives N (or -1), and the line is not among the settings.
-NameValues camera_file(const char* op, const std::string& content, int* device);
+// Camera files: the settings the file at `path` names. A "DeviceType=N" line names the board
+// type the file is for: `device` receives N (or -1), and the line is not among the settings. A
+// file for another type than `own` (when not -1) is refused at that line.
+NameValues camera_file(const char* op, const std::string& path, int own, int* device);
 void setup(Session& s, const char* op, zol::ExDevice own, const std::string& path);
 // Writes "DeviceType=N" and the writable settings, so that a video device finds the board.
 void save(Session& s, const char* op, const std::string& path);

@@ -10,6 +10,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 #include <sstream>
@@ -30,6 +32,8 @@ namespace capture {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+// How far behind its schedule a paced board may fall and still make the frames up.
+constexpr std::chrono::milliseconds kMaxLag(50);
 
 struct Frame {
     int width, height;
@@ -71,11 +75,17 @@ void check_fits(const char* op, const zol::CxImage& image, const Frame& f) {
                          std::to_string(f.width) + "x" + std::to_string(f.height));
 }
 
-// Every image of a ring (null entries are skipped) against the frame.
+// Every image of a ring (null entries are skipped) against the frame. A ring may hold thousands
+// of images, scattered in memory: each is asked once (only one that does not fit is asked again,
+// for the message), and the images a few places ahead are fetched meanwhile.
 void check_ring(const char* op, zol::CxImage* const* images, std::size_t count, const Frame& f) {
-    for (std::size_t i = 0; i < count; ++i)
-        if (images[i])
+    constexpr std::size_t ahead = 8;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i + ahead < count && images[i + ahead])
+            __builtin_prefetch(images[i + ahead]);
+        if (images[i] && !fits(*images[i], f))
             check_fits(op, *images[i], f);
+    }
 }
 
 // One pixel of the test pattern at column x of master row r, in the frame's layout. The base
@@ -114,10 +124,15 @@ constexpr std::uint16_t kDigits[10] = {
 // The frame number in decimal, readable on screen: a black box at (s, s) of (4n + 1)s x 7s
 // pixels for n digits, the digits in the layout's white, each font dot s x s pixels, with
 // s = max(1, min(width, height) / 48). Clipped to the frame; row 0 (the stamp) is never touched.
+// The box's rows come in six kinds (blank, and font rows 0 to 4): each is made once per frame
+// and copied into its s rows, so the cost is a few row copies, not a loop over the box's pixels.
 void draw_number(zol::CxImage& image, std::uint32_t k, const Frame& f) {
     const std::string digits = std::to_string(k);
     const int s = std::max(1, std::min(f.width, f.height) / 48);
     const int n = static_cast<int>(digits.size());
+    const int x1 = std::min(f.width, (4 * n + 2) * s), y1 = std::min(f.height, 8 * s);
+    if (x1 <= s)
+        return;
     const std::size_t bpp = static_cast<std::size_t>(image.BytesPerPixel());
     const std::size_t stride = static_cast<std::size_t>(image.Stride());
     unsigned char white[3];
@@ -125,23 +140,51 @@ void draw_number(zol::CxImage& image, std::uint32_t k, const Frame& f) {
         white[c] = 0xff;
     if (f.px.format == zol::ExPixelFormat::Mono16)
         white[1] = static_cast<unsigned char>(0xff >> (16 - f.px.bits));
-    unsigned char* p = image.Address();
-    const int x1 = std::min(f.width, (4 * n + 2) * s), y1 = std::min(f.height, 8 * s);
-    for (int y = s; y < y1; ++y) {
-        unsigned char* row = p + static_cast<std::size_t>(y) * stride;
-        if (s < x1)
-            std::memset(row + s * bpp, 0, static_cast<std::size_t>(x1 - s) * bpp);
-        const int gy = y / s - 2; // font row
-        if (gy < 0 || gy > 4)
-            continue;
-        for (int x = 2 * s; x < x1; ++x) {
-            const int cell = x / s - 2, digit = cell / 4, gx = cell % 4;
-            if (digit >= n || gx > 2)
-                continue;
-            if ((kDigits[digits[digit] - '0'] >> (14 - (gy * 3 + gx))) & 1)
-                std::memcpy(row + static_cast<std::size_t>(x) * bpp, white, bpp);
-        }
+    // Row kind 0 is blank; kind 1 + gy is font row gy. Each row covers columns s to x1.
+    const std::size_t width = static_cast<std::size_t>(x1 - s) * bpp;
+    thread_local std::vector<unsigned char> rows;
+    rows.assign(6 * width, 0);
+    for (int gy = 0; gy < 5; ++gy) {
+        unsigned char* row = rows.data() + static_cast<std::size_t>(1 + gy) * width;
+        for (int d = 0; d < n; ++d)
+            for (int gx = 0; gx < 3; ++gx) {
+                if (!((kDigits[digits[d] - '0'] >> (14 - (gy * 3 + gx))) & 1))
+                    continue;
+                const int from = (2 + 4 * d + gx) * s, to = std::min(from + s, x1);
+                for (int x = from; x < to; ++x)
+                    std::memcpy(row + static_cast<std::size_t>(x - s) * bpp, white, bpp);
+            }
     }
+    unsigned char* p = image.Address();
+    for (int y = s; y < y1; ++y) {
+        const int gy = y / s - 2; // font row
+        const std::size_t kind = gy < 0 || gy > 4 ? 0 : static_cast<std::size_t>(1 + gy);
+        std::memcpy(p + static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(s) * bpp,
+                    rows.data() + kind * width, width);
+    }
+}
+
+// The test pattern of frame 0 over height + 256 rows, in the frame's layout (rows packed):
+// see write_pattern. Made once per frame format and shared by every thread that writes frames
+// of that format (a capture's thread is new at every Start); the last one made is kept.
+using Master = std::shared_ptr<const std::vector<unsigned char>>;
+Master master_for(const Frame& f, std::size_t bpp) {
+    static std::mutex m;
+    static Master last;
+    static Frame made{0, 0, {zol::ExPixelFormat::Mono8, 0}};
+    std::lock_guard<std::mutex> lock(m);
+    if (!last || made.width != f.width || made.height != f.height ||
+        made.px.format != f.px.format || made.px.bits != f.px.bits) {
+        const std::size_t row = static_cast<std::size_t>(f.width) * bpp;
+        const std::size_t rows = static_cast<std::size_t>(f.height) + 256;
+        auto pixels = std::make_shared<std::vector<unsigned char>>(rows * row);
+        for (std::size_t r = 0; r < rows; ++r)
+            for (std::size_t x = 0; x < static_cast<std::size_t>(f.width); ++x)
+                pattern_pixel(&(*pixels)[r * row + x * bpp], x, r, f.px);
+        last = std::move(pixels);
+        made = f;
+    }
+    return last;
 }
 
 // Test pattern of frame k: pattern_pixel(x, (k & 0xff) + y) at (x, y), the number drawn by
@@ -152,20 +195,17 @@ void write_pattern(zol::CxImage& image, std::uint32_t k, const Frame& f) {
     unsigned char* p = image.Address();
     if (!p || f.width <= 0 || f.height <= 0)
         return;
-    thread_local std::vector<unsigned char> master;
+    // This thread's master, fetched from the shared one only when the frame format changes.
+    thread_local Master master;
     thread_local Frame made{0, 0, {zol::ExPixelFormat::Mono8, 0}};
     const std::size_t bpp = static_cast<std::size_t>(image.BytesPerPixel());
     const std::size_t row = static_cast<std::size_t>(f.width) * bpp;
-    if (made.width != f.width || made.height != f.height || made.px.format != f.px.format ||
-        made.px.bits != f.px.bits) {
-        const std::size_t rows = static_cast<std::size_t>(f.height) + 256;
-        master.resize(rows * row);
-        for (std::size_t r = 0; r < rows; ++r)
-            for (std::size_t x = 0; x < static_cast<std::size_t>(f.width); ++x)
-                pattern_pixel(&master[r * row + x * bpp], x, r, f.px);
+    if (!master || made.width != f.width || made.height != f.height ||
+        made.px.format != f.px.format || made.px.bits != f.px.bits) {
+        master = master_for(f, bpp);
         made = f;
     }
-    const unsigned char* first = master.data() + (k & 0xff) * row;
+    const unsigned char* first = master->data() + (k & 0xff) * row;
     const std::size_t stride = static_cast<std::size_t>(image.Stride());
     if (stride == row) {
         std::memcpy(p, first, row * static_cast<std::size_t>(f.height));
@@ -262,9 +302,15 @@ void run(std::shared_ptr<Session> sp, Frame f, std::chrono::microseconds period,
         s.cv.notify_all();
         if (frames > 0 && s.total >= static_cast<std::uint32_t>(frames))
             break;
+        // Frame k is due at start + k periods, as a camera's own clock would send it: a frame
+        // that came late (the pattern writer or the machine was slow) is made up by the next
+        // ones, so the mean rate is the configured one. A lag longer than kMaxLag (a period
+        // shorter than a frame takes here, a stalled machine) restarts the schedule instead of
+        // piling frames up.
         next += period;
-        // A period shorter than the time spent here must not pile up frames.
-        next = std::max(next, Clock::now());
+        const auto now = Clock::now();
+        if (now - next > kMaxLag)
+            next = now;
     }
     if (s.state == kRunning)
         end_run(s, kDone);
@@ -375,19 +421,23 @@ bool is_opened(Session& s) {
     return s.open;
 }
 
-NameValues camera_file(const char* op, const std::string& content, int* device) {
+NameValues camera_file(const char* op, const std::string& path, int own, int* device) {
     *device = -1;
-    NameValues file = parse_name_values(content);
+    NameValues file = read_name_values(op, path);
     auto names_type = [](const NameValue& p) { return p.name == "DeviceType"; };
+    const NameValue* named = nullptr; // the last DeviceType line decides
     for (const NameValue& p : file.pairs) {
         if (!names_type(p))
             continue;
         char* end = nullptr;
         long n = std::strtol(p.value.c_str(), &end, 0);
         if (p.value.empty() || *end || !known_device(static_cast<int>(n)))
-            ZOLSIM_RAISE(FileFormat, op, "bad DeviceType '" + p.value + "'");
+            refuse_line(op, file, p, "bad DeviceType '" + p.value + "'");
         *device = static_cast<int>(n);
+        named = &p;
     }
+    if (named && own != -1 && *device != own)
+        refuse_line(op, file, *named, "camera file is for device type " + std::to_string(*device));
     file.pairs.erase(std::remove_if(file.pairs.begin(), file.pairs.end(), names_type),
                      file.pairs.end());
     return file;
@@ -396,10 +446,7 @@ NameValues camera_file(const char* op, const std::string& content, int* device) 
 void setup(Session& s, const char* op, zol::ExDevice own, const std::string& path) {
     auto b = board(s, op);
     int device;
-    NameValues content = camera_file(op, read_file(op, path), &device);
-    if (device != -1 && device != static_cast<int>(own))
-        ZOLSIM_RAISE(FileFormat, op, "camera file is for device type " + std::to_string(device));
-    b->settings.apply(op, content);
+    b->settings.apply(op, camera_file(op, path, static_cast<int>(own), &device));
     sync_derived(*b);
 }
 

@@ -28,7 +28,7 @@ zolsim::Session& S(const CxVideo& v, const char* op) { return cap::live(H(v), op
 CxVideo from_file(const std::string& path, int id, int ch) {
     const char* op = "FromFile";
     int device;
-    zolsim::NameValues content = cap::camera_file(op, zolsim::read_file(op, path), &device);
+    zolsim::NameValues content = cap::camera_file(op, path, -1, &device);
     if (device == -1)
         device = static_cast<int>(ExDevice::KX210);
     CxVideo v;

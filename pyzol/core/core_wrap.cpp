@@ -260,11 +260,20 @@ void init_image(py::module_& m) {
              "A zero-filled image of width x height pixels; stride 0 packs the rows.")
         .def(py::init(&image_from), py::arg("pixels"), py::arg("format") = py::none(),
              "A copy of an array's pixels (any object with the buffer protocol).")
-        .def_property_readonly("width", &zol::CxImage::Width, "Pixels per row.")
-        .def_property_readonly("height", &zol::CxImage::Height, "Rows.")
-        .def_property_readonly("stride", &zol::CxImage::Stride, "Bytes from one row to the next.")
-        .def_property_readonly("size", &zol::CxImage::Size, "Bytes of pixel memory.")
-        .def_property_readonly("pixel_format", &zol::CxImage::PixelFormat, "The pixel format.")
+        // Self by reference: a member function pointer would be called on null for
+        // `CxImage.width.fget(None)`.
+        .def_property_readonly(
+            "width", [](const zol::CxImage& img) { return img.Width(); }, "Pixels per row.")
+        .def_property_readonly(
+            "height", [](const zol::CxImage& img) { return img.Height(); }, "Rows.")
+        .def_property_readonly(
+            "stride", [](const zol::CxImage& img) { return img.Stride(); },
+            "Bytes from one row to the next.")
+        .def_property_readonly(
+            "size", [](const zol::CxImage& img) { return img.Size(); }, "Bytes of pixel memory.")
+        .def_property_readonly(
+            "pixel_format", [](const zol::CxImage& img) { return img.PixelFormat(); },
+            "The pixel format.")
         .def_property_readonly(
             "bytes_per_pixel", [](const zol::CxImage& img) { return img.BytesPerPixel(); },
             "Bytes of one pixel (1, 2 or 3).")

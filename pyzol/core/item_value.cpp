@@ -49,7 +49,9 @@ void init_item_value(py::module_& m) {
                  return new ItemValue(static_cast<std::size_t>(capacity));
              }),
              py::arg("capacity") = 256, "An empty record with room for `capacity` bytes of text.")
-        .def_property_readonly("capacity", &ItemValue::capacity, "Bytes of text it can hold.")
+        .def_property_readonly(
+            "capacity", [](const ItemValue& item) { return item.capacity(); },
+            "Bytes of text it can hold.") // self by reference: never called on null for None
         .def_property_readonly("value", &value_of,
                                "The answer: an int, a str, or None before any answer.")
         .def_property_readonly(

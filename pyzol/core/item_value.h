@@ -6,6 +6,8 @@
 
 #include <pybind11/pybind11.h>
 
+#include "../zol_unit/checked.h" // converted like the library's classes (below)
+
 #include <cstddef>
 #include <memory>
 
@@ -46,5 +48,9 @@ class ItemValue {
 };
 
 void init_item_value(pybind11::module_& m); // item_value.cpp
+
+// Converted by the checked caster of the library's classes: an instance whose __init__ never ran
+// is refused with TypeError wherever it is passed (as self too), not read as a record.
+library_type_tag pyzol_library_type(ItemValue*);
 
 } // namespace pyzol

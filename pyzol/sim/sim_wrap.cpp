@@ -4,6 +4,8 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include "../zol_unit/checked.h" // the argument rules of pyzol.core and pyzol.unit
+
 #include <cstddef>
 #include <exception>
 #include <optional>
@@ -44,6 +46,8 @@ class Recording {
     std::size_t first_ = 0;
     py::list calls_;
 };
+// Converted by the checked caster (checked.h): `Recording.__new__(Recording)` is refused, not used.
+pyzol::library_type_tag pyzol_library_type(Recording*);
 
 // ---- fault injection --------------------------------------------------------------------------
 
@@ -59,7 +63,9 @@ std::optional<std::string> text_or_null(const py::object& value, const std::stri
         auto type = py::str(py::type::handle_of(value).attr("__name__")).cast<std::string>();
         throw py::type_error(std::string("fail: ") + what + " must be str or None, got " + type);
     }
-    return value.cast<std::string>();
+    auto text = value.cast<std::string>();
+    pyzol::refuse_nul_in(text); // handed on as a C string
+    return text;
 }
 
 void fail(const std::string& op, int status, const py::object& function, const py::object& file,
@@ -90,8 +96,9 @@ void init_journal(py::module_& m) {
 
     py::class_<Recording>(m, "Recording",
                           "Context manager of recording(): the journal is on inside the block.")
-        .def("__enter__", &Recording::enter)
-        .def("__exit__", &Recording::exit);
+        // Self by reference: a member function pointer would be called on null for None.
+        .def("__enter__", [](Recording& self) { return self.enter(); })
+        .def("__exit__", [](Recording& self, const py::args& args) { return self.exit(args); });
     m.def(
         "recording", [] { return Recording(); },
         "with sim.recording() as calls: ... -- records the block's library calls into the list "

@@ -6,9 +6,11 @@
 //   - `int` and `unsigned int` parameters take int, bool and objects with __index__ (numpy
 //     integers); every other number (float, numpy.float32, Decimal, Fraction) matches no
 //     overload, instead of being truncated towards zero;
-//   - paths (`NarrowPath`, `WidePath`) refuse an embedded NUL with ValueError, as Python's own
-//     open() does, instead of reaching the library cut short;
-//   - an output state (`OutputState`) refuses None instead of reading it as False.
+//   - paths (`NarrowPath`, `WidePath`) and every other text the library reads as a C string
+//     (`NarrowText`) refuse an embedded NUL with ValueError, as Python's own open() does, instead
+//     of reaching the library cut short; a str that strict UTF-8 refuses matches no overload;
+//   - an output state (`OutputState`) takes bool, numpy.bool_ and integers only: None and other
+//     numbers (float, Decimal, numpy.float32) match no overload instead of giving their truth.
 // Every translation unit of both modules includes this header before it converts anything, so
 // all of them see the same casters.
 #pragma once
@@ -65,6 +67,10 @@ struct NarrowPath {
     operator const char*() const { return null ? nullptr : text.c_str(); }
 };
 
+// Any other text the library reads as a C string (a serial text, an item name) converts the same
+// way.
+using NarrowText = NarrowPath;
+
 // A wide path for the library: str (one wchar_t per code point) or None (null).
 struct WidePath {
     std::wstring text;
@@ -80,6 +86,12 @@ struct OutputState {
 
 [[noreturn]] inline void refuse_nul() {
     throw pybind11::value_error("embedded null character");
+}
+
+// The library reads a text up to its first NUL: a text holding one is refused, not cut short.
+template <class Text> void refuse_nul_in(const Text& text) {
+    if (text.find(typename Text::value_type{}) != Text::npos)
+        refuse_nul();
 }
 
 } // namespace pyzol
@@ -150,9 +162,7 @@ template <class Path> struct path_caster {
             return true;
         if (!read(src.ptr(), value.text))
             return false;
-        using Text = decltype(Path::text);
-        if (value.text.find(typename Text::value_type{}) != Text::npos)
-            pyzol::refuse_nul();
+        pyzol::refuse_nul_in(value.text);
         value.null = false;
         return true;
     }
@@ -178,10 +188,15 @@ template <class Path> struct path_caster {
         text.assign(data, static_cast<std::size_t>(size));
         return true;
     }
-    // Wide: str only, one wchar_t per code point.
+    // Wide: str only, one wchar_t per code point. A str that strict UTF-8 refuses (a lone
+    // surrogate) matches no overload here either, as under the binding library's own casters.
     static bool read(PyObject* src, std::wstring& text) {
         if (!PyUnicode_Check(src))
             return false;
+        if (!PyUnicode_AsUTF8AndSize(src, nullptr)) {
+            PyErr_Clear();
+            return false;
+        }
         Py_ssize_t size = 0;
         wchar_t* data = PyUnicode_AsWideCharString(src, &size);
         if (!data) {
@@ -198,7 +213,7 @@ template <> struct type_caster<pyzol::NarrowPath> : path_caster<pyzol::NarrowPat
 template <> struct type_caster<pyzol::WidePath> : path_caster<pyzol::WidePath> {};
 
 template <> struct type_caster<pyzol::OutputState> {
-    bool load(handle src, bool convert) {
+    bool load(handle src, bool) {
         if (!src || src.is_none())
             return false;
         if (PyBool_Check(src.ptr()) || PyLong_Check(src.ptr()) || PyIndex_Check(src.ptr())) {
@@ -210,9 +225,10 @@ template <> struct type_caster<pyzol::OutputState> {
             value.value = truth != 0;
             return true;
         }
-        // numpy.bool_ has no __index__; the binding library's bool caster knows it.
+        // numpy.bool_ has no __index__; the binding library's bool caster knows it, and without
+        // conversion takes nothing else (no truth values of floats or Decimals).
         make_caster<bool> other;
-        if (!other.load(src, convert))
+        if (!other.load(src, /*convert=*/false))
             return false;
         value.value = cast_op<bool>(other);
         return true;

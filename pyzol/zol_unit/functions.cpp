@@ -85,14 +85,14 @@ void init_device_functions(py::module_& m) {
                  return value;
              })
         .def("get_device_info",
-             [](zol::ExDevice device, const char* item, AnswerPointer value) {
+             [](zol::ExDevice device, NarrowText item, AnswerPointer value) {
                  return Api::GetDeviceInfo(device, item, value.pointer);
              })
         .def("get_xml_item",
-             [](NarrowPath file, const char* item, AnswerPointer value) {
+             [](NarrowPath file, NarrowText item, AnswerPointer value) {
                  return Api::GetXmlItem(file, item, value.pointer);
              })
-        .def("get_xml_item", [](WidePath file, const char* item, AnswerPointer value) {
+        .def("get_xml_item", [](WidePath file, NarrowText item, AnswerPointer value) {
             return Api::GetXmlItem(file, item, value.pointer);
         });
 }

@@ -50,6 +50,18 @@ inline void* simple_value(PyObject* item) {
     return nullptr;
 }
 
+// Whether an instance of `type` holds its value as an object of the class registered as `base`
+// with no pointer adjustment: `type` is `base` or a Python subclass whose only bound base is
+// `base`. simple_value() then reads the value (or null when it holds none).
+inline bool holds_simple_value_of(PyTypeObject* type, const PyTypeObject* base) {
+    if (type == base)
+        return true;
+    if (!base || Py_TYPE(type) != Py_TYPE(base)) // not made by the binding library's metaclass
+        return false;
+    const auto& bases = pybind11::detail::all_type_info(type);
+    return bases.size() == 1 && bases[0]->type == base;
+}
+
 // Raises TypeError when `src` is an instance of a bound class that holds no library object.
 inline void refuse_uninitialised(pybind11::handle src) {
     namespace pd = pybind11::detail;
@@ -57,10 +69,17 @@ inline void refuse_uninitialised(pybind11::handle src) {
     if (!src || !PyObject_TypeCheck(src.ptr(), base))
         return;
     auto* inst = reinterpret_cast<pd::instance*>(src.ptr());
-    for (auto v_h : pd::values_and_holders(inst))
-        if (!v_h)
-            throw pybind11::type_error(std::string("uninitialised ") + Py_TYPE(src.ptr())->tp_name +
-                                       " object: its __init__ was never called");
+    // An instance of one bound class (nearly all) holds its value in place: no need to look up
+    // the type's bound classes, as values_and_holders does on every call.
+    bool uninitialised = false;
+    if (inst->simple_layout)
+        uninitialised = !inst->simple_value_holder[0];
+    else
+        for (auto v_h : pd::values_and_holders(inst))
+            uninitialised = uninitialised || !v_h;
+    if (uninitialised)
+        throw pybind11::type_error(std::string("uninitialised ") + Py_TYPE(src.ptr())->tp_name +
+                                   " object: its __init__ was never called");
 }
 
 // The binding library's keep-alive references of `self` ("patients"), for a tp_traverse and a

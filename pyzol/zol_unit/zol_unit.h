@@ -6,6 +6,8 @@
 #include <Python.h>
 #include <pybind11/pybind11.h>
 
+#include <string>
+
 #include "checked.h" // before anything converts: the argument rules of every member
 
 #include <zol/dio.h>
@@ -27,6 +29,18 @@ namespace py = pybind11;
     throw ::zol::CxException(static_cast<::zol::ExStatus>(status), __func__, __FILE__, __LINE__)
 
 namespace pyzol {
+
+// The library's exception with a note of the module's own: what the module knows about a failure
+// beyond its four fields (the name a table did not know, the value refused). The translator adds
+// the note to the Python error (shown in tracebacks, not in its text).
+class Noted : public zol::CxException {
+  public:
+    Noted(const zol::CxException& e, std::string note) : CxException(e), note_(std::move(note)) {}
+    const std::string& note() const { return note_; }
+
+  private:
+    std::string note_;
+};
 
 // ---- registration, one function per family, called in order by the module entry ---------------
 void init_event_status(py::module_& m);     // dio/records.cpp

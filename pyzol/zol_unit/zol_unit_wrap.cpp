@@ -2,6 +2,7 @@
 // translator of the library's exceptions.
 #include "zol_unit.h"
 
+#include <cstring>
 #include <exception>
 #include <sstream>
 #include <string>
@@ -17,8 +18,56 @@ void init_exception(py::module_& m) {
         [&]() { return py::exception<zol::CxException>(m, "Exception"); });
 }
 
+// Text the library hands over as bytes, decoded without failing: a file path as the os module
+// decodes paths (undecodable bytes kept as surrogates), other text with replacement characters.
+py::str decoded(const char* text, const char* errors) {
+    if (!text)
+        return py::str("");
+    PyObject* s = PyUnicode_DecodeUTF8(text, static_cast<Py_ssize_t>(std::strlen(text)), errors);
+    if (!s)
+        throw py::error_already_set();
+    return py::reinterpret_steal<py::str>(s);
+}
+
+// The status as the shared ExStatus member of that value, or the int where there is none.
+py::object status_of(int code) {
+    py::dict members = py::type::of<zol::ExStatus>().attr("__members__");
+    for (auto item : members)
+        if (py::int_(py::reinterpret_borrow<py::object>(item.second)).cast<long>() == code)
+            return py::reinterpret_borrow<py::object>(item.second);
+    return py::int_(code);
+}
+
+// Gives the pending RuntimeError the exception's data as attributes (status, function, file,
+// line; a null function or file is "" as in the text) and, as notes, the library's own
+// description and what the module adds (Noted). Only failures come here, so the work costs a
+// successful call nothing. Nothing raised here replaces the error being translated.
+void attach_data(const zol::CxException& e) {
+    PyObject* raised = PyErr_GetRaisedException();
+    if (!raised)
+        return;
+    try {
+        py::handle error(raised);
+        error.attr("status") = status_of(e.Code());
+        error.attr("function") = decoded(e.Function(), "replace");
+        error.attr("file") = decoded(e.File(), "surrogateescape");
+        error.attr("line") = py::int_(e.Line());
+        const char* message = e.Message();
+        if (message && *message)
+            error.attr("add_note")(decoded(message, "replace"));
+        auto* noted = dynamic_cast<const Noted*>(&e);
+        if (noted && !noted->note().empty())
+            error.attr("add_note")(decoded(noted->note().c_str(), "replace"));
+    } catch (py::error_already_set&) {
+        // Dropped: the translated error is the one the script must see.
+    } catch (const std::exception&) {
+    }
+    PyErr_SetRaisedException(raised);
+}
+
 // Every CxException that leaves a bound function becomes RuntimeError carrying its status, line,
-// function and file. Registered process-wide: it serves every module sharing the registry.
+// function and file, in its text and as attributes. Registered process-wide: it serves every
+// module sharing the registry.
 void init_translator() {
     py::register_exception_translator([](std::exception_ptr pending) {
         if (!pending)
@@ -35,6 +84,7 @@ void init_translator() {
                  << " Function:" << (function ? function : "") << " File:" << (file ? file : "");
             msg = std::move(text).str();
             PyErr_SetString(PyExc_RuntimeError, msg.c_str());
+            attach_data(e);
         }
     });
 }

@@ -4,7 +4,11 @@
 and must be imported before ``pyzol.unit``, whose members name them.
 """
 
+import os
 import sys
+
+# The package's version; the build reads it from this line (pyproject.toml: metadata.version).
+__version__ = "0.1.0"
 
 # The extension modules are built for CPython 3.12 only; another interpreter gets this message
 # before any of them is loaded (loading one could fail on a missing symbol instead).
@@ -19,9 +23,42 @@ from . import (  # noqa: E402
     unit,  # noqa: F401
 )
 
-# isort: split
-# After unit, whose classes they name: awaitable waits and the frame iterator.
-from . import aio
-from .stream import Frame, Frames, frames
+# What the package adds in Python is loaded when first named, so that `import pyzol` (or
+# pyzol.unit, pyzol.core) costs the two extension modules alone: the frame iterator
+# (pyzol.frames, Frame, Frames; it needs typing), the recorder (pyzol.record, Recorder) and the
+# awaitable waits (pyzol.aio; asyncio, which costs more than everything else together).
+TYPE_CHECKING = False
+if TYPE_CHECKING:
+    from . import aio
+    from .recorder import Recorder, record
+    from .stream import Frame, Frames, frames
 
-__all__ = ["core", "unit", "aio", "Frame", "Frames", "frames"]
+__all__ = ["core", "unit", "aio", "Frame", "Frames", "frames", "Recorder", "record", "demo_camera"]
+
+# The names each module of the package gives, loaded together when one is first asked for.
+_LAZY = {"stream": ("Frame", "Frames", "frames"), "recorder": ("Recorder", "record")}
+
+
+def demo_camera() -> str:
+    """The path of the camera file shipped with pyzol: a 640x480 8-bit mono camera sending a
+    frame every 5 ms. Any board's ``from_file`` or ``setup`` takes it."""
+    return os.path.join(os.path.dirname(__file__), "cameras", "demo.txt")
+
+
+def _submodule(name: str) -> object:
+    # Not `from . import name`: that asks this module for the attribute first, which would come
+    # back to __getattr__.
+    __import__(f"{__name__}.{name}")
+    return sys.modules[f"{__name__}.{name}"]
+
+
+def __getattr__(name: str) -> object:
+    if name == "aio":
+        return _submodule("aio")
+    for module, names in _LAZY.items():
+        if name in names:
+            found = _submodule(module)
+            for each in names:
+                globals()[each] = getattr(found, each)
+            return globals()[name]
+    raise AttributeError(f"module {__name__!r} has no attribute {name!r}")

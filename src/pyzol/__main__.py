@@ -1,12 +1,15 @@
-"""The main job on the simulated rack: ``python -m pyzol``.
+"""The main job on the simulated rack: ``python -m pyzol`` (or the ``pyzol`` command).
 
-Opens a capture board from a camera file (by default the one shipped in the package), locks a
-ring of images in the board's pixel format, captures frames with a progress bar on a terminal,
-prints the capture status records as a table and writes the last frame as a PNG. ``--io`` runs
+Opens a capture board from a camera file (by default the one shipped in the package), captures
+frames through `pyzol.frames` into a ring of images in the board's frame size and pixel format,
+with a progress bar on a terminal, prints the capture status records as a table and writes the
+last frame as an image (PNG, or TIFF with Pillow: the output's extension decides). ``--io`` runs
 the I/O board session instead. ``python -m pyzol --help`` lists the options.
 
-A missing or malformed camera file, a board that cannot be opened or an output that cannot be
-written ends the job with one line on standard error and exit status 1.
+Whatever goes wrong ends the job with one line on standard error and exit status 1: a missing,
+malformed or empty camera file, a board that cannot be opened, a ring that does not fit in
+memory, an output that cannot be written (checked before the capture; a write that fails leaves
+the file that was there). A reader of standard output that goes away ends it quietly.
 """
 
 from __future__ import annotations
@@ -14,14 +17,17 @@ from __future__ import annotations
 import argparse
 import os
 import re
+import signal
 import sys
 import tempfile
 import threading
 import time
+from collections.abc import Callable
 from importlib import resources
 
+import pyzol
 from pyzol import _report, core, unit
-from pyzol.stream import frame_format, ring_images
+from pyzol.stream import CaptureBoard, FrameFormat, frame_format, ring_images
 
 BOARDS = ("KX210", "KX310", "TR520")
 PIXEL_FORMATS = ("Mono8", "Mono10", "Mono12", "Mono16", "RGB8", "BGR8")
@@ -42,24 +48,32 @@ class JobError(Exception):
 
 
 def library_error(what: str, error: RuntimeError) -> JobError:
-    """`what` and the library's error, led by the status name ("FileNotFound")."""
-    text = str(error)
-    code = re.match(r"Code:(\d+) ", text)
-    name = core.ExStatus(int(code.group(1))).name if code else "error"
-    return JobError(f"{what}: {name} ({text})")
+    """`what` and the library's error, led by its status name ("FileNotFound") and followed by
+    the notes the library or the module added (the offending line of a camera file)."""
+    status = getattr(error, "status", None)
+    if isinstance(status, core.ExStatus):
+        name = status.name
+    else:
+        name = "error" if status is None else f"status {status}"
+    notes = "; ".join(getattr(error, "__notes__", ()))
+    return JobError(f"{what}: {name} ({error})" + (f": {notes}" if notes else ""))
 
 
 # ---- options -----------------------------------------------------------------------------------
 
+SIZE_LIMIT = 16384  # the largest width and height the option takes
+
 
 def frame_size(text: str) -> tuple[int, int]:
     match = re.fullmatch(r"(\d+)x(\d+)", text)
-    if not match or not all(0 < int(n) <= 16384 for n in match.groups()):
-        raise argparse.ArgumentTypeError(f"expected WIDTHxHEIGHT such as 640x480, got {text!r}")
+    if not match or not all(0 < int(n) <= SIZE_LIMIT for n in match.groups()):
+        raise argparse.ArgumentTypeError(
+            f"expected WIDTHxHEIGHT, each 1 to {SIZE_LIMIT}, such as 640x480, got {text!r}"
+        )
     return int(match.group(1)), int(match.group(2))
 
 
-def whole(low: int, high: int):
+def whole(low: int, high: int) -> Callable[[str], int]:
     """An option type: a whole number from `low` to `high`."""
 
     def convert(text: str) -> int:
@@ -76,44 +90,84 @@ def whole(low: int, high: int):
     return convert
 
 
+def version() -> str:
+    """The installed package's version."""
+    found = getattr(pyzol, "__version__", None)
+    if found is None:
+        from importlib import metadata
+
+        try:
+            found = metadata.version("pyzol")
+        except metadata.PackageNotFoundError:
+            found = "unknown"
+    return str(found)
+
+
+# The capture options with their defaults; --io takes none of them.
+CAPTURE_DEFAULTS = {
+    "board": "KX210",
+    "id": 0,
+    "camera": None,
+    "frames": 200,
+    "ring": 4,
+    "size": None,
+    "format": None,
+    "output": "last_frame.png",
+}
+
+
 def parse(argv: list[str] | None) -> argparse.Namespace:
+    command = os.path.basename(sys.argv[0]) if sys.argv else ""
     parser = argparse.ArgumentParser(
-        prog="python -m pyzol",
-        description="Capture frames on a simulated board and write the last one as a PNG.",
+        prog="pyzol" if command == "pyzol" else "python -m pyzol",
+        description="Capture frames on a simulated board and write the last one as an image.",
     )
-    parser.add_argument("--board", choices=BOARDS, default="KX210", help="board type (KX210)")
-    parser.add_argument(
-        "--id", type=whole(0, 2**31 - 1), default=0, help="board number in the rack (0)"
-    )
+    parser.add_argument("--version", action="version", version=f"pyzol {version()}")
+    parser.add_argument("--board", choices=BOARDS, help="board type (KX210)")
+    parser.add_argument("--id", type=whole(0, 2**31 - 1), help="board number in the rack (0)")
     parser.add_argument(
         "--camera", metavar="FILE", help="camera file (default: the one shipped with pyzol)"
     )
-    parser.add_argument(
-        "--frames", type=whole(1, 2**31 - 1), default=200, help="frames to capture (200)"
-    )
-    parser.add_argument("--ring", type=whole(1, 64), default=4, help="images in the ring (4)")
+    parser.add_argument("--frames", type=whole(1, 2**31 - 1), help="frames to capture (200)")
+    parser.add_argument("--ring", type=whole(2, 64), help="images in the ring (4)")
     parser.add_argument("--size", type=frame_size, metavar="WxH", help="frame size, e.g. 1920x1080")
     parser.add_argument("--format", choices=PIXEL_FORMATS, help="pixel format of the frames")
     parser.add_argument(
-        "-o", "--output", default="last_frame.png", help="PNG of the last frame (last_frame.png)"
+        "-o",
+        "--output",
+        metavar="FILE",
+        help="image of the last frame, .png or .tif (last_frame.png); Mono10/12/16 frames are "
+        "written as 16-bit gray",
     )
+    parser.add_argument("-q", "--quiet", action="store_true", help="no progress bar")
     parser.add_argument("--io", action="store_true", help="run the I/O board session instead")
-    return parser.parse_args(argv)
+    args = parser.parse_args(argv)
+    given = [name for name in CAPTURE_DEFAULTS if getattr(args, name) is not None]
+    if args.io and given:
+        options = ", ".join("-o/--output" if n == "output" else f"--{n}" for n in given)
+        parser.error(f"--io takes no capture options: {options}")
+    for name, default in CAPTURE_DEFAULTS.items():
+        if getattr(args, name) is None:
+            setattr(args, name, default)
+    return args
 
 
 # ---- capture ----------------------------------------------------------------------------------
 
 
-def open_board(args: argparse.Namespace, folder: str):
+def open_board(args: argparse.Namespace, folder: str) -> CaptureBoard:
     """The board from the camera file, with --size and --format applied on top of it."""
-    cls = getattr(unit, args.board)
+    cls: type[CaptureBoard] = getattr(unit, args.board)
     shipped = resources.files("pyzol") / "cameras" / "demo.txt"
     with resources.as_file(shipped) as default:
         camera = args.camera or str(default)
+        where = f"{args.board} {args.id} from {camera!r}"
+        if os.path.isdir(camera):  # the library would open the board with its defaults
+            raise JobError(f"cannot open {where}: it is a folder, not a camera file")
         try:
-            board = cls.from_file(camera, args.id, 0)
+            board: CaptureBoard = cls.from_file(camera, args.id, 0)
         except RuntimeError as e:
-            raise library_error(f"cannot open {args.board} {args.id} from {camera!r}", e) from None
+            raise library_error(f"cannot open {where}", e) from None
     lines = []
     if args.size:
         lines += [f"Width={args.size[0]}", f"Height={args.size[1]}"]
@@ -130,57 +184,73 @@ def open_board(args: argparse.Namespace, folder: str):
     return board
 
 
-def capture(args: argparse.Namespace, board) -> None:
-    width, height, fmt, bits = frame_format(board)
-    print(f"{args.board} {args.id}: {width}x{height} {fmt.name} ({bits} bits), {args.ring} images")
+def ring_for(
+    args: argparse.Namespace, board: CaptureBoard
+) -> tuple[FrameFormat, list[core.CxImage]]:
+    """The board's frame format and a ring of `args.ring` images in it, refused (JobError)
+    for an empty frame or a ring larger than the machine's available memory."""
+    fmt = frame_format(board)
+    if fmt.width < 1 or fmt.height < 1:
+        raise JobError(
+            f"{args.board} {args.id} is set up for {fmt.width}x{fmt.height} frames: "
+            "the camera file needs a Width and Height of at least 1"
+        )
+    try:
+        return fmt, ring_images(board, args.ring)
+    except ValueError as e:
+        raise JobError(f"{e}; try a smaller --ring or --size") from None
 
-    images = ring_images(board, args.ring)
-    board.lock(images)
-    board.num = args.frames
+
+def capture(args: argparse.Namespace, board: CaptureBoard) -> None:
+    fmt, images = ring_for(args, board)
+    out(
+        f"{args.board} {args.id}: {fmt.width}x{fmt.height} {fmt.pixel_format.name} "
+        f"({fmt.bits} bits), {len(images)} images"
+    )
     marks = [args.frames * q // 4 for q in (1, 2, 3)]
     rows = []
-    bar = _report.progress(args.frames)
+    bar = _report.progress(args.frames, quiet=args.quiet)
     started = time.monotonic()
-    board.start()
     try:
-        seen = 0
-        while True:
-            running = board.is_running  # before the status: the last frame is then counted
+        with pyzol.frames(board, images, args.frames) as stream:
+            last: pyzol.Frame | None = None
+            seen = 0
+            for last in stream:
+                taken = last.number + 1
+                bar.update(taken - seen)
+                seen = taken
+                if marks and taken >= marks[0]:
+                    rows.append((time.monotonic() - started, last.status))
+                    marks = [m for m in marks if m > taken]
+            board.wait()  # the end of the capture: the board's final status record
             record = board.query_status()
-            count = record.total_frame_count
-            bar.update(count - seen)
-            seen = count
-            if marks and count >= marks[0]:
-                rows.append((time.monotonic() - started, record))
-                marks = [m for m in marks if m > count]
-            if not running:
-                break
-            time.sleep(0.01)
-        board.wait()
-    except BaseException:
-        board.abort()
-        raise
     finally:
         bar.close()
     elapsed = time.monotonic() - started
-    record = board.query_status()
     rows.append((elapsed, record))
-    board.unlock()
 
     fields = [name for name in COLUMNS if hasattr(record, name)]
-    print(f"captured {record.total_frame_count} frames in {elapsed:.2f} s")
-    print(
+    out(f"captured {record.total_frame_count} frames in {elapsed:.2f} s")
+    out(
         _report.table(
             ["time (s)"] + [COLUMNS[n] for n in fields],
             [[f"{t:.2f}"] + [getattr(r, n) for n in fields] for t, r in rows],
         )
     )
-    last = record.last_frame_no
+    if last is None:
+        raise JobError("the board ended the capture before its first frame")
+    # The newest complete frame, still in its slot: the board wrote no frame after it (the
+    # stream hands out frames up to the last) and, unlocked, writes nothing more.
     try:
-        writer = _report.write_png(args.output, images[last % len(images)], bits)
+        writer = _report.write_image(args.output, last.array, fmt.pixel_format, fmt.bits)
     except OSError as e:
         raise JobError(f"cannot write {args.output!r}: {e.strerror or e}") from None
-    print(f"frame {last} written to {os.path.abspath(args.output)} ({writer})")
+    out(f"frame {last.number} written to {os.path.abspath(args.output)} ({writer})")
+
+
+def out(line: str) -> None:
+    """A line on standard output, there at once for a reader on a pipe."""
+    print(line, flush=True)
 
 
 # ---- I/O board session ---------------------------------------------------------------------------
@@ -225,11 +295,21 @@ def io_session() -> None:
 
 
 def main(argv: list[str] | None = None) -> int:
+    """Runs the job; returns the exit status."""
+    if (argv := sys.argv[1:] if argv is None else argv)[:1] == ["record"]:
+        from pyzol import _record_job  # python -m pyzol record: its own options and job
+
+        return _record_job.main(argv[1:])
     args = parse(argv)
     try:
         if args.io:
             io_session()
             return 0
+        try:
+            _report.check_output(args.output)
+        except (ValueError, OSError) as e:
+            reason = e.strerror if isinstance(e, OSError) and e.strerror else e
+            raise JobError(f"cannot write {args.output!r}: {reason}") from None
         with tempfile.TemporaryDirectory(prefix="pyzol-") as folder:
             board = open_board(args, folder)
         capture(args, board)
@@ -243,9 +323,20 @@ def main(argv: list[str] | None = None) -> int:
     except MemoryError:
         print("pyzol: not enough memory for the ring of images", file=sys.stderr)
         return 1
+    except TimeoutError as e:  # a KX310 that sent no frame within its Timeout setting
+        print(f"pyzol: {e}", file=sys.stderr)
+        return 1
     except KeyboardInterrupt:
         print("pyzol: interrupted", file=sys.stderr)
         return 130
+    except BrokenPipeError:
+        # The reader of standard output went away (`pyzol | head -1`): end quietly with the
+        # status of a command ended by SIGPIPE, and send what is still buffered nowhere so
+        # that the interpreter's last flush does not fail again.
+        devnull = os.open(os.devnull, os.O_WRONLY)
+        os.dup2(devnull, sys.stdout.fileno())
+        os.close(devnull)
+        return 128 + int(signal.SIGPIPE)
     return 0
 
 

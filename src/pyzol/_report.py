@@ -1,20 +1,28 @@
-"""What the main job shows: a progress bar on a terminal, an aligned table, and a PNG of a frame.
+"""What the main job shows: a progress bar on a terminal, an aligned table, and an image file of
+a frame.
 
-The bar uses tqdm and the PNG Pillow when they are installed (``pip install pyzol[demo]``);
-without them a small bar of our own and a PNG written with zlib do the same. Nothing here needs
-numpy.
+The bar uses tqdm and the image writer Pillow when they are installed (``pip install
+pyzol[demo]``); without them a small bar of our own and a PNG written with zlib do the same.
+Frames keep their depth: 8-bit mono as 8-bit gray, Mono10/12/16 as 16-bit gray (samples scaled
+to the full 16 bits, the significant bits recorded in the PNG), RGB8 and BGR8 as RGB.
 """
 
 from __future__ import annotations
 
+import contextlib
+import errno
+import os
 import struct
 import sys
+import tempfile
 import time
 import zlib
-from array import array
-from typing import TextIO
+from typing import IO, TYPE_CHECKING, Any, Protocol, TextIO
 
 from pyzol import core
+
+if TYPE_CHECKING:
+    import numpy
 
 # ---- progress bar ----------------------------------------------------------------------------
 
@@ -27,6 +35,11 @@ class _PlainBar:
     def __init__(self, total: int, stream: TextIO) -> None:
         self.total, self.stream, self.n = total, stream, 0
         self.start = self.drawn = time.monotonic()
+        self.postfix = ""
+
+    def set_postfix_str(self, text: str) -> None:
+        """Text shown after the rate (as tqdm's method of that name)."""
+        self.postfix = f", {text}" if text else ""
 
     def update(self, n: int) -> None:
         self.n += n
@@ -39,7 +52,8 @@ class _PlainBar:
         filled = self.WIDTH * self.n // max(self.total, 1)
         rate = self.n / max(now - self.start, 1e-9)
         bar = "#" * filled + "." * (self.WIDTH - filled)
-        self.stream.write(f"\rframes {self.n}/{self.total} [{bar}] {rate:.1f} frames/s")
+        line = f"\rframes {self.n}/{self.total} [{bar}] {rate:.1f} frames/s{self.postfix}"
+        self.stream.write(line)
         self.stream.flush()
 
     def close(self) -> None:
@@ -48,25 +62,40 @@ class _PlainBar:
         self.stream.flush()
 
 
+class Bar(Protocol):
+    """What `progress` gives: a bar of frames, advanced by update(n) and ended by close(), with
+    a text after the rate (set_postfix_str, as tqdm names it)."""
+
+    def update(self, n: int) -> object: ...
+
+    def set_postfix_str(self, text: str) -> object: ...
+
+    def close(self) -> None: ...
+
+
 class _NoBar:
     def update(self, n: int) -> None:
+        pass
+
+    def set_postfix_str(self, text: str) -> None:
         pass
 
     def close(self) -> None:
         pass
 
 
-def progress(total: int, stream: TextIO | None = None):
+def progress(total: int, stream: TextIO | None = None, quiet: bool = False) -> Bar:
     """A bar of `total` frames on `stream` (standard error), or nothing when it is not a
-    terminal. Has update(n) and close()."""
+    terminal or `quiet` is set. Has update(n), set_postfix_str(text) and close()."""
     stream = stream if stream is not None else sys.stderr
-    if not stream.isatty():
+    if quiet or not stream.isatty():
         return _NoBar()
     try:
         from tqdm import tqdm
     except ImportError:
         return _PlainBar(total, stream)
-    return tqdm(total=total, file=stream, unit="frames", desc="capture", dynamic_ncols=True)
+    bar: Bar = tqdm(total=total, file=stream, unit="frames", desc="capture", dynamic_ncols=True)
+    return bar
 
 
 # ---- table ---------------------------------------------------------------------------------------
@@ -81,55 +110,146 @@ def table(header: list[str], rows: list[list[object]]) -> str:
     return "\n".join(lines)
 
 
-# ---- PNG -----------------------------------------------------------------------------------------
+# ---- image files --------------------------------------------------------------------------------
+
+# File name extensions and the formats they name; TIFF is written by Pillow only.
+IMAGE_FORMATS = {".png": "PNG", ".tif": "TIFF", ".tiff": "TIFF"}
 
 
-def eight_bit(image: core.CxImage, bits: int = 8) -> tuple[str, bytes]:
-    """The image as packed 8-bit pixels: ("L", gray) for mono, ("RGB", red-green-blue) for
-    colour. 16-bit samples of `bits` significant bits keep their top 8."""
-    packed = memoryview(image).tobytes()  # honours the stride, one copy
-    fmt = image.pixel_format
-    if fmt == core.ExPixelFormat.Mono8:
-        return "L", packed
-    if fmt == core.ExPixelFormat.Mono16:
-        shift = max(bits, 8) - 8
-        samples = array("H", packed)
-        if shift == 8:
-            return "L", packed[1::2]  # the high bytes (little-endian words)
-        return "L", bytes(min(v >> shift, 255) for v in samples)
-    if fmt == core.ExPixelFormat.BGR8:
-        rgb = bytearray(len(packed))
-        rgb[0::3], rgb[1::3], rgb[2::3] = packed[2::3], packed[1::3], packed[0::3]
-        return "RGB", bytes(rgb)
-    return "RGB", packed
+def _pillow() -> Any:
+    """Pillow's Image module, or None where Pillow is not installed."""
+    try:
+        from PIL import Image
+    except ImportError:
+        return None
+    return Image
+
+
+def image_format(path: str) -> str:
+    """The image format that `path`'s extension names ("PNG" or "TIFF"); ValueError for an
+    extension that names none, or TIFF without Pillow."""
+    extension = os.path.splitext(path)[1].lower()
+    kind = IMAGE_FORMATS.get(extension)
+    if kind is None:
+        raise ValueError(
+            f"cannot tell an image format from {extension or 'no extension'!r}: "
+            "name the file .png, .tif or .tiff"
+        )
+    if kind == "TIFF" and _pillow() is None:
+        raise ValueError("writing TIFF needs Pillow (pip install pillow); .png works without it")
+    return kind
+
+
+def check_output(path: str) -> None:
+    """Raises what writing `path` would raise: ValueError for an extension that names no image
+    format, OSError for a folder in its place or a folder that is missing or not writable.
+    Creates nothing that stays."""
+    image_format(path)
+    if os.path.isdir(path):
+        raise IsADirectoryError(errno.EISDIR, os.strerror(errno.EISDIR))
+    tempfile.TemporaryFile(dir=os.path.dirname(os.path.abspath(path))).close()
+
+
+def samples(
+    pixels: numpy.ndarray, pixel_format: core.ExPixelFormat, bits: int = 8
+) -> numpy.ndarray:
+    """The frame's pixels as an image file stores them: 8-bit gray (height, width), 16-bit gray
+    with the `bits` significant bits of each sample moved to the top, or RGB (height, width, 3)
+    with BGR8 frames turned round."""
+    import numpy
+
+    if pixel_format == core.ExPixelFormat.Mono16:
+        shift = 16 - min(max(bits, 1), 16)
+        return numpy.ascontiguousarray(pixels, dtype=numpy.uint16) << shift
+    if pixel_format == core.ExPixelFormat.BGR8:
+        pixels = pixels[..., ::-1]
+    return numpy.ascontiguousarray(pixels, dtype=numpy.uint8)
 
 
 def _chunk(kind: bytes, data: bytes) -> bytes:
     return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
 
 
-def png_bytes(mode: str, width: int, height: int, pixels: bytes) -> bytes:
-    """A PNG file of 8-bit gray ("L") or RGB pixels, rows packed, without filtering."""
-    channels = 1 if mode == "L" else 3
-    row = width * channels
-    raw = b"".join(b"\0" + pixels[y * row : (y + 1) * row] for y in range(height))
-    header = struct.pack(">IIBBBBB", width, height, 8, 0 if channels == 1 else 2, 0, 0, 0)
+def _significant(pixels: numpy.ndarray, bits: int) -> bytes | None:
+    """The sBIT chunk's data: the significant bits of each channel, where fewer than stored."""
+    depth = 8 * pixels.dtype.itemsize
+    channels = 1 if pixels.ndim == 2 else pixels.shape[2]
+    return bytes([bits] * channels) if bits < depth else None
+
+
+def png_bytes(pixels: numpy.ndarray, bits: int = 16) -> bytes:
+    """A PNG file of 8 or 16-bit gray (height, width) or 8-bit RGB (height, width, 3) pixels,
+    rows unfiltered; `bits` below the stored depth is recorded as the significant bits."""
+    import numpy
+
+    height, width = pixels.shape[:2]
+    depth = 8 * pixels.dtype.itemsize
+    rows = pixels.astype(f">u{depth // 8}").view(numpy.uint8).reshape(height, -1)
+    raw = numpy.hstack([numpy.zeros((height, 1), numpy.uint8), rows]).tobytes()
+    colour = 0 if pixels.ndim == 2 else 2  # gray or RGB
+    header = struct.pack(">IIBBBBB", width, height, depth, colour, 0, 0, 0)
+    significant = _significant(pixels, bits)
     return (
         b"\x89PNG\r\n\x1a\n"
         + _chunk(b"IHDR", header)
+        + (_chunk(b"sBIT", significant) if significant else b"")
         + _chunk(b"IDAT", zlib.compress(raw, 6))
         + _chunk(b"IEND", b"")
     )
 
 
-def write_png(path: str, image: core.CxImage, bits: int = 8) -> str:
-    """Writes the image as an 8-bit PNG (with Pillow when installed); returns the writer used."""
-    mode, pixels = eight_bit(image, bits)
-    try:
-        from PIL import Image
-    except ImportError:
-        with open(path, "wb") as f:
-            f.write(png_bytes(mode, image.width, image.height, pixels))
+def _save(file: IO[bytes], kind: str, pixels: numpy.ndarray, bits: int) -> str:
+    """Writes the image to an open file; returns the writer used."""
+    Image = _pillow()
+    if Image is None:
+        file.write(png_bytes(pixels, bits))
         return "zlib"
-    Image.frombytes(mode, (image.width, image.height), pixels).save(path, format="PNG")
+    image = Image.fromarray(pixels)
+    significant = _significant(pixels, bits)
+    if kind == "PNG" and significant:
+        from PIL.PngImagePlugin import PngInfo
+
+        info = PngInfo()
+        info.add(b"sBIT", significant)
+        image.save(file, format=kind, pnginfo=info)
+    else:
+        image.save(file, format=kind)
     return "Pillow"
+
+
+def _mode(path: str) -> int:
+    """The permissions for the file that replaces `path`: those of the file there, or those of
+    an ordinary new file (not mkstemp's 0600)."""
+    try:
+        return os.stat(path).st_mode & 0o7777
+    except OSError:
+        mask = os.umask(0o022)
+        os.umask(mask)
+        return 0o666 & ~mask
+
+
+def write_image(
+    path: str, pixels: numpy.ndarray, pixel_format: core.ExPixelFormat, bits: int = 8
+) -> str:
+    """Writes a frame's pixels to `path` in the format its extension names (`image_format`);
+    returns the writer used ("Pillow" or "zlib").
+
+    The file is whole or not written at all: the image goes to a temporary file in the same
+    folder, which replaces `path` only once it is complete and on disk; a failure removes it
+    and leaves whatever was at `path` before."""
+    kind = image_format(path)
+    pixels = samples(pixels, pixel_format, bits)
+    folder, name = os.path.split(os.path.abspath(path))
+    fd, temporary = tempfile.mkstemp(dir=folder, prefix=f".{name}.", suffix=".part")
+    try:
+        with os.fdopen(fd, "wb") as file:
+            writer = _save(file, kind, pixels, bits)
+            file.flush()
+            os.fsync(file.fileno())
+        os.chmod(temporary, _mode(path))
+        os.replace(temporary, path)
+    except BaseException:
+        with contextlib.suppress(OSError):
+            os.unlink(temporary)
+        raise
+    return writer

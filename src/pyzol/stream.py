@@ -27,10 +27,11 @@ from __future__ import annotations
 import operator
 import os
 import time
+import weakref
 from collections.abc import AsyncIterator, Iterator, Sequence
 from typing import TYPE_CHECKING, Any, NamedTuple, Union
 
-from . import aio, core, unit
+from . import core, unit
 
 if TYPE_CHECKING:
     import numpy
@@ -44,6 +45,8 @@ CaptureBoard = Union[unit.KX210, unit.KX310, unit.TR520]
 CaptureStatus = Union[unit.TxKX210CaptureStatus, unit.TxKX310CaptureStatus,
                       unit.TxTR520CaptureStatus]  # fmt: skip
 
+# The largest frame count a board takes (its `num` is a C int).
+_MAX_COUNT = 2**31 - 1
 # KX310 event waits do not end when the capture does; they are taken in slices of this many ms.
 _EVENT_SLICE_MS = 50
 _FRAME_END = 1  # KX310 wait_event number of "frame end"
@@ -77,12 +80,55 @@ class Frame:
         return f"<Frame {self.number} in slot {self.slot}>"
 
 
+class _Session:
+    """What a running stream has to undo on its board. It is kept apart from the stream so that
+    the finaliser that ends a stream dropped without close() does not keep the stream alive."""
+
+    __slots__ = ("board", "saved_num", "ended")
+
+    def __init__(self, board: CaptureBoard) -> None:
+        self.board = board
+        self.saved_num: int | None = None  # the board's frame count before the stream
+        self.ended = False  # all frames taken: stop rather than abort
+
+    def end(self) -> None:
+        """Stops or aborts the board, unlocks it and restores its frame count; nothing is left
+        to undo on a disposed board."""
+        board = self.board
+        if not board.is_valid:
+            return
+        try:
+            if self.ended:
+                board.stop()
+            else:
+                board.abort()
+        finally:
+            try:
+                board.unlock()
+            finally:
+                if self.saved_num is not None:
+                    board.num = self.saved_num
+
+    def end_collected(self) -> None:
+        """The stream was collected (or the interpreter exits) without close(): end the capture
+        all the same. Nobody is left to be told of a failure (the board already closed)."""
+        try:
+            self.end()
+        except Exception:  # noqa: BLE001, S110 - see above
+            pass
+
+
 class Frames:
     """Context manager and iterator (also asynchronous) over the frames of a capture board.
 
     Entering locks the ring, sets the board's frame count (`count`, or 0: without end) and
     starts it; leaving stops it (all frames taken) or aborts it (left early, by `break` or an
-    exception), unlocks it and gives back its former frame count."""
+    exception), unlocks it and gives back its former frame count. A stream dropped without
+    being closed does the same when it is collected.
+
+    When the block ends in an error (the board closed under the loop, say) and ending the
+    capture fails too, the block's error is raised, with the cleanup's failure as its
+    `__context__`."""
 
     def __init__(
         self,
@@ -93,19 +139,20 @@ class Frames:
         self._wait = _waiter(board)
         if count is not None:
             count = operator.index(count)
-            if count < 1:
-                raise ValueError("count must be None (no end) or at least 1")
-        self.board = board
-        self.count = count
+            if not 1 <= count <= _MAX_COUNT:
+                raise ValueError(f"count must be None (no end) or 1 to {_MAX_COUNT}")
+        self.board: CaptureBoard = board
+        self.count: int | None = count
         self.images: list[core.CxImage] = _ring(board, ring)
-        self.dropped = 0  # frames the board overwrote before the script asked for them
-        self.overrun = 0  # frames the board began to overwrite while the script held them
+        self.dropped: int = 0  # frames the board overwrote before the script asked for them
+        self.overrun: int = 0  # frames the board began to overwrite while the script held them
         self._views: list[numpy.ndarray] = []
         self._next = 0  # number of the next frame to hand out
         self._held: int | None = None  # number of the frame handed out last
         self._limit: float | None = None  # KX310: the board's Timeout setting, in seconds
         self._state = "new"  # new, open, ended (all frames taken), closed
-        self._saved_num: int | None = None  # the board's frame count before the stream
+        self._session = _Session(board)
+        self._finalizer: weakref.finalize[[], Frames] | None = None
 
     # ---- the board's session -----------------------------------------------------------------
 
@@ -118,11 +165,12 @@ class Frames:
         views = [numpy.asarray(image).view() for image in self.images]
         for view in views:
             view.flags.writeable = False  # the board writes the slots, the script reads them
-        board = self.board
+        board, session = self.board, self._session
         board.lock(self.images)
         self._state = "open"
+        self._finalizer = weakref.finalize(self, session.end_collected)
         try:
-            self._saved_num = board.num
+            session.saved_num = board.num
             board.num = 0 if self.count is None else self.count
             board.start()
         except BaseException:
@@ -133,34 +181,33 @@ class Frames:
 
     def close(self) -> None:
         """Stops or aborts the board, unlocks it and restores its frame count. Idempotent."""
-        if self._state in ("new", "closed"):
-            self._state = "closed"
-            return
-        ended, self._state = self._state == "ended", "closed"
-        board = self.board
+        opened = self._state in ("open", "ended")
+        self._state = "closed"
+        if opened and self._finalizer is not None and self._finalizer.detach():
+            self._session.end()
+
+    def _leave(self, error: BaseException | None) -> None:
+        """Closes the stream at the end of a block that `error` (or nothing) ended."""
         try:
-            if ended:
-                board.stop()
-            else:
-                board.abort()
-        finally:
-            try:
-                board.unlock()
-            finally:
-                if self._saved_num is not None:
-                    board.num = self._saved_num
+            self.close()
+        except Exception as cleanup:
+            if error is None:
+                raise
+            # The error that ended the block is what the script is told; the cleanup's failure
+            # (often caused by it) is kept as its context rather than raised in its place.
+            cleanup.__context__, error.__context__ = error.__context__, cleanup
 
     def __enter__(self) -> Frames:
         return self.open()
 
-    def __exit__(self, *exc: object) -> None:
-        self.close()
+    def __exit__(self, _type: object, error: BaseException | None, _tb: object) -> None:
+        self._leave(error)
 
     async def __aenter__(self) -> Frames:
         return self.open()
 
-    async def __aexit__(self, *exc: object) -> None:
-        self.close()
+    async def __aexit__(self, _type: object, error: BaseException | None, _tb: object) -> None:
+        self._leave(error)
 
     # ---- iteration -----------------------------------------------------------------------------
 
@@ -171,6 +218,8 @@ class Frames:
         return self
 
     async def __anext__(self) -> Frame:
+        from . import aio  # asyncio, only for streams iterated with `async for`
+
         frame = await aio.run(lambda: next(self, None), self._cancel)
         if frame is None:
             raise StopAsyncIteration
@@ -184,15 +233,18 @@ class Frames:
             raise StopIteration
         k, n, count = self._next, len(self._views), self.count
         if count is not None and k >= count:
-            self._state = "ended"
+            self._ended()
             raise StopIteration
         status, total = self._wait(self, k)
         held = self._held
         if held is not None and total >= held + n and self._overtaken(held, total):
             self.overrun += 1
+            _log("%s: frame %d overrun: the board wrote frame %d into its slot while the script "
+                 "held it", repr(self), held, held + n)  # fmt: skip
         self._held = None
         if total <= k:  # the capture ended (stopped or aborted) before frame k
-            self._state = "ended"
+            _refuse_closed(self.board)
+            self._ended()
             raise StopIteration
         finished = count is not None and total >= count
         # While the board runs, the n - 1 newest complete frames are whole; once it has finished,
@@ -202,11 +254,21 @@ class Frames:
             # frame too, so catch up to the newest one; a finished board overwrites nothing.
             resume = total - n if finished else total - 1
             self.dropped += resume - k
+            _log("%s: %d frames dropped (%d to %d): overwritten before the script asked for "
+                 "them", repr(self), resume - k, k, resume - 1)  # fmt: skip
             k = resume
         self._next, self._held = k + 1, k
         if count is not None and k + 1 >= count:
-            self._state = "ended"
+            self._ended()
         return Frame(self, k, k % n, status)
+
+    def __repr__(self) -> str:
+        return f"<Frames of {type(self.board).__name__}, ring of {len(self.images)}>"
+
+    def _ended(self) -> None:
+        """All frames are taken (or the capture is over): leaving stops rather than aborts."""
+        self._state = "ended"
+        self._session.ended = True
 
     def _overtaken(self, number: int, total: int) -> bool:
         """Whether, by the board's count of complete frames, it has begun to write frame
@@ -228,6 +290,24 @@ def frames(
     and pixel format) or into the given images (at least two), `count` frames or without end.
     Use it in a ``with`` (or ``async with``) block: see `Frames`."""
     return Frames(board, ring, count)
+
+
+def _log(message: str, *args: object) -> None:
+    """Logs a frame the script lost, as a warning on the "pyzol" logger. The logging package is
+    imported at the first loss, not with pyzol; the logger's NullHandler keeps it silent unless
+    the script configures logging (no last-resort output on stderr). A record keeps its
+    arguments: they name the stream by its repr, never hold it (a handler that keeps records
+    would keep the stream and its capture alive)."""
+    global _logger
+    if _logger is None:
+        import logging
+
+        _logger = logging.getLogger("pyzol")
+        _logger.addHandler(logging.NullHandler())
+    _logger.warning(message, *args)
+
+
+_logger: Any = None
 
 
 # ---- what differs between the boards -----------------------------------------------------------
@@ -313,7 +393,18 @@ def _ring(board: CaptureBoard, ring: int | Sequence[core.CxImage]) -> list[core.
         raise ValueError("a ring needs at least 2 images: the board writes one of them")
     if not all(isinstance(image, core.CxImage) for image in images):
         raise TypeError("the ring holds CxImage objects only")
+    if len({id(image) for image in images}) < len(images):
+        # Its slots would be one memory: a frame would show another frame's pixels.
+        raise ValueError("a ring holds each image once: the same image appears twice")
     return images
+
+
+def _refuse_closed(board: CaptureBoard) -> None:
+    """A capture that ended because its board was closed or disposed (by the loop or another
+    thread) ends the iteration with the library's error for that board, whichever board it is
+    and wherever the board's wait happened to be: status NotOpened or Disposed."""
+    if not board.is_opened:  # a disposed board raises here
+        board.wait()  # a closed board takes no wait: the library's NotOpened error
 
 
 def _wait_numbered(stream: Frames, k: int) -> tuple[Any, int]:

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "zol_unit.h"
 
@@ -28,6 +29,8 @@ class NameSet {
     void add(std::string_view name, ValueKind kind) { kinds_.emplace(name, kind); }
     // The kind of `name`, or null when the name is not in this direction.
     const ValueKind* find(std::string_view name) const;
+    // Every name of this direction, in no order (for the notes of refusals).
+    std::vector<std::string> names() const;
 
   private:
     std::unordered_map<std::string_view, ValueKind> kinds_;
@@ -59,6 +62,20 @@ class CommandSet {
     std::unordered_set<std::string_view> names_;
 };
 
+// Refuses `name`, which `table` does not have in the direction asked (`writing`): the module's
+// status-1 exception for `function` (the caller's), `file` and `line`, noting the name, the class
+// `owner` and up to three close names. Only refusals come here.
+[[noreturn]] void refuse_name(const char* function, const char* file, int line, py::handle owner,
+                              const NameTable& table, bool writing, const std::string& name);
+#define PYZOL_REFUSE_NAME(owner, table, writing, name)                                             \
+    ::pyzol::refuse_name(__func__, __FILE__, __LINE__, owner, table, writing, name)
+
+// Rethrows the pending failure of writing `value` to `name` of kind `kind` on an object of class
+// `owner`, noting the name and the value where the value was refused: the binding library's cast
+// error (type and text unchanged) or the library's refusal of the value. Only failures come here.
+[[noreturn]] void refuse_value(py::handle owner, const std::string& name, ValueKind kind,
+                               py::handle value);
+
 // The value model of a kind: built with TxModel() and then given its two words.
 zol::TxModel model_of(ValueKind kind);
 zol::TxModel command_model(); // (6, 1)
@@ -88,7 +105,7 @@ template <class S> py::object read_by_name(S* settings, const std::string& name,
 // Writes `value` to `name` of kind `kind` through `settings->SetParam`; a value that does not
 // convert to the kind raises the binding library's cast error before the library is called.
 template <class S>
-void write_by_name(S* settings, const std::string& name, ValueKind kind, py::handle value) {
+void write_by_name(S* settings, const std::string& name, ValueKind kind, py::handle value) try {
     switch (kind) {
     case ValueKind::Signed: {
         int number = value.cast<int>();
@@ -104,12 +121,15 @@ void write_by_name(S* settings, const std::string& name, ValueKind kind, py::han
     }
     default: {
         std::string bytes = value.cast<std::string>(); // str as UTF-8, bytes as they are
-        zol::CxStringA text(bytes.c_str());            // the text ends at its first NUL
+        refuse_nul_in(bytes); // the library's text would end at the first NUL
+        zol::CxStringA text(bytes.c_str());
         zol::TxModel model = model_of(kind);
         settings->SetParam(name.c_str(), &text, model);
         break;
     }
     }
+} catch (...) {
+    refuse_value(py::type::of<S>(), name, kind, value);
 }
 
 // Sends command `name` through `settings->SendCommand`. The library may write into the scratch
@@ -130,14 +150,14 @@ void def_table_members(Cls& cls, const NameTable& names) {
             [&names](T& self, const std::string& name) {
                 const ValueKind* kind = names.read.find(name);
                 if (!kind)
-                    PYZOL_THROW(1);
+                    PYZOL_REFUSE_NAME(py::type::of<T>(), names, false, name);
                 return py::reinterpret_steal<Result>(read_by_name(&self, name, *kind).release());
             })
         .def("set_param",
              [&names](T& self, const std::string& name, py::object value) {
                  const ValueKind* kind = names.write.find(name);
                  if (!kind)
-                     PYZOL_THROW(1);
+                     PYZOL_REFUSE_NAME(py::type::of<T>(), names, true, name);
                  write_by_name(&self, name, *kind, value);
              })
         .def("send_command", [](T&, const std::string&) { PYZOL_THROW(1); });

@@ -103,42 +103,42 @@ const NameTable tr520_names = name_table({
 py::object kx210_get_param(zol::Video::CxKX210Param* param, const std::string& name) {
     const ValueKind* kind = kx210_names.read.find(name);
     if (!kind)
-        PYZOL_THROW(1);
+        PYZOL_REFUSE_NAME(py::type::of<zol::Video::CxKX210Param>(), kx210_names, false, name);
     return read_by_name(param, name, *kind);
 }
 
 void kx210_set_param(zol::Video::CxKX210Param* param, const std::string& name, py::object& value) {
     const ValueKind* kind = kx210_names.write.find(name);
     if (!kind)
-        PYZOL_THROW(1);
+        PYZOL_REFUSE_NAME(py::type::of<zol::Video::CxKX210Param>(), kx210_names, true, name);
     write_by_name(param, name, *kind, value);
 }
 
 py::object kx310_get_param(zol::Video::CxKX310Param* param, const std::string& name) {
     const ValueKind* kind = kx310_names.read.find(name);
     if (!kind)
-        PYZOL_THROW(1);
+        PYZOL_REFUSE_NAME(py::type::of<zol::Video::CxKX310Param>(), kx310_names, false, name);
     return read_by_name(param, name, *kind);
 }
 
 void kx310_set_param(zol::Video::CxKX310Param* param, const std::string& name, py::object& value) {
     const ValueKind* kind = kx310_names.write.find(name);
     if (!kind)
-        PYZOL_THROW(1);
+        PYZOL_REFUSE_NAME(py::type::of<zol::Video::CxKX310Param>(), kx310_names, true, name);
     write_by_name(param, name, *kind, value);
 }
 
 py::object tr520_get_param(zol::Video::CxTR520Param* param, const std::string& name) {
     const ValueKind* kind = tr520_names.read.find(name);
     if (!kind)
-        PYZOL_THROW(1);
+        PYZOL_REFUSE_NAME(py::type::of<zol::Video::CxTR520Param>(), tr520_names, false, name);
     return read_by_name(param, name, *kind);
 }
 
 void tr520_set_param(zol::Video::CxTR520Param* param, const std::string& name, py::object& value) {
     const ValueKind* kind = tr520_names.write.find(name);
     if (!kind)
-        PYZOL_THROW(1);
+        PYZOL_REFUSE_NAME(py::type::of<zol::Video::CxTR520Param>(), tr520_names, true, name);
     write_by_name(param, name, *kind, value);
 }
 

@@ -94,7 +94,7 @@ template <class B> py::class_<B> def_board_head(py::module_& m, const char* name
         .def(
             "lock",
             [](B& self, const py::list& images, int option) {
-                ImageList list(images);
+                ImageList list(images, held(owner_of(&self), Slot::Images));
                 self.Lock(list.data(), list.count(), option);
                 hold_images(self, list.items());
             },

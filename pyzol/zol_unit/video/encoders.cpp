@@ -75,7 +75,7 @@ void init_kx210_encoder(py::module_& m) {
     def_action(cls, "clear_overflow", &E::ClearOverflow);
     def_action(cls, "clear_underflow", &E::ClearUnderflow);
     def_action(cls, "clear_all_counter", &E::ClearAllCounter);
-    def_table_members(cls, kx210_encoder_names); // an encoder unit takes no commands
+    def_table_members<py::int_>(cls, kx210_encoder_names); // an encoder unit takes no commands
 }
 
 void init_kx310_encoder(py::module_& m) {
@@ -92,7 +92,7 @@ void init_kx310_encoder(py::module_& m) {
             [](E& self, TxKX310EncoderStatus* status) { self.EncoderStatus(status); });
     def_counters(cls, "encoder_counter", &E::EncoderCounter);
     def_setting(cls, "encoder_act_mode", &E::EncoderActMode, &E::EncoderActMode);
-    def_table_members(cls, kx310_encoder_names);
+    def_table_members<py::int_>(cls, kx310_encoder_names);
 }
 
 } // namespace pyzol

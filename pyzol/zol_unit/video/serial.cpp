@@ -85,9 +85,9 @@ template <class S, class B> void def_serial_link(py::module_& m, const char* nam
                      interruptible_wait(closes(self), [&] { return self.ReadByte(); });
                  return latin1(&byte, 1);
              })
-        .def("write", [](S& self, const char* text) { self.Write(text); })
+        .def("write", [](S& self, NarrowText text) { self.Write(text); })
         .def("read", &read_text<S>)
-        .def("set_camera_mode", [](S& self, const char* mode) { self.SetCameraMode(mode); });
+        .def("set_camera_mode", [](S& self, NarrowText mode) { self.SetCameraMode(mode); });
 }
 
 } // namespace

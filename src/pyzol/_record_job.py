@@ -1,0 +1,163 @@
+"""``python -m pyzol record``: every frame of a capture board into a multi-page TIFF file.
+
+    python -m pyzol record -o run.tif --frames 1000 --size 1920x1080 --rate 100
+
+Opens the board as the main job does (board, id, camera file, frame size and pixel format), paces
+it at ``--rate`` frames per second if asked, and records through `pyzol.record`. A bar on a
+terminal shows the frames written, frames/s, MB/s and frames dropped; a table sums the run up at
+the end. Ctrl-C ends the recording early and leaves the file whole (status 130); a failure ends
+the job with one line on standard error and status 1.
+"""
+
+from __future__ import annotations
+
+import argparse
+import os
+import sys
+import tempfile
+
+from pyzol import _report, recorder
+from pyzol.__main__ import (
+    BOARDS,
+    PIXEL_FORMATS,
+    JobError,
+    frame_size,
+    library_error,
+    open_board,
+    whole,
+)
+from pyzol.stream import CaptureBoard, frame_format
+
+
+def frame_rate(text: str) -> float:
+    """An option type: frames per second from 0.01 to a million (a period of 1 us), or 0 for a
+    board that runs free."""
+    try:
+        value = float(text)
+    except ValueError:
+        value = -1.0
+    if not (value == 0 or 0.01 <= value <= 1e6):
+        raise argparse.ArgumentTypeError(
+            f"expected frames per second from 0.01 to 1000000, or 0 (free-running), got {text!r}"
+        )
+    return value
+
+
+def parse(argv: list[str]) -> argparse.Namespace:
+    parser = argparse.ArgumentParser(
+        prog="python -m pyzol record",
+        description="Record the frames of a simulated capture board into a multi-page TIFF file.",
+    )
+    parser.add_argument("--board", choices=BOARDS, default="KX210", help="board type (KX210)")
+    parser.add_argument(
+        "--id", type=whole(0, 2**31 - 1), default=0, help="board number in the rack (0)"
+    )
+    parser.add_argument(
+        "--camera", metavar="FILE", help="camera file (default: the one shipped with pyzol)"
+    )
+    parser.add_argument(
+        "--frames", type=whole(1, 2**31 - 1), default=200, help="frames to record (200)"
+    )
+    parser.add_argument("--ring", type=whole(2, 4096), default=8, help="images in the ring (8)")
+    parser.add_argument(
+        "--pool", type=whole(1, 2**20), help="frame buffers on the way to the disk (256 MiB)"
+    )
+    parser.add_argument("--size", type=frame_size, metavar="WxH", help="frame size, e.g. 1920x1080")
+    parser.add_argument("--format", choices=PIXEL_FORMATS, help="pixel format of the frames")
+    parser.add_argument(
+        "--rate", type=frame_rate, metavar="FPS", help="frames per second (0: free-running)"
+    )
+    parser.add_argument("-o", "--output", default="run.tif", help="TIFF file (run.tif)")
+    parser.add_argument("-q", "--quiet", action="store_true", help="no progress bar")
+    return parser.parse_args(argv)
+
+
+def pace(board: CaptureBoard, rate: float, folder: str) -> None:
+    """Sets the board's frame period (TriggerCycleTime, in microseconds) for `rate` frames per
+    second; 0 lets it run free (no cycle time and no exposure time)."""
+    lines = [f"TriggerCycleTime={round(1e6 / rate)}"] if rate else ["TriggerCycleTime=0"]
+    if not rate:
+        lines.append("ExposureTime=0")
+    path = os.path.join(folder, "rate.txt")
+    with open(path, "w") as f:
+        f.write("\n".join(lines) + "\n")
+    try:
+        board.setup(path)
+    except RuntimeError as e:
+        raise library_error(f"cannot pace the board at {rate:g} frames/s", e) from None
+
+
+def record(args: argparse.Namespace, board: CaptureBoard) -> None:
+    width, height, fmt, bits = frame_format(board)
+    print(f"{args.board} {args.id}: {width}x{height} {fmt.name} ({bits} bits), {args.ring} images")
+    try:
+        rec = recorder.record(
+            board, args.output, args.frames, args.ring, pool=args.pool, camera=args.camera
+        )
+    except OSError as e:
+        raise JobError(f"cannot write {args.output!r}: {e.strerror or e}") from None
+    bar = _report.progress(args.frames, quiet=args.quiet)
+    shown = 0
+
+    def show() -> None:
+        nonlocal shown
+        now = rec.progress
+        bar.update(now.written - shown)
+        shown = now.written
+        bar.set_postfix_str(f"{now.mb_per_s:.1f} MB/s, {now.dropped} dropped")
+
+    interrupted = False
+    failure: JobError | None = None
+    try:
+        while True:
+            try:
+                rec.wait(0.1)
+                break
+            except TimeoutError:
+                show()
+    except KeyboardInterrupt:  # the recording has ended, its file is whole
+        interrupted = True
+    except OSError as e:
+        failure = JobError(f"cannot write {args.output!r}: {e.strerror or e}")
+    finally:
+        show()
+        bar.close()
+    summary(rec, args.output)
+    if failure is not None:
+        raise failure
+    if interrupted:
+        raise KeyboardInterrupt
+
+
+def summary(rec: recorder.Recorder, output: str) -> None:
+    p = rec.progress
+    print(f"recorded {p.written} frames to {os.path.abspath(output)} in {p.elapsed:.2f} s")
+    header = ["written", "dropped", "pool full", "missed", "overrun", "MB", "frames/s", "MB/s"]
+    row = [p.written, p.dropped, rec.pool_full, rec.missed, rec.overrun, f"{p.nbytes / 1e6:.1f}"]
+    print(_report.table(header, [row + [f"{p.frames_per_s:.1f}", f"{p.mb_per_s:.1f}"]]))
+
+
+def main(argv: list[str]) -> int:
+    args = parse(argv)
+    try:
+        with tempfile.TemporaryDirectory(prefix="pyzol-") as folder:
+            board = open_board(args, folder)
+            if args.rate is not None:
+                pace(board, args.rate, folder)
+        try:
+            record(args, board)
+        finally:
+            board.close()
+    except JobError as e:
+        print(f"pyzol: {e}", file=sys.stderr)
+        return 1
+    except RuntimeError as e:
+        print(f"pyzol: {library_error('the board refused', e)}", file=sys.stderr)
+        return 1
+    except (ImportError, ValueError, MemoryError) as e:
+        print(f"pyzol: {e or 'not enough memory'}", file=sys.stderr)
+        return 1
+    except KeyboardInterrupt:
+        print("pyzol: interrupted", file=sys.stderr)
+        return 130
+    return 0
