@@ -3,7 +3,7 @@ settings objects."""
 
 import pytest
 
-from helpers import Background, module_error, opened, throw_line, wait_for_waiter
+from helpers import CAPTURE_BOARDS, Background, module_error, opened, throw_line, wait_for_waiter
 from pyzol import sim, unit
 
 BOARDS = ["MB100", "RM1600", "DQ160"]
@@ -35,6 +35,32 @@ def test_port_members_share_their_behaviour(name):
         f"{cls}::Read(out)",
         f"{cls}::Read(31, out)",
     ]
+
+
+@pytest.mark.parametrize("name", BOARDS + list(CAPTURE_BOARDS))
+def test_a_closed_handle_stays_closed_when_another_handle_opens_its_board(name):
+    def refused(board):
+        with pytest.raises(RuntimeError) as error:
+            board.write(5) if name in BOARDS else board.start()
+        return str(error.value)
+
+    first = refused(getattr(unit, name)())  # before any open
+    a = opened(name, 2)
+    a.close()
+    if name in BOARDS:
+        assert not sim.board_opened(name, 2)
+    b = opened(name, 2)
+    assert a.is_opened is False and b.is_opened
+    assert refused(a) == first
+    a.close()
+    assert b.is_opened
+    if name in BOARDS:
+        assert sim.board_opened(name, 2)
+        assert sim.outputs(name, 2) == 0
+        b.write(7)
+        assert sim.outputs(name, 2) == 7
+    a.open(2, *([] if name in BOARDS else [0]))
+    assert a.is_opened
 
 
 @pytest.mark.parametrize("name", BOARDS)

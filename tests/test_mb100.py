@@ -88,19 +88,6 @@ def test_bad_arguments_raise_type_error_and_call_nothing(board, call):
     assert calls == []
 
 
-def test_open_close_and_unopened_board():
-    b = unit.MB100()
-    assert b.is_opened is False and b.is_valid is True
-    with pytest.raises(RuntimeError, match=r"^Code:6 "):
-        b.read()
-    b.open(2)
-    assert b.is_opened and sim.board_opened("MB100", 2)
-    b.close()
-    assert not b.is_opened
-    with pytest.raises(RuntimeError, match=r"^Code:5 "):
-        b.open(4)
-
-
 @pytest.mark.parametrize(
     "op, call",
     [
@@ -137,13 +124,6 @@ def test_comparisons_and_hash(board):
     assert (board == 5) is False and (board != 5) is True
     with pytest.raises(TypeError):
         hash(board)
-
-
-def test_dispose_invalidates(board):
-    board.dispose()
-    assert board.is_valid is False
-    with pytest.raises(RuntimeError, match=r"^Code:9 "):
-        board.read()
 
 
 def test_input_edge_ends_wait_with_di(board):
@@ -236,21 +216,6 @@ def test_companion_keeps_its_board_alive():
     q.controller = None
     gc.collect()
     assert watch() is None
-
-
-def test_dropping_everything_frees_every_library_object():
-    gc.collect()
-    start = sim.live_objects()
-    b = unit.MB100()
-    b.open(0)
-    p = unit.MB100Param.from_(b)
-    q = unit.MB100Param()
-    q.controller = b
-    recs = [unit.RM1600WaitStatus(), unit.TxKX210CaptureStatus()]
-    assert sim.live_objects() == start + 3
-    del b, p, q, recs
-    gc.collect()
-    assert sim.live_objects() == start
 
 
 def test_param_settings_by_name_and_typed(board):

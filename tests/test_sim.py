@@ -167,14 +167,6 @@ def test_inputs_outputs_and_loopback():
     assert sim.inputs("MB100", 1) == 5
 
 
-def test_board_opened_follows_open_and_close():
-    assert not sim.board_opened("MB100", 2)
-    board = opened("MB100", 2)
-    assert sim.board_opened("MB100", 2)
-    board.close()
-    assert not sim.board_opened("MB100", 2)
-
-
 def test_waiters_and_abort_from_another_thread():
     board = opened("MB100")
     settings = unit.MB100Param.from_(board)

@@ -5,6 +5,7 @@
 #include <array>
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -41,6 +42,7 @@ struct DioBoard {
 
     // Read without the mutex by the fast port operations; written under it.
     std::atomic<bool> opened{false};
+    std::atomic<std::uint64_t> opening{0}; // counts the times the board was opened
     std::atomic<unsigned int> outputs{0}; // the output latch
     std::atomic<unsigned int> inputs{0};  // what the input pins read now
 
@@ -51,7 +53,7 @@ struct DioBoard {
     bool loopback = false;        // inputs follow the output latch
     unsigned int di_events = 0;   // latched input edges not yet reported by a wait
     bool int_event = false;       // latched interrupt not yet reported by a wait
-    int handles = 0;              // live handles bound to this board
+    int handles = 0;              // handles taking part in the current opening
     std::vector<DioWaiter*> waiters;
     std::array<unsigned int, kDioRegisters> registers{};
 };
@@ -59,11 +61,15 @@ struct DioBoard {
 // State behind a CxDIOPort. `board` is only changed by Open, assignment and destruction, which
 // are never called while another thread uses the same handle; Dispose (which may come from
 // another thread during a wait) only sets `disposed` and lets go of the board's open count.
+// The handle is open while `opening` is the board's current opening: once that opening is
+// closed (through any handle that took part in it), the handle stays closed until its own Open,
+// whoever opens the board again.
 struct DioHandle {
     explicit DioHandle(DioType t) : type(t) {}
     const DioType type;
     std::atomic<bool> disposed{false};
-    std::shared_ptr<DioBoard> board; // null until the first Open
+    std::shared_ptr<DioBoard> board;        // null until the first Open
+    std::atomic<std::uint64_t> opening{0}; // written under the board's mutex; 0: none
 };
 
 // The catalogue of settings of a board (names, kinds, defaults, writability).

@@ -2,10 +2,12 @@
 // the part of the control surface that drives their inputs and interrupts.
 //
 // How a board behaves:
-// - A handle binds to a board with Open(id); the open flag belongs to the board, so copies and
-//   other handles bound to it see the same state, and Close from any of them closes it. When
-//   the last handle bound to an open board goes away (destroyed, disposed, rebound), the board
-//   closes, as a driver closes a device with its last file handle.
+// - A handle binds to a board with Open(id) and takes part in the board's current opening:
+//   copies and other handles that open the board while it is open share that opening, and
+//   Close from any of them closes it. A handle whose opening was closed stays closed (refused
+//   as before its first Open) until its own Open, also when another handle opens the board
+//   again meanwhile. When the last handle of an opening goes away (destroyed, disposed,
+//   rebound), the board closes, as a driver closes a device with its last file handle.
 // - The inputs read the simulation's word, or the output latch while looped back. An input
 //   change on an open board latches the bits enabled in DIEnable whose direction matches DIEdge
 //   (bit set: rising). An interrupt pulse latches INT when INTEnable is non-zero. Opening a
@@ -95,10 +97,18 @@ void cancel_waiters(DioBoard& b, const DioHandle* owner) {
     b.wake.notify_all();
 }
 
+// Whether the handle takes part in the board's current opening. Without the board's mutex the
+// answer may be stale by the time it is used, as for any state another thread can change.
+bool in_opening(const DioHandle& h, const DioBoard& b) {
+    return b.opened.load(std::memory_order_acquire) &&
+           h.opening.load(std::memory_order_acquire) == b.opening.load(std::memory_order_acquire);
+}
+
 void close_board(DioBoard& b) {
     if (!b.opened.load(std::memory_order_relaxed))
         return;
     b.opened.store(false, std::memory_order_release);
+    b.handles = 0;
     b.di_events = 0;
     set_int_event(b, false);
     cancel_waiters(b, nullptr);
@@ -106,34 +116,42 @@ void close_board(DioBoard& b) {
 
 // ---- handle binding -----------------------------------------------------------------------------
 
-void hold(const std::shared_ptr<DioBoard>& board) {
-    if (!board)
-        return;
-    std::lock_guard<std::mutex> lock(board->mutex);
-    ++board->handles;
+// The opening `other` takes part in, now counting one handle more; 0 when it takes part in none.
+std::uint64_t join_opening(const DioHandle& other) {
+    if (other.disposed.load() || !other.board)
+        return 0;
+    DioBoard& b = *other.board;
+    std::lock_guard<std::mutex> lock(b.mutex);
+    if (!in_opening(other, b))
+        return 0;
+    ++b.handles;
+    return b.opening.load(std::memory_order_relaxed);
 }
 
-// The handle lets go of its board: its waits end with ABORT, and the board closes when no other
-// handle refers to it any more (as a driver closes a device with its last file handle).
+// The handle leaves its board: its waits end with ABORT, and the board closes when no other
+// handle takes part in its opening any more (as a driver closes a device with its last file
+// handle). A handle whose opening was already closed counts for nothing.
 void release(DioHandle& h) {
     if (!h.board)
         return;
     DioBoard& b = *h.board;
     std::lock_guard<std::mutex> lock(b.mutex);
     cancel_waiters(b, &h);
-    if (--b.handles <= 0)
+    if (in_opening(h, b) && --b.handles <= 0)
         close_board(b);
+    h.opening.store(0, std::memory_order_release);
 }
 
-// The handle takes the state of `other` (board binding and validity).
+// The handle takes the state of `other` (board binding, opening and validity).
 void copy_binding(DioHandle& h, const DioHandle& other) {
     std::shared_ptr<DioBoard> next = other.board;
     bool next_disposed = other.disposed.load();
-    if (!next_disposed)
-        hold(next); // before letting go of the old one, which may be the same board
+    // Joined before the old one is left, which may be the same opening.
+    std::uint64_t opening = join_opening(other);
     if (!h.disposed.load())
         release(h);
     h.board = std::move(next);
+    h.opening.store(opening, std::memory_order_release);
     h.disposed.store(next_disposed);
 }
 
@@ -148,7 +166,7 @@ DioBoard& open_board(const DioHandle& h, const char* op) {
     if (h.disposed.load(std::memory_order_acquire))
         ZOLSIM_RAISE(Disposed, op, "the board handle was disposed");
     DioBoard* b = h.board.get();
-    if (!b || !b->opened.load(std::memory_order_acquire))
+    if (!b || !in_opening(h, *b))
         ZOLSIM_RAISE(NotOpened, op, "the board is not open");
     return *b;
 }
@@ -189,7 +207,7 @@ bool take_event(DioBoard& b, Outcome& out) {
 Outcome wait_events(const DioHandle& h, const std::shared_ptr<DioBoard>& board, const char* op) {
     DioBoard& b = *board;
     std::unique_lock<std::mutex> lock(b.mutex);
-    if (!b.opened.load(std::memory_order_relaxed))
+    if (!in_opening(h, b))
         ZOLSIM_RAISE(NotOpened, op, "the board is not open");
     const int timeout = static_cast<int>(b.settings.number("Timeout"));
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
@@ -320,27 +338,34 @@ void CxDIOPort::Open(int id) {
     DioHandle& h = zolsim::usable(*h_, "Open");
     std::shared_ptr<zolsim::DioBoard> board = zolsim::rack_board(h.type, id, "Open");
     if (board != h.board) {
-        zolsim::hold(board);
         zolsim::release(h);
         h.board = board;
     }
     std::lock_guard<std::mutex> lock(board->mutex);
+    if (zolsim::in_opening(h, *board))
+        return;
     if (!board->opened.load(std::memory_order_relaxed)) {
         // A fresh open starts without stale events.
         board->di_events = 0;
         zolsim::set_int_event(*board, false);
+        board->opening.fetch_add(1, std::memory_order_relaxed);
         board->opened.store(true, std::memory_order_release);
     }
+    ++board->handles;
+    h.opening.store(board->opening.load(std::memory_order_relaxed), std::memory_order_release);
 }
 
-// Closing a board that is not open does nothing.
+// Closes the handle's opening of its board, for every handle taking part in it; a handle that
+// is not open closes nothing (the board may have been opened again through another handle).
 void CxDIOPort::Close() {
     zolsim::call(this, "Close");
     DioHandle& h = zolsim::usable(*h_, "Close");
     if (!h.board)
         return;
     std::lock_guard<std::mutex> lock(h.board->mutex);
-    zolsim::close_board(*h.board);
+    if (zolsim::in_opening(h, *h.board))
+        zolsim::close_board(*h.board);
+    h.opening.store(0, std::memory_order_release);
 }
 
 bool CxDIOPort::IsOpened() const {
@@ -348,7 +373,7 @@ bool CxDIOPort::IsOpened() const {
     const DioHandle& h = *h_;
     if (h.disposed.load(std::memory_order_acquire))
         ZOLSIM_RAISE(Disposed, "IsOpened", "the board handle was disposed");
-    return h.board && h.board->opened.load(std::memory_order_acquire);
+    return h.board && zolsim::in_opening(h, *h.board);
 }
 
 void CxDIOPort::Read(unsigned int* word) {

@@ -88,6 +88,14 @@ static void test_port() {
     CHECK(!sim::BoardOpened("MB100", 1));
     b.Close(); // closing twice is fine
     b.Open(1);
+    // c closed its opening: b's new one is not c's, and c reaches nothing of it
+    CHECK(!c.IsOpened());
+    THROWS(NotOpened, c.Write(5u));
+    THROWS(NotOpened, c.Read(&w));
+    c.Close();
+    CHECK(b.IsOpened());
+    b.Write(6u);
+    CHECK(sim::Outputs("MB100", 1) == 6u);
     b.Dispose();
     CHECK(!b.IsValid());
     THROWS(Disposed, b.IsOpened());
@@ -95,7 +103,9 @@ static void test_port() {
     THROWS(Disposed, b.Open(1));
     b.Dispose();
     CHECK(b == e);
-    // c is still bound to board 1; it is open through c
+    CHECK(!sim::BoardOpened("MB100", 1)); // b was the last handle of that opening
+    CHECK(!c.IsOpened());
+    c.Open(1);
     CHECK(c.IsOpened());
     CHECK(c.ModuleDevice() == static_cast<ExDevice>(0));
 
@@ -191,6 +201,8 @@ static void test_edges_and_wait() {
     THROWS(NotOpened, r.Wait());
     // dispose from another thread wakes the waiter of that handle only
     r.Open(0);
+    THROWS(NotOpened, other.Wait()); // other closed the opening: r's new one is not other's
+    other.Open(0);
     std::thread w4([&] { a1 = r.Wait().event_status; });
     std::thread w5([&] { a2 = other.Wait().event_status; });
     wait_for_waiters("RM1600", 0, 2);
