@@ -7,7 +7,8 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 source scripts/find_python.sh
 [ -x .venv-asan/bin/python ] || "$(find_python)" -m venv .venv-asan
-.venv-asan/bin/python -m pip install -q pytest numpy hypothesis==6.170.15 "cmake>=3.22" ninja
+.venv-asan/bin/python -m pip install -q pytest numpy hypothesis==6.170.15 "tifffile>=2024.1.30" \
+    "cmake>=3.22" ninja
 .venv-asan/bin/python -m pip install -q . -C build-dir=build/asan -C cmake.define.PYZOL_SANITIZE=ON
 # The interpreter is not sanitized: the runtimes come first by preloading. The version tests
 # preload a library of their own and cannot run here.
