@@ -10,7 +10,7 @@ import weakref
 import numpy as np
 import pytest
 
-from helpers import Background, H, W, camera, frame, observed_members
+from helpers import Background, H, W, camera, drawn, observed_members
 from pyzol import core, sim, unit
 
 BOARDS = ["KX210", "KX310", "TR520"]
@@ -271,7 +271,7 @@ def test_capture_writes_every_frame_into_the_ring(tmp_path, kind, n, frames):
         if last is None:
             assert not np.asarray(image).any()
         else:
-            np.testing.assert_array_equal(np.asarray(image), frame(last))
+            np.testing.assert_array_equal(np.asarray(image), drawn(last))
     record = board.wait_status()
     fields = (record.total_frame_count, record.last_frame_no, record.line_count)
     assert fields == (frames, frames - 1, H)
@@ -327,7 +327,7 @@ def test_triggered_mode_captures_one_frame_per_trigger(tmp_path):
     board.force_trigger(ch=1)  # this board is channel 0: no frame
     board.force_trigger(ch=0)
     assert board.wait(2000) is True
-    np.testing.assert_array_equal(np.asarray(image), frame(1))
+    np.testing.assert_array_equal(np.asarray(image), drawn(1))
 
 
 def test_a_board_captures_into_another_modules_images(tmp_path):
@@ -342,7 +342,7 @@ def test_a_board_captures_into_another_modules_images(tmp_path):
     board.start()
     board.wait()
     for k in range(2):
-        np.testing.assert_array_equal(np.asarray(images[k]), frame(k))
+        np.testing.assert_array_equal(np.asarray(images[k]), drawn(k))
 
 
 @pytest.mark.parametrize(
@@ -427,7 +427,7 @@ def test_locked_images_outlive_every_other_reference(tmp_path, kind, how):
     alive = [w() for w in watch]
     assert all(i is not None for i in alive)
     for slot in range(len(alive)):
-        np.testing.assert_array_equal(np.asarray(alive[slot]), frame(3 - len(alive) + slot))
+        np.testing.assert_array_equal(np.asarray(alive[slot]), drawn(3 - len(alive) + slot))
     del alive
     board.unlock()
     gc.collect()

@@ -11,7 +11,7 @@ import numpy as np
 import pytest
 
 import pyzol.stream
-from helpers import Background, camera, frame
+from helpers import Background, camera, drawn
 from pyzol import core, frames, sim, unit
 
 TRIGGERED = dict(TriggerMode=1, Timeout=60_000)  # a frame per force_trigger(): the test's pace
@@ -39,7 +39,7 @@ def test_frames_come_in_order_with_their_numbers_and_pixels(make):
         board.force_trigger()
         for f in stream:
             assert f.intact and not f.array.flags.writeable
-            np.testing.assert_array_equal(f.array, frame(f.number))
+            np.testing.assert_array_equal(f.array, drawn(f.number))
             seen.append((f.number, f.slot, f.status.total_frame_count))
             board.force_trigger()
     assert seen == [(k, k % 3, k + 1) for k in range(5)]
@@ -80,7 +80,7 @@ def test_a_slow_script_catches_up_to_the_newest_frame_and_counts_drops(make, cap
     assert sum("overrun" in m for m in logged) == 3
     assert any(isinstance(h, logging.NullHandler) for h in logging.getLogger("pyzol").handlers)
     for k, pixels in kept:
-        np.testing.assert_array_equal(pixels, frame(k))
+        np.testing.assert_array_equal(pixels, drawn(k))
 
 
 @pytest.mark.parametrize("leave", ["break", "raise"])
