@@ -1,8 +1,11 @@
 """Pixel formats of CxImage: zero-copy numpy views of the right shape and dtype, images made
 from arrays, and capture boards whose camera file names the format of their frames."""
 
+import functools
+
 import pytest
 
+import helpers
 import pyzol
 from helpers import drawn
 from pyzol import core, sim, unit
@@ -11,6 +14,7 @@ np = pytest.importorskip("numpy")
 
 F = core.ExPixelFormat
 W, H = 40, 30
+camera = functools.partial(helpers.camera, w=W, h=H)  # camera(tmp_path, name, **settings)
 
 # Camera-file PixelFormat, image format, and what a view of the image is.
 FORMATS = [
@@ -28,12 +32,6 @@ IMAGE_FORMATS = [
     (F.BGR8, (H, W, 3), np.uint8),
 ]
 BYTES = {F.Mono8: 1, F.Mono16: 2, F.RGB8: 3, F.BGR8: 3}
-
-
-def camera(tmp_path, name="cam.txt", **settings):
-    path = tmp_path / name
-    path.write_text("".join(f"{k}={v}\n" for k, v in {"Width": W, "Height": H, **settings}.items()))
-    return str(path)
 
 
 def library_rows(image):

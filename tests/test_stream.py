@@ -3,7 +3,6 @@ and a board left stopped, unlocked and reusable however the block is left."""
 
 import asyncio
 import contextlib
-import gc
 import logging
 import time
 
@@ -141,10 +140,11 @@ def test_refusals_touch_no_board(tmp_path, args, error, message):
     assert not [c for c in calls if "Lock" in c or "Start" in c]
 
 
-def test_a_ring_that_does_not_fit_in_memory_is_refused_before_allocating(tmp_path, monkeypatch):
-    board = unit.KX210.from_file(camera(tmp_path, w=4096, h=4096, PixelFormat="RGB8"))
+def test_a_ring_that_does_not_fit_in_memory_is_refused_before_allocating(
+    no_leaks, camera_file, monkeypatch
+):
+    board = unit.KX210.from_file(camera_file(w=4096, h=4096, PixelFormat="RGB8"))
     monkeypatch.setattr(pyzol.stream, "available_memory", lambda: 100 * 2**20)
-    gc.collect()
     before = sim.live_objects()
     with sim.recording() as calls, pytest.raises(ValueError) as refused:
         frames(board, 4)
