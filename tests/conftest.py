@@ -27,9 +27,10 @@ def camera_file(tmp_path):
 
 @pytest.fixture
 def no_leaks():
-    """Fails the test when a library object made during it is still alive once it ended."""
+    """Fails the test when a library object made during it is still alive once it ended.
+    Gives the count of live library objects at the start."""
     gc.collect()
     start = sim.live_objects()
-    yield
+    yield start
     gc.collect()
     assert sim.live_objects() == start, "library objects outlived the test"

@@ -565,9 +565,7 @@ def test_cancel_wait_event_from_another_thread_ends_wait_event(tmp_path):
         board.stop()
 
 
-def test_unlock_from_another_thread_during_a_wait_frees_the_images(tmp_path, kind):
-    gc.collect()
-    start = sim.live_objects()
+def test_unlock_from_another_thread_during_a_wait_frees_the_images(no_leaks, tmp_path, kind):
     board = running(kind, tmp_path)
     with sim.recording():
         waiter = Background(board.wait)
@@ -576,7 +574,7 @@ def test_unlock_from_another_thread_during_a_wait_frees_the_images(tmp_path, kin
         waiter.join(5)
     gc.collect()
     assert waiter.error is None
-    assert sim.live_objects() == start + 1  # only the board
+    assert sim.live_objects() == no_leaks + 1  # only the board
 
 
 # ---- faults ------------------------------------------------------------------------------------

@@ -172,9 +172,8 @@ RELEASES = {
 @pytest.mark.parametrize(
     "release, left", [("close", 1), ("dispose", 1), ("restart", 2), ("drop", 0)]
 )
-def test_started_target_lives_until_the_device_lets_go(tmp_path, target, release, left):
-    gc.collect()
-    start = sim.live_objects()
+def test_started_target_lives_until_the_device_lets_go(no_leaks, tmp_path, target, release, left):
+    start = no_leaks
     v = video(tmp_path, TriggerMode=1)
     v.start(core.CxImage(W, H) if target == "image" else locked_module(tmp_path))
     gc.collect()
