@@ -771,10 +771,11 @@ void DrawTestFrame(CxImage& image, unsigned number, const std::string& pixel_for
     if (!zolsim::pixel_layout(pixel_format, &px))
         ZOLSIM_RAISE(InvalidArgument, op, "unknown pixel format " + pixel_format);
     const zolsim::capture::Frame f{image.Width(), image.Height(), px};
-    if (image.PixelFormat() != px.format)
-        ZOLSIM_RAISE(InvalidArgument, op,
-                     std::string("image format ") + zolsim::capture::format_name(image.PixelFormat()) +
-                         " is not the layout of " + pixel_format);
+    if (image.PixelFormat() != px.format) {
+        const std::string has = zolsim::capture::format_name(image.PixelFormat());
+        ZOLSIM_RAISE(InvalidArgument, op, "image format " + has + " is not the layout of " +
+                                              pixel_format);
+    }
     zolsim::capture::write_pattern(image, number, f);
 }
 
