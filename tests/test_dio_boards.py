@@ -1,9 +1,19 @@
-"""RM1600 and DQ160 boards, the port members all three I/O boards share, and the three DIO
-settings objects."""
+"""The three I/O boards (MB100, RM1600, DQ160), the members they share and the three DIO
+settings objects, through the public API, watched through the journal."""
+
+import gc
+import weakref
 
 import pytest
 
-from helpers import CAPTURE_BOARDS, Background, module_error, opened, throw_line, wait_for_waiter
+from helpers import (
+    CAPTURE_BOARDS,
+    Background,
+    child_lines,
+    module_error,
+    opened,
+    wait_for_waiter,
+)
 from pyzol import sim, unit
 
 BOARDS = ["MB100", "RM1600", "DQ160"]
@@ -25,7 +35,7 @@ def test_port_members_share_their_behaviour(name):
         assert board.write_status(2) is True
         sim.set_inputs(name, 1, 0xF000_000F)
         assert board.read() == 0xF000_000F
-        assert board.read(31) is True
+        assert board.read(31) is True and board.read(27) is False
     cls = "Cx" + name
     assert calls == [
         f"{cls}::Write(2147483648)",
@@ -34,7 +44,41 @@ def test_port_members_share_their_behaviour(name):
         f"{cls}::WriteStatus(2, out)",
         f"{cls}::Read(out)",
         f"{cls}::Read(31, out)",
+        f"{cls}::Read(27, out)",
     ]
+    sim.set_loopback(name, 1, True)
+    assert board.read() == sim.outputs(name, 1) == 0x8000_0004
+
+
+@pytest.mark.parametrize("name", BOARDS)
+@pytest.mark.parametrize(
+    "call, entry",
+    [
+        (lambda b: b.write(4294967295), "Write(4294967295)"),
+        (lambda b: b.write(3), "Write(3)"),
+        (lambda b: b.write(0, False), "Write(0, false)"),
+        (lambda b: b.is_opened, "IsOpened()"),
+        (lambda b: b.is_valid, "IsValid()"),
+        (lambda b: b.abort(), "Abort()"),
+        (lambda b: b.close(), "Close()"),
+        (lambda b: b.dispose(), "Dispose()"),
+        (lambda b: b == b, "operator==({cls}#1)"),
+        (lambda b: b != b, "operator!=({cls}#1)"),
+    ],
+)
+def test_overloads_reach_the_right_operation(name, call, entry):
+    board = opened(name)
+    with sim.recording() as calls:
+        call(board)
+    assert calls == [f"Cx{name}::" + entry.format(cls="Cx" + name)]
+
+
+@pytest.mark.parametrize("name", BOARDS)
+def test_comparisons(name):
+    board = opened(name)
+    assert board == opened(name)  # the same rack board
+    assert board != opened(name, 1)
+    assert (board == 5) is False and (board != 5) is True
 
 
 @pytest.mark.parametrize("name", BOARDS + list(CAPTURE_BOARDS))
@@ -89,8 +133,12 @@ def test_rm1600_open_defaults_to_board_0():
 
 @pytest.mark.parametrize("name", ["MB100", "DQ160"])
 def test_open_needs_an_id_elsewhere(name):
-    with pytest.raises(TypeError):
-        getattr(unit, name)().open()
+    with sim.recording() as calls:
+        with pytest.raises(TypeError):
+            getattr(unit, name)().open()
+        with pytest.raises(TypeError):
+            getattr(unit, name)().open(id=1)
+    assert calls == []
 
 
 @pytest.mark.parametrize("name, record", [("RM1600", unit.RM1600WaitStatus),
@@ -114,6 +162,33 @@ def test_input_edge_ends_a_wait_with_its_words(name, record):
     assert (result.event_status, result.di_event_status, result.di) == (2, 0x200, 0x1000_0200)
     other = unit.DQ160WaitStatus if record is unit.RM1600WaitStatus else unit.RM1600WaitStatus
     assert result != other(2, 0x200, 0x1000_0200)
+
+
+def test_input_edge_ends_an_mb100_wait_with_di():
+    board = opened("MB100")
+    settings = unit.MB100Param.from_(board)
+    settings.timeout = 5000
+    settings.set_param("DIEnable", 0x10)
+    settings.set_param("DIEdge", 0x10)
+    waiter = Background(board.wait)
+    wait_for_waiter("MB100", 0)
+    sim.set_inputs("MB100", 0, 0x10)
+    waiter.join(5)
+    assert waiter.result == int(unit.EventStatus.DI)
+
+
+def test_daemon_thread_in_a_wait_does_not_break_interpreter_exit(tmp_path):
+    code = """
+        import threading, time
+        from pyzol import sim, unit
+        b = unit.MB100(); b.open(0)
+        unit.MB100Param.from_(b).timeout = 2000
+        threading.Thread(target=b.wait, daemon=True).start()
+        while sim.waiters("MB100", 0) == 0:
+            time.sleep(0.001)
+        print("exiting")
+    """
+    assert child_lines(code, tmp_path) == ["exiting"]
 
 
 @pytest.mark.parametrize("name", BOARDS)
@@ -227,6 +302,58 @@ def test_param_class_shape(name, members):
         cls(cls())
 
 
+@pytest.mark.parametrize("name", BOARDS)
+def test_from_and_controller_identity(name):
+    board = opened(name)
+    p = PARAMS[name].from_(board)
+    assert p.controller is board and p.is_valid
+    q = PARAMS[name]()
+    assert q.controller is None and q.is_valid is False
+    q.controller = board
+    assert q.controller is board
+    with sim.recording() as calls:
+        q.controller = None
+        r = PARAMS[name].from_(None)
+    assert calls == [f"Cx{name}Param::Controller(null)", f"Cx{name}Param::From(null)"]
+    assert q.controller is None and r.controller is None
+
+
+@pytest.mark.parametrize("name", BOARDS)
+@pytest.mark.parametrize("bad", [42, "MB100", unit.MB100Param(), unit.RM1600WaitStatus()])
+def test_from_and_controller_refuse_other_types_with_the_cast_error(name, bad):
+    text = (
+        r"^Unable to cast Python instance of type <class '[\w.]+'> to C\+\+ type '\?' "
+        r"\(#define PYBIND11_DETAILED_ERROR_MESSAGES or compile in debug mode for details\)$"
+    )
+    p = PARAMS[name]()
+    with sim.recording() as calls:
+        with pytest.raises(RuntimeError, match=text):
+            PARAMS[name].from_(bad)
+        with pytest.raises(RuntimeError, match=text):
+            p.controller = bad
+    assert calls == []
+
+
+@pytest.mark.parametrize("name", BOARDS)
+def test_companion_keeps_its_board_alive(name):
+    board = opened(name, 1)
+    watch = weakref.ref(board)
+    p = PARAMS[name].from_(board)
+    del board
+    gc.collect()
+    assert watch() is not None
+    p.timeout = 77  # still reaches a live board
+    assert p.timeout == 77
+    q = PARAMS[name]()
+    q.controller = watch()
+    p.controller = None
+    gc.collect()
+    assert watch() is not None  # q holds it now
+    q.controller = None
+    gc.collect()
+    assert watch() is None
+
+
 @pytest.mark.parametrize(
     "name, write_only, read_only",
     [
@@ -239,9 +366,7 @@ def test_param_class_shape(name, members):
 )  # fmt: skip
 def test_table_asymmetries(name, write_only, read_only):
     settings = PARAMS[name].from_(opened(name))
-    source = "pyzol/zol_unit/params/by_name.h"
-    get_error = module_error(1, "operator()", throw_line(source, "get_param"))
-    set_error = module_error(1, "operator()", throw_line(source, "set_param"))
+    get_error = set_error = module_error(1, "operator()")
     for key in write_only:
         with sim.recording() as calls:
             settings.set_param(key, 1)
@@ -277,10 +402,18 @@ def test_param_conversions(name):
         f'Cx{name}Param::SetParam("DIEnable", 4294967295, model(4,1))',
     ]
     assert calls[:2] == expected
+    assert settings.timeout == -1
+    settings.set_register(3, 4294967295)
+    assert settings.get_register(3) == 4294967295
     with sim.recording() as calls:
-        with pytest.raises(RuntimeError, match="^Unable to cast Python instance"):
-            settings.set_param("DIEnable", -1)
-        with pytest.raises(RuntimeError, match=module_error(1, "operator()", r"\d+")):
+        for value in (-1, 4294967296, 1.5, "1"):
+            with pytest.raises(RuntimeError, match="^Unable to cast Python instance"):
+                settings.set_param("DIEnable", value)
+        with pytest.raises(RuntimeError, match=module_error(1, "operator()")):
+            settings.get_param("timeout")  # names are case-sensitive
+        with pytest.raises(RuntimeError, match=module_error(1, "operator()")):
+            settings.set_param("Nothing", 1.5)  # the name is refused before the value
+        with pytest.raises(RuntimeError, match=module_error(1, "operator()")):
             settings.send_command("ClearTriggerMask")
         with pytest.raises(TypeError):
             settings.get_register(4294967296)

@@ -4,7 +4,7 @@ checked with the boards' in test_name_tables.py, the companion members in test_s
 
 import pytest
 
-from helpers import module_error, throw_line
+from helpers import module_error
 from pyzol import sim, unit
 
 INT_MAX, INT_MIN = 2**31 - 1, -(2**31)
@@ -149,9 +149,7 @@ def test_kx310_fills_the_callers_record_in_place():
 @pytest.mark.parametrize("name", ["", "ResetPG", "StartEncoder", "ENCStart"])
 def test_send_command_always_refuses_without_a_call(board, name):
     e = encoder_of(board)
-    pattern = module_error(
-        1, "operator()", throw_line("pyzol/zol_unit/params/by_name.h", "send_command")
-    )
+    pattern = module_error(1, "operator()")
     with sim.recording() as calls:
         with pytest.raises(RuntimeError, match=pattern):
             e.send_command(name)

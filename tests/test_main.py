@@ -14,7 +14,7 @@ import sys
 import pytest
 
 import pyzol
-from helpers import pattern
+from helpers import drawn
 from pyzol import __main__ as job
 from pyzol import _report
 
@@ -90,7 +90,7 @@ def test_captures_and_writes_the_last_frame(tmp_path, capsys, writer, board, fmt
     assert lines[-1] == f"frame 6 written to {out_file} ({writer})"
     pixels, mode = read_image(out_file)
     assert mode == {"Mono16": "I;16", "RGB8": "RGB", "BGR8": "RGB"}.get(sent, "L")
-    np.testing.assert_array_equal(pixels, stored(pattern(6, 96, 64, fmt)))
+    np.testing.assert_array_equal(pixels, stored(drawn(6, 96, 64, fmt)))
     data = out_file.read_bytes()
     if data.startswith(b"\x89PNG"):  # fewer significant bits than stored: recorded for readers
         at = data.find(b"sBIT")

@@ -300,11 +300,7 @@ def test_the_installed_package_says_what_it_is_and_needs():
     assert unit.KX210Param.from_(camera).get_param("Width") == 640
 
 
-def test_every_class_returns_its_library_objects():
-    import gc
-
-    gc.collect()
-    start = sim.live_objects()
+def test_every_class_returns_its_library_objects(no_leaks):
     classes = [getattr(unit, n) for n in REGISTERED if isinstance(getattr(unit, n), type)]
     made = []
     for cls in classes:
@@ -315,7 +311,4 @@ def test_every_class_returns_its_library_objects():
         if hasattr(cls, "from_file"):
             made.append(cls(obj))  # copies are library objects too
     made.append(core.CxImage(4, 4))
-    assert sim.live_objects() > start
-    del made, obj
-    gc.collect()
-    assert sim.live_objects() == start
+    assert sim.live_objects() > no_leaks

@@ -6,7 +6,7 @@ each kind demands."""
 
 import pytest
 
-from helpers import module_error, opened, throw_line
+from helpers import module_error, opened
 from pyzol import sim, unit
 
 SIGNED, UNSIGNED, TEXT = "model(8,1)", "model(4,1)", "model(0,0)"
@@ -213,17 +213,13 @@ def first_name(board):
     return TABLES[board][0][2].split()[0]
 
 
-TABLE_SOURCE = "pyzol/zol_unit/params/tables.cpp"
-ENCODER_SOURCE = "pyzol/zol_unit/params/by_name.h"
-
-
 def refusal(board, direction):
     """The error of a name outside a table: a board's table function throws it, an encoder unit's
     bound member (function "operator()")."""
     if board.endswith("Encoder"):
-        return module_error(1, "operator()", throw_line(ENCODER_SOURCE, f"{direction}_param"))
+        return module_error(1, "operator()")
     function = f"{board.lower()}_{direction}_param"
-    return module_error(1, function, throw_line(TABLE_SOURCE, function))
+    return module_error(1, function)
 
 
 def value_for(kind, i):

@@ -1,16 +1,20 @@
 """Pixel formats of CxImage: zero-copy numpy views of the right shape and dtype, images made
 from arrays, and capture boards whose camera file names the format of their frames."""
 
+import functools
+
 import pytest
 
+import helpers
 import pyzol
-from helpers import pattern
+from helpers import drawn
 from pyzol import core, sim, unit
 
 np = pytest.importorskip("numpy")
 
 F = core.ExPixelFormat
 W, H = 40, 30
+camera = functools.partial(helpers.camera, w=W, h=H)  # camera(tmp_path, name, **settings)
 
 # Camera-file PixelFormat, image format, and what a view of the image is.
 FORMATS = [
@@ -28,12 +32,6 @@ IMAGE_FORMATS = [
     (F.BGR8, (H, W, 3), np.uint8),
 ]
 BYTES = {F.Mono8: 1, F.Mono16: 2, F.RGB8: 3, F.BGR8: 3}
-
-
-def camera(tmp_path, name="cam.txt", **settings):
-    path = tmp_path / name
-    path.write_text("".join(f"{k}={v}\n" for k, v in {"Width": W, "Height": H, **settings}.items()))
-    return str(path)
 
 
 def library_rows(image):
@@ -147,8 +145,8 @@ def test_captured_frames_appear_in_views_taken_before(tmp_path, kind, name, fmt,
     board.start()
     board.wait()
     # Frame 4 in slot 0, frame 3 in slot 1 (whose three extra columns stay untouched).
-    np.testing.assert_array_equal(views[0], pattern(4, W, H, name))
-    np.testing.assert_array_equal(views[1][:, :W], pattern(3, W, H, name))
+    np.testing.assert_array_equal(views[0], drawn(4, W, H, name))
+    np.testing.assert_array_equal(views[1][:, :W], drawn(3, W, H, name))
     assert not views[1][:, W:].any()
     assert int.from_bytes(library_rows(images[0])[0][0][:4], "little") == 4
 
@@ -166,7 +164,7 @@ def test_frames_builds_a_ring_given_as_a_number_in_the_cameras_format(
         board.force_trigger()  # one frame at a time: none is overwritten before it is checked
         for f in stream:
             assert (f.array.shape, f.array.dtype) == (shape, dtype)
-            np.testing.assert_array_equal(f.array, pattern(f.number, W, H, name))
+            np.testing.assert_array_equal(f.array, drawn(f.number, W, H, name))
             board.force_trigger()
     assert (f.number, stream.dropped) == (3, 0)
 
@@ -182,7 +180,7 @@ def test_frame_number_is_drawn_in_digits_that_scale_with_the_frame(tmp_path, nam
     board.start()
     board.wait()
     view = np.asarray(image)
-    np.testing.assert_array_equal(view, pattern(12, 640, 480, name))
+    np.testing.assert_array_equal(view, drawn(12, 640, 480, name))
     # Dots of 10 x 10 pixels: the middle column of the "1" is white from row 20 to 70, in a
     # black box from (10, 10), a gap of one dot after it.
     white = {"Mono8": 255, "Mono12": 4095, "RGB8": 255}[name]
@@ -206,7 +204,7 @@ def test_lock_and_validate_refuse_another_format_and_keep_nothing(tmp_path):
     board.num = 2
     board.start()
     board.wait()
-    np.testing.assert_array_equal(np.asarray(good), pattern(1, W, H, "Mono12"))
+    np.testing.assert_array_equal(np.asarray(good), drawn(1, W, H, "Mono12"))
     assert not np.asarray(wrong).any()
 
 

@@ -15,7 +15,7 @@ import time
 
 import pytest
 
-from helpers import H, W, camera, pattern
+from helpers import H, W, camera, drawn
 from pyzol import __main__ as job
 from pyzol import frames, record, sim, unit
 
@@ -55,7 +55,7 @@ def check_kept(path, rec, fmt="Mono8", w=W, h=H):
     assert numbers == sorted(set(numbers))
     np.testing.assert_array_equal(
         stack.reshape(len(numbers), h, w, -1),
-        np.stack([pattern(k, w, h, fmt) for k in numbers]).reshape(len(numbers), h, w, -1),
+        np.stack([drawn(k, w, h, fmt) for k in numbers]).reshape(len(numbers), h, w, -1),
     )
     return numbers
 
@@ -88,7 +88,7 @@ def test_a_recording_reads_back_with_the_captured_pixels_and_metadata(tmp_path, 
             board.force_trigger()
             until(lambda k=k: rec.written > k)
     stack, descriptions = pages(path)
-    expected = np.stack([pattern(k, W, H, fmt) for k in range(5)])
+    expected = np.stack([drawn(k, W, H, fmt) for k in range(5)])
     assert rec.done and rec.progress[:3] == (5, 0, expected.nbytes)
     if fmt == "BGR8":
         expected = expected[..., ::-1]  # stored in RGB order
@@ -233,7 +233,7 @@ def test_a_full_disk_gives_one_error_and_keeps_the_frames_written(tmp_path):
     assert path.stat().st_size <= 100_000
     stack, descriptions = pages(path)
     assert [d["frame"] for d in descriptions] == list(range(written)) and written > 10
-    np.testing.assert_array_equal(stack, np.stack([pattern(k, W, H) for k in range(written)]))
+    np.testing.assert_array_equal(stack, np.stack([drawn(k, W, H) for k in range(written)]))
 
 
 # ---- python -m pyzol record ----------------------------------------------------------------------
@@ -289,7 +289,7 @@ def test_ctrl_c_ends_the_record_job_with_a_whole_file_and_its_summary(tmp_path):
     stack, descriptions = pages(path)
     numbers = [d["frame"] for d in descriptions]
     assert len(numbers) == written >= 10 and numbers == sorted(set(numbers))
-    np.testing.assert_array_equal(stack[-1], pattern(numbers[-1], W, H))
+    np.testing.assert_array_equal(stack[-1], drawn(numbers[-1], W, H))
 
 
 @pytest.mark.parametrize(

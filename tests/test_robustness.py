@@ -14,13 +14,12 @@ import pytest
 from helpers import child_lines
 from pyzol import core, sim, unit
 
-CAMERA = "Width=64\nHeight=48\nTimeout=-1\n"  # waits without end unless aborted
 UNINITIALISED = "TypeError: uninitialised {} object: its __init__ was never called"
 
 
 @pytest.fixture
-def cam(tmp_path):
-    (tmp_path / "cam.txt").write_text(CAMERA)
+def cam(camera_file, tmp_path):
+    camera_file(Timeout=-1)  # waits without end unless aborted
     return tmp_path
 
 
@@ -143,12 +142,9 @@ def board_keeping_its_own_module():
         board_keeping_its_own_module,
     ],
 )
-def test_cycles_through_held_references_are_collected(build):
-    gc.collect()
-    start = sim.live_objects()
+def test_cycles_through_held_references_are_collected(no_leaks, build):
     build()
     gc.collect()
-    assert sim.live_objects() == start
     assert not sim.board_opened("MB100", 1)  # closed by its destruction (the MB100 case)
 
 
@@ -410,9 +406,9 @@ def test_a_str_that_is_no_utf8_matches_no_overload(tmp_path, monkeypatch, name):
 
 
 @pytest.mark.parametrize("name", NUL_MEMBERS)
-def test_texts_with_nul_are_refused_before_the_library(tmp_path, monkeypatch, name):
+def test_texts_with_nul_are_refused_before_the_library(tmp_path, camera_file, monkeypatch, name):
     monkeypatch.chdir(tmp_path)
-    (tmp_path / "cfg").write_text(CAMERA)
+    written = (tmp_path / camera_file("cfg")).read_text()
     make, call = NUL_MEMBERS[name]
     target = make() if make else None
     with sim.recording() as calls:
@@ -421,7 +417,7 @@ def test_texts_with_nul_are_refused_before_the_library(tmp_path, monkeypatch, na
     # Only Video asks the library first which board's settings table applies.
     looked_up = ("CxVideo::DeviceType()", "CxKX210Param::From(CxVideo#")
     assert [c for c in calls if not c.startswith(looked_up)] == []
-    assert (tmp_path / "cfg").read_text() == CAMERA
+    assert (tmp_path / "cfg").read_text() == written
     for kind in ("KX210", "KX310"):
         assert sim.sio_sent(kind, 0, 0) == b""
 

@@ -7,7 +7,7 @@ import pytest
 
 import pyzol  # noqa: F401  (imports core, then unit)
 from helpers import opened, wait_for_waiter
-from pyzol import sim, unit
+from pyzol import core, sim, unit
 
 
 @pytest.fixture(autouse=True)
@@ -153,6 +153,25 @@ def test_live_objects_follow_python_objects():
 
 
 # ---- I/O boards ----------------------------------------------------------------------------------
+
+
+@pytest.mark.parametrize(
+    "fmt, layout", [("Mono8", "Mono8"), ("Mono12", "Mono16"), ("RGB8", "RGB8")]
+)
+def test_draw_test_frame_stamps_the_frame_number(fmt, layout):
+    image = core.CxImage(32, 24, getattr(core.ExPixelFormat, layout))
+    sim.draw_test_frame(image, 0x0102_0304, fmt)
+    assert sim.image_bytes(image)[:4] == bytes([4, 3, 2, 1])  # little-endian
+
+
+@pytest.mark.parametrize(
+    "fmt, layout", [("Mono9x", "Mono8"), ("Mono8", "Mono16"), ("RGB8", "BGR8")]
+)
+def test_draw_test_frame_refuses_a_format_it_does_not_draw_into_that_image(fmt, layout):
+    image = core.CxImage(32, 24, getattr(core.ExPixelFormat, layout))
+    with pytest.raises(RuntimeError, match=r"^Code:4 Line:\d+ Function:DrawTestFrame "):
+        sim.draw_test_frame(image, 7, fmt)
+    assert sim.image_bytes(image) == bytes(image.size)  # untouched
 
 
 def test_inputs_outputs_and_loopback():

@@ -3,7 +3,6 @@ and a board left stopped, unlocked and reusable however the block is left."""
 
 import asyncio
 import contextlib
-import gc
 import logging
 import time
 
@@ -11,7 +10,7 @@ import numpy as np
 import pytest
 
 import pyzol.stream
-from helpers import Background, camera, frame
+from helpers import Background, camera, drawn
 from pyzol import core, frames, sim, unit
 
 TRIGGERED = dict(TriggerMode=1, Timeout=60_000)  # a frame per force_trigger(): the test's pace
@@ -39,7 +38,7 @@ def test_frames_come_in_order_with_their_numbers_and_pixels(make):
         board.force_trigger()
         for f in stream:
             assert f.intact and not f.array.flags.writeable
-            np.testing.assert_array_equal(f.array, frame(f.number))
+            np.testing.assert_array_equal(f.array, drawn(f.number))
             seen.append((f.number, f.slot, f.status.total_frame_count))
             board.force_trigger()
     assert seen == [(k, k % 3, k + 1) for k in range(5)]
@@ -80,7 +79,7 @@ def test_a_slow_script_catches_up_to_the_newest_frame_and_counts_drops(make, cap
     assert sum("overrun" in m for m in logged) == 3
     assert any(isinstance(h, logging.NullHandler) for h in logging.getLogger("pyzol").handlers)
     for k, pixels in kept:
-        np.testing.assert_array_equal(pixels, frame(k))
+        np.testing.assert_array_equal(pixels, drawn(k))
 
 
 @pytest.mark.parametrize("leave", ["break", "raise"])
@@ -141,10 +140,11 @@ def test_refusals_touch_no_board(tmp_path, args, error, message):
     assert not [c for c in calls if "Lock" in c or "Start" in c]
 
 
-def test_a_ring_that_does_not_fit_in_memory_is_refused_before_allocating(tmp_path, monkeypatch):
-    board = unit.KX210.from_file(camera(tmp_path, w=4096, h=4096, PixelFormat="RGB8"))
+def test_a_ring_that_does_not_fit_in_memory_is_refused_before_allocating(
+    no_leaks, camera_file, monkeypatch
+):
+    board = unit.KX210.from_file(camera_file(w=4096, h=4096, PixelFormat="RGB8"))
     monkeypatch.setattr(pyzol.stream, "available_memory", lambda: 100 * 2**20)
-    gc.collect()
     before = sim.live_objects()
     with sim.recording() as calls, pytest.raises(ValueError) as refused:
         frames(board, 4)

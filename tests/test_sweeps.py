@@ -18,8 +18,8 @@ SURFACE = argument_sweep.surface()
 
 
 @pytest.mark.parametrize("name", SURFACE)
-def test_bad_arguments_give_python_errors_and_call_nothing(tmp_path, name):
-    (tmp_path / "cam.txt").write_text("Width=64\nHeight=48\nTimeout=0\n")
+def test_bad_arguments_give_python_errors_and_call_nothing(tmp_path, camera_file, name):
+    camera_file(Timeout=0)
     lines = child_lines(
         f"import sys; sys.path.insert(0, {str(TESTS)!r})\n"
         f"import argument_sweep; argument_sweep.main({name!r})\n",
@@ -332,9 +332,9 @@ def module_operations():
 
 
 @pytest.mark.parametrize("family", TOURS)
-def test_each_library_operation_failing_once(tmp_path, monkeypatch, family):
+def test_each_library_operation_failing_once(tmp_path, camera_file, monkeypatch, family):
     monkeypatch.chdir(tmp_path)
-    (tmp_path / "cam.txt").write_text("Width=64\nHeight=48\nTimeout=5000\n")
+    camera_file(Timeout=5000)
     gc.collect()
     start = sim.live_objects()
     steps = tour_steps(family)

@@ -13,8 +13,10 @@
 #include <memory>
 #include <mutex>
 #include <thread>
-#include <vector>
 #include <sstream>
+#include <vector>
+
+#include <zol/sim_video.h>
 
 #include "video.h"
 
@@ -759,3 +761,23 @@ template <> zol::Video::TxKX310CaptureStatus record(const Snapshot& s) {
 
 } // namespace capture
 } // namespace zolsim
+
+namespace zol {
+namespace sim {
+
+void DrawTestFrame(CxImage& image, unsigned number, const std::string& pixel_format) {
+    const char* op = "DrawTestFrame";
+    zolsim::PixelLayout px{};
+    if (!zolsim::pixel_layout(pixel_format, &px))
+        ZOLSIM_RAISE(InvalidArgument, op, "unknown pixel format " + pixel_format);
+    const zolsim::capture::Frame f{image.Width(), image.Height(), px};
+    if (image.PixelFormat() != px.format) {
+        const std::string has = zolsim::capture::format_name(image.PixelFormat());
+        ZOLSIM_RAISE(InvalidArgument, op, "image format " + has + " is not the layout of " +
+                                              pixel_format);
+    }
+    zolsim::capture::write_pattern(image, number, f);
+}
+
+} // namespace sim
+} // namespace zol

@@ -25,6 +25,10 @@ ZOL_API bool SioOpened(const std::string& board, int id, int ch);
 // Pulses at the encoder input: positive forward, negative backward (Dir and SwapAB of the
 // board each reverse the direction). TR520 has no encoder input: NotSupported.
 ZOL_API void EncoderPulses(const std::string& board, int id, int ch, int count);
+// Writes frame `number` of the boards' test pattern into `image`, as a board whose camera file
+// sets that PixelFormat and the image's size delivers it. An unknown format, or an image not
+// of that format's layout: InvalidArgument.
+ZOL_API void DrawTestFrame(CxImage& image, unsigned number, const std::string& pixel_format);
 
 } // namespace sim
 } // namespace zol

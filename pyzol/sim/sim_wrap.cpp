@@ -166,6 +166,10 @@ void init_video_boards(py::module_& m) {
         .def("encoder_pulses", &zol::sim::EncoderPulses, py::arg("board"), py::arg("id"),
              py::arg("ch"), py::arg("count"),
              "Pulses at the board's encoder input: positive forward, negative backward.")
+        .def("draw_test_frame", &zol::sim::DrawTestFrame, py::arg("image"), py::arg("number"),
+             py::arg("pixel_format") = "Mono8",
+             "Writes frame `number` of the boards' test pattern into the image, as a board with "
+             "that PixelFormat in its camera file and the image's size delivers it.")
         .def(
             "image_bytes",
             [](const zol::CxImage& image) {

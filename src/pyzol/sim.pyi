@@ -24,6 +24,9 @@ def clear_faults() -> None:
 def clear_journal() -> None:
     """Forget the recorded calls."""
 
+def draw_test_frame(image: pyzol.core.CxImage, number: int, pixel_format: str = 'Mono8') -> None:
+    """Writes frame `number` of the boards' test pattern into the image, as a board with that PixelFormat in its camera file and the image's size delivers it."""
+
 def encoder_pulses(board: str, id: int, ch: int, count: int) -> None:
     """Pulses at the board's encoder input: positive forward, negative backward."""
 

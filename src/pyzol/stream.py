@@ -28,8 +28,8 @@ import operator
 import os
 import time
 import weakref
-from collections.abc import AsyncIterator, Iterator, Sequence
-from typing import TYPE_CHECKING, Any, NamedTuple, Union
+from collections.abc import AsyncIterator, Callable, Iterator, Sequence
+from typing import TYPE_CHECKING, Any, NamedTuple, Protocol, Union, cast
 
 from . import core, unit
 
@@ -37,13 +37,55 @@ if TYPE_CHECKING:
     import numpy
 
 __all__ = [
-    "CaptureBoard", "CaptureStatus", "Frame", "FrameFormat", "Frames", "frame_format", "frames",
-    "ring_images",
+    "CaptureBoard", "CaptureBoardProtocol", "CaptureStatus", "Frame", "FrameFormat", "Frames",
+    "frame_format", "frames", "ring_images",
 ]  # fmt: skip
 
 CaptureBoard = Union[unit.KX210, unit.KX310, unit.TR520]
 CaptureStatus = Union[unit.TxKX210CaptureStatus, unit.TxKX310CaptureStatus,
                       unit.TxTR520CaptureStatus]  # fmt: skip
+
+
+class _Status(Protocol):
+    """What a stream reads from a board's status record."""
+
+    @property
+    def total_frame_count(self) -> int: ...
+
+
+class CaptureBoardProtocol(Protocol):
+    """The members of a capture board that a frame stream uses; KX210, KX310 and TR520 have
+    them all (`CaptureBoard` names those three classes)."""
+
+    num: int
+
+    @property
+    def is_valid(self) -> bool: ...
+    @property
+    def is_opened(self) -> bool: ...
+    @property
+    def is_running(self) -> bool: ...
+    def lock(self, images: list[core.CxImage], option: int = 0) -> None: ...
+    def unlock(self) -> None: ...
+    def start(self) -> None: ...
+    def stop(self) -> None: ...
+    def abort(self) -> None: ...
+    def wait(self) -> None: ...
+    def query_status(self) -> _Status: ...
+
+
+class _WaitsForFrame(CaptureBoardProtocol, Protocol):
+    """KX210, TR520: a wait for a numbered frame."""
+
+    def wait_status(self, frame: int, /) -> _Status: ...
+
+
+class _WaitsForEvents(CaptureBoardProtocol, Protocol):
+    """KX310: waits for numbered events."""
+
+    def wait_event(self, event: int, timeout: int, value: int, /) -> bool: ...
+    def cancel_wait_event(self, event: int, /) -> None: ...
+
 
 # The largest frame count a board takes (its `num` is a C int).
 _MAX_COUNT = 2**31 - 1
@@ -86,7 +128,7 @@ class _Session:
 
     __slots__ = ("board", "saved_num", "ended")
 
-    def __init__(self, board: CaptureBoard) -> None:
+    def __init__(self, board: CaptureBoardProtocol) -> None:
         self.board = board
         self.saved_num: int | None = None  # the board's frame count before the stream
         self.ended = False  # all frames taken: stop rather than abort
@@ -399,7 +441,7 @@ def _ring(board: CaptureBoard, ring: int | Sequence[core.CxImage]) -> list[core.
     return images
 
 
-def _refuse_closed(board: CaptureBoard) -> None:
+def _refuse_closed(board: CaptureBoardProtocol) -> None:
     """A capture that ended because its board was closed or disposed (by the loop or another
     thread) ends the iteration with the library's error for that board, whichever board it is
     and wherever the board's wait happened to be: status NotOpened or Disposed."""
@@ -407,30 +449,30 @@ def _refuse_closed(board: CaptureBoard) -> None:
         board.wait()  # a closed board takes no wait: the library's NotOpened error
 
 
-def _wait_numbered(stream: Frames, k: int) -> tuple[Any, int]:
+def _wait_numbered(stream: Frames, k: int) -> tuple[CaptureStatus, int]:
     """KX210, TR520: `wait_status(k)` returns once frame k is complete or the capture is over
     (the board's Timeout setting applies; the library raises when it passes)."""
-    board: unit.KX210 = stream.board  # type: ignore[assignment]  # or a TR520: the same call
+    board = cast(_WaitsForFrame, stream.board)
     status = board.wait_status(k)
-    return status, status.total_frame_count
+    return cast(CaptureStatus, status), status.total_frame_count
 
 
-def _wait_events(stream: Frames, k: int) -> tuple[Any, int]:
+def _wait_events(stream: Frames, k: int) -> tuple[CaptureStatus, int]:
     """KX310: frame-end events. A frame may end between the status query and the event wait,
     and a capture that ends raises no frame-end event, so the wait is taken in short slices;
     the board's Timeout setting bounds the whole wait (TimeoutError)."""
-    board: unit.KX310 = stream.board  # type: ignore[assignment]
+    board = cast(_WaitsForEvents, stream.board)
     deadline: float | None = None
     while True:
         running = board.is_running  # read first: a status read after it is then final
         status = board.query_status()
         total = status.total_frame_count
         if total > k or not running:
-            return status, total
+            return cast(CaptureStatus, status), total
         now = time.monotonic()
         if deadline is None:
             if stream._limit is None:
-                ms = unit.KX310Param.from_(board).get_param("Timeout")
+                ms = unit.KX310Param.from_(cast(unit.KX310, board)).get_param("Timeout")
                 stream._limit = ms / 1000 if ms >= 0 else float("inf")
             deadline = now + stream._limit
         if now >= deadline:
@@ -438,5 +480,5 @@ def _wait_events(stream: Frames, k: int) -> tuple[Any, int]:
         board.wait_event(_FRAME_END, int(min(_EVENT_SLICE_MS, (deadline - now) * 1000 + 1)), 0)
 
 
-def _waiter(board: object) -> Any:
+def _waiter(board: object) -> Callable[[Frames, int], tuple[CaptureStatus, int]]:
     return _wait_events if _kind(board) is unit.KX310 else _wait_numbered
