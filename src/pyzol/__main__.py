@@ -309,10 +309,11 @@ def main(argv: list[str] | None = None) -> int:
 
         return _record_job.main(argv[1:])
     args = parse(argv)
-    try:
+
+    def job() -> None:
         if args.io:
             io_session()
-            return 0
+            return
         try:
             _report.check_output(args.output)
         except (ValueError, OSError) as e:
@@ -322,6 +323,15 @@ def main(argv: list[str] | None = None) -> int:
             board = open_board(args, folder)
         capture(args, board)
         board.close()
+
+    return run_job(job)
+
+
+def run_job(job: Callable[[], None]) -> int:
+    """Runs a job and turns how it ended into the exit status: 0; 1 with one line on standard
+    error; 130 for Ctrl-C; that of a command ended by SIGPIPE when its reader went away."""
+    try:
+        job()
     except JobError as e:
         print(f"pyzol: {e}", file=sys.stderr)
         return 1
@@ -331,7 +341,9 @@ def main(argv: list[str] | None = None) -> int:
     except MemoryError:
         print("pyzol: not enough memory for the ring of images", file=sys.stderr)
         return 1
-    except TimeoutError as e:  # a KX310 that sent no frame within its Timeout setting
+    except (TimeoutError, ImportError, ValueError) as e:
+        # A KX310 that sent no frame within its Timeout setting; a missing optional library;
+        # a ring or pool the machine cannot hold.
         print(f"pyzol: {e}", file=sys.stderr)
         return 1
     except KeyboardInterrupt:

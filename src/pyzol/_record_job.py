@@ -13,7 +13,6 @@ from __future__ import annotations
 
 import argparse
 import os
-import sys
 import tempfile
 
 from pyzol import _report, recorder
@@ -23,8 +22,8 @@ from pyzol.__main__ import (
     JobError,
     apply_settings,
     frame_size,
-    library_error,
     open_board,
+    run_job,
     whole,
 )
 from pyzol.stream import CaptureBoard, frame_format
@@ -134,7 +133,8 @@ def summary(rec: recorder.Recorder, output: str) -> None:
 
 def main(argv: list[str]) -> int:
     args = parse(argv)
-    try:
+
+    def job() -> None:
         with tempfile.TemporaryDirectory(prefix="pyzol-") as folder:
             board = open_board(args, folder)
             if args.rate is not None:
@@ -143,16 +143,5 @@ def main(argv: list[str]) -> int:
             record(args, board)
         finally:
             board.close()
-    except JobError as e:
-        print(f"pyzol: {e}", file=sys.stderr)
-        return 1
-    except RuntimeError as e:
-        print(f"pyzol: {library_error('the board refused', e)}", file=sys.stderr)
-        return 1
-    except (ImportError, ValueError, MemoryError) as e:
-        print(f"pyzol: {e or 'not enough memory'}", file=sys.stderr)
-        return 1
-    except KeyboardInterrupt:
-        print("pyzol: interrupted", file=sys.stderr)
-        return 130
-    return 0
+
+    return run_job(job)
