@@ -8,8 +8,6 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
-#include "../zol_unit/checked.h" // the argument rules shared with pyzol.unit
-
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -22,7 +20,8 @@
 #include <zol/video.h>
 #include <zol/zol.h>
 
-#include "item_value.h"
+#include "common/checked.h"
+#include "common/item_value.h"
 
 namespace py = pybind11;
 

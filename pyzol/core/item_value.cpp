@@ -1,6 +1,6 @@
 // pyzol.core.TxItemValue: a record the script creates and passes to get_device_info or
 // get_xml_item, which the library fills with a number or a text; read back as int or str.
-#include "item_value.h"
+#include "common/item_value.h"
 
 #include <cstring>
 #include <string>

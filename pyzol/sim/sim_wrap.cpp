@@ -4,8 +4,6 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
-#include "../zol_unit/checked.h" // the argument rules of pyzol.core and pyzol.unit
-
 #include <cstddef>
 #include <exception>
 #include <optional>
@@ -14,6 +12,8 @@
 #include <zol/sim.h>
 #include <zol/sim_video.h>
 #include <zol/zol.h>
+
+#include "common/checked.h"
 
 namespace py = pybind11;
 

@@ -5,7 +5,7 @@
 // Results the library delivers through a pointer come back as the function's result, read from
 // a zeroed local. Interfaces are taken by reference, so None matches no overload and nothing is
 // called.
-#include "../core/item_value.h"
+#include "common/item_value.h"
 #include "dio/port.h"
 
 namespace pyzol {

@@ -6,7 +6,7 @@
 #include <pybind11/pybind11.h>
 
 #include "holds.h"
-#include "pybind_internals.h"
+#include "common/pybind_internals.h"
 
 namespace py = pybind11;
 

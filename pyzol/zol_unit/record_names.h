@@ -6,7 +6,7 @@
 
 #include <pybind11/pybind11.h>
 
-#include "checked.h"
+#include "common/checked.h"
 
 #include <zol/dio.h>
 #include <zol/video.h>

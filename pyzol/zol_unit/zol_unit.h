@@ -8,16 +8,15 @@
 
 #include <string>
 
-#include "checked.h" // before anything converts: the argument rules of every member
-
 #include <zol/dio.h>
 #include <zol/video.h>
 #include <zol/zol.h>
 
+#include "common/checked.h"
+#include "common/pybind_internals.h"
 #include "record_names.h"
 #include "holds.h"
 #include "members.h"
-#include "pybind_internals.h"
 #include "waits.h"
 
 namespace py = pybind11;

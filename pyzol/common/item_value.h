@@ -6,7 +6,7 @@
 
 #include <pybind11/pybind11.h>
 
-#include "../zol_unit/checked.h" // converted like the library's classes (below)
+#include "common/checked.h" // converted like the library's classes (below)
 
 #include <cstddef>
 #include <memory>
@@ -47,7 +47,7 @@ class ItemValue {
     std::size_t capacity_;
 };
 
-void init_item_value(pybind11::module_& m); // item_value.cpp
+void init_item_value(pybind11::module_& m); // pyzol/core/item_value.cpp
 
 // Converted by the checked caster of the library's classes: an instance whose __init__ never ran
 // is refused with TypeError wherever it is passed (as self too), not read as a record.

@@ -1,4 +1,5 @@
-// Argument rules shared by pyzol.core and pyzol.unit, decided here once for every member:
+// Argument rules shared by pyzol.core, pyzol.unit and pyzol.sim, decided here once for every
+// member:
 //   - an instance of a library class whose __init__ never ran (or whose library object the
 //     collector has already destroyed) is refused with TypeError, as self or as an argument,
 //     before anything is called: the binding library would otherwise hand the member a block
@@ -11,14 +12,15 @@
 //     of reaching the library cut short; a str that strict UTF-8 refuses matches no overload;
 //   - an output state (`OutputState`) takes bool, numpy.bool_ and integers only: None and other
 //     numbers (float, Decimal, numpy.float32) match no overload instead of giving their truth.
-// Every translation unit of both modules includes this header before it converts anything, so
-// all of them see the same casters.
+// The build puts this header first in every translation unit of the three modules (the CMake
+// target pyzol_common force-includes it), so all of them see the same casters whatever they
+// include.
 #pragma once
 
 #include <Python.h>
 #include <pybind11/pybind11.h>
 
-#include "pybind_internals.h"
+#include "common/pybind_internals.h"
 
 #include <climits>
 #include <string>
