@@ -47,7 +47,7 @@ class Recording {
     py::list calls_;
 };
 // Converted by the checked caster (checked.h): `Recording.__new__(Recording)` is refused, not used.
-pyzol::library_type_tag pyzol_library_type(Recording*);
+[[maybe_unused]] pyzol::library_type_tag pyzol_library_type(Recording*);
 
 // ---- fault injection --------------------------------------------------------------------------
 
