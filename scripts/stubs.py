@@ -245,15 +245,15 @@ class Merger:
             self.parameters(setter, params[0] if is_property else None, where, words, True)
         return unique + setters
 
-    def parameters(self, func, spec, where, words, takes_self) -> None:
+    def parameters(self, func, names, where, words, takes_self) -> None:
         args = func.args
         given = args.posonlyargs + args.args
         own = given[1:] if takes_self else given
-        if spec is None:
+        if names is None:
             if any(UNNAMED.fullmatch(p.arg) for p in own):
                 self.problem(f"{where}: parameters without a name need names in the table")
             return
-        table = signature(fill(spec, words))
+        table = signature(fill(names, words))
         if args.vararg and args.kwarg and not own:
             # A signature pybind11-stubgen could not read: the table gives it whole.
             table.posonlyargs = given[:1] + table.posonlyargs if takes_self else table.posonlyargs

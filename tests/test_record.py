@@ -297,9 +297,12 @@ def test_ctrl_c_ends_the_record_job_with_a_whole_file_and_its_summary(tmp_path):
     [
         (["-o", "{tmp}/missing/run.tif"], "cannot write '{tmp}/missing/run.tif': No such file"),
         (["--camera", "{tmp}/none.txt"], "cannot open KX210 0 from '{tmp}/none.txt': FileNotFound"),
+        # A pool sized from an empty frame would be hundreds of millions of buffers.
+        (["--camera", "{tmp}/empty.txt"], "KX210 is set up for 0x0 frames: nothing to record\n"),
     ],
 )
 def test_the_record_job_fails_with_one_line(tmp_path, capsys, argv, text):
+    (tmp_path / "empty.txt").write_text("Width=0\nHeight=0\n")
     argv = [a.format(tmp=tmp_path) for a in argv]
     assert job.main(["record", "--frames", "3", "-o", str(tmp_path / "run.tif"), *argv]) == 1
     out, err = capsys.readouterr()

@@ -27,9 +27,9 @@ def run(*command, cwd=ROOT, env=None):
 
 
 def load_generator():
-    spec = importlib.util.spec_from_file_location("stubs", ROOT / "scripts" / "stubs.py")
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    location = importlib.util.spec_from_file_location("stubs", ROOT / "scripts" / "stubs.py")
+    module = importlib.util.module_from_spec(location)
+    location.loader.exec_module(module)
     return module
 
 

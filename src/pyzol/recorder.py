@@ -52,7 +52,7 @@ from collections.abc import Sequence
 from typing import TYPE_CHECKING, Any, NamedTuple
 
 from . import core
-from .stream import _SETTINGS, CaptureBoard, Frames, _kind, available_memory, frame_format
+from .stream import _SETTINGS, CaptureBoard, Frames, _kind, frame_format, refuse_beyond_memory
 
 if TYPE_CHECKING:
     import numpy  # noqa: F401
@@ -117,17 +117,18 @@ class Recorder:
         self.path = os.fspath(path)
         self.format = fmt
         size = fmt.frame_bytes
+        if size == 0:
+            raise ValueError(
+                f"{_kind(board).__name__} is set up for {fmt.width}x{fmt.height} frames: "
+                "nothing to record"
+            )
         if pool is None:
-            pool = max(_MIN_POOL, _POOL_BYTES // max(size, 1))
+            pool = max(_MIN_POOL, _POOL_BYTES // size)
         else:
             pool = operator.index(pool)
             if pool < 1:
                 raise ValueError("the pool needs at least 1 buffer")
-        if pool * size > available_memory():
-            raise ValueError(
-                f"a pool of {pool} frames of {size / 2**20:,.1f} MiB does not fit in the "
-                f"memory the machine has available ({available_memory() / 2**20:,.0f} MiB)"
-            )
+        refuse_beyond_memory(pool * size, f"a pool of {pool} frames of {size / 2**20:,.1f} MiB")
         # Refusals first (board, count, ring, camera file): nothing is created or started yet.
         stream = Frames(board, ring, count)
         self.count: int | None = stream.count
@@ -136,10 +137,12 @@ class Recorder:
             bigtiff = (
                 stream.count is None or stream.count * (size + _PAGE_OVERHEAD) > _CLASSIC_LIMIT
             )
-        fmt_id = int(fmt.pixel_format)
-        shape = (fmt.height, fmt.width, 3) if fmt_id in (2, 3) else (fmt.height, fmt.width)
-        self._photometric = "rgb" if fmt_id in (2, 3) else "minisblack"
-        self._bgr = fmt_id == 3
+        Format = core.ExPixelFormat
+        colour = fmt.pixel_format in (Format.RGB8, Format.BGR8)
+        shape = (fmt.height, fmt.width, 3) if colour else (fmt.height, fmt.width)
+        sample = numpy.uint16 if fmt.pixel_format == Format.Mono16 else numpy.uint8
+        self._photometric = "rgb" if colour else "minisblack"
+        self._bgr = fmt.pixel_format == Format.BGR8
         self._offset_size = 8 if bigtiff else 4
 
         self._stream = stream
@@ -160,7 +163,7 @@ class Recorder:
             self._tiff = tifffile.TiffWriter(self._file, bigtiff=bigtiff)
             self._free: queue.SimpleQueue[Any] = queue.SimpleQueue()
             for _ in range(pool):
-                self._free.put(numpy.empty(shape, numpy.uint8 if fmt_id != 1 else numpy.uint16))
+                self._free.put(numpy.empty(shape, sample))
             self._queue: queue.SimpleQueue[Any] = queue.SimpleQueue()
             self.pool = pool
             stream.open()
@@ -386,7 +389,7 @@ def _run_record(
         "height": fmt.height,
         "pixel_format": fmt.pixel_format.name,
         "bits": fmt.bits,
-        "stored": {0: "gray", 1: "gray", 2: "RGB", 3: "RGB"}[int(fmt.pixel_format)],
+        "stored": "gray" if fmt.pixel_format.name.startswith("Mono") else "RGB",
         "ring": len(stream.images),
         "pool": pool,
         "count": stream.count,

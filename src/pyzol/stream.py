@@ -411,16 +411,25 @@ def available_memory() -> int:
     return os.sysconf("SC_AVPHYS_PAGES") * os.sysconf("SC_PAGE_SIZE")
 
 
+def refuse_beyond_memory(need: int, what: str) -> None:
+    """Refuses (ValueError) to allocate `what`, of `need` bytes, when the machine does not have
+    that much memory available: before allocating, rather than run into the kernel's limit."""
+    have = available_memory()
+    if need > have:
+        raise ValueError(
+            f"{what} needs {need / 2**20:,.0f} MiB; the machine has {have / 2**20:,.0f} MiB "
+            "available"
+        )
+
+
 def ring_images(board: CaptureBoard, count: int) -> list[core.CxImage]:
     """`count` images in the frame size and pixel format of `board`. A ring that would not fit
     in the memory the machine has is refused before anything is allocated (ValueError)."""
     fmt = frame_format(board)
-    need, have = count * fmt.frame_bytes, available_memory()
-    if need > have:
-        raise ValueError(
-            f"a ring of {count} images of {fmt.width}x{fmt.height} {fmt.pixel_format.name} needs "
-            f"{need / 2**20:,.0f} MiB; the machine has {have / 2**20:,.0f} MiB available"
-        )
+    refuse_beyond_memory(
+        count * fmt.frame_bytes,
+        f"a ring of {count} images of {fmt.width}x{fmt.height} {fmt.pixel_format.name}",
+    )
     return [core.CxImage(fmt.width, fmt.height, fmt.pixel_format) for _ in range(count)]
 
 
