@@ -23,7 +23,6 @@ import tempfile
 import threading
 import time
 from collections.abc import Callable
-from importlib import resources
 
 import pyzol
 from pyzol import _report, core, unit
@@ -116,6 +115,24 @@ CAPTURE_DEFAULTS = {
 }
 
 
+def add_board_options(
+    parser: argparse.ArgumentParser, verb: str, ring: tuple[int, int, object]
+) -> None:
+    """The options that choose the capture board, set it up and size the run, shared by the
+    capture and the record jobs; `ring` is (fewest, most, default) images. The options default
+    to None here: each job gives its own defaults."""
+    fewest, most, default = ring
+    parser.add_argument("--board", choices=BOARDS, help="board type (KX210)")
+    parser.add_argument("--id", type=whole(0, 2**31 - 1), help="board number in the rack (0)")
+    parser.add_argument(
+        "--camera", metavar="FILE", help="camera file (default: the one shipped with pyzol)"
+    )
+    parser.add_argument("--frames", type=whole(1, 2**31 - 1), help=f"frames to {verb} (200)")
+    parser.add_argument("--ring", type=whole(fewest, most), help=f"images in the ring ({default})")
+    parser.add_argument("--size", type=frame_size, metavar="WxH", help="frame size, e.g. 1920x1080")
+    parser.add_argument("--format", choices=PIXEL_FORMATS, help="pixel format of the frames")
+
+
 def parse(argv: list[str] | None) -> argparse.Namespace:
     command = os.path.basename(sys.argv[0]) if sys.argv else ""
     prog = "pyzol" if command == "pyzol" else "python -m pyzol"
@@ -125,15 +142,7 @@ def parse(argv: list[str] | None) -> argparse.Namespace:
         epilog=f"Every frame of a run into a TIFF file: {prog} record --help",
     )
     parser.add_argument("--version", action="version", version=f"pyzol {version()}")
-    parser.add_argument("--board", choices=BOARDS, help="board type (KX210)")
-    parser.add_argument("--id", type=whole(0, 2**31 - 1), help="board number in the rack (0)")
-    parser.add_argument(
-        "--camera", metavar="FILE", help="camera file (default: the one shipped with pyzol)"
-    )
-    parser.add_argument("--frames", type=whole(1, 2**31 - 1), help="frames to capture (200)")
-    parser.add_argument("--ring", type=whole(2, 64), help="images in the ring (4)")
-    parser.add_argument("--size", type=frame_size, metavar="WxH", help="frame size, e.g. 1920x1080")
-    parser.add_argument("--format", choices=PIXEL_FORMATS, help="pixel format of the frames")
+    add_board_options(parser, "capture", ring=(2, 64, CAPTURE_DEFAULTS["ring"]))
     parser.add_argument(
         "-o",
         "--output",
@@ -160,16 +169,14 @@ def parse(argv: list[str] | None) -> argparse.Namespace:
 def open_board(args: argparse.Namespace, folder: str) -> CaptureBoard:
     """The board from the camera file, with --size and --format applied on top of it."""
     cls: type[CaptureBoard] = getattr(unit, args.board)
-    shipped = resources.files("pyzol") / "cameras" / "demo.txt"
-    with resources.as_file(shipped) as default:
-        camera = args.camera or str(default)
-        where = f"{args.board} {args.id} from {camera!r}"
-        if os.path.isdir(camera):  # the library would open the board with its defaults
-            raise JobError(f"cannot open {where}: it is a folder, not a camera file")
-        try:
-            board: CaptureBoard = cls.from_file(camera, args.id, 0)
-        except RuntimeError as e:
-            raise library_error(f"cannot open {where}", e) from None
+    camera = args.camera or pyzol.demo_camera()
+    where = f"{args.board} {args.id} from {camera!r}"
+    if os.path.isdir(camera):  # the library would open the board with its defaults
+        raise JobError(f"cannot open {where}: it is a folder, not a camera file")
+    try:
+        board: CaptureBoard = cls.from_file(camera, args.id, 0)
+    except RuntimeError as e:
+        raise library_error(f"cannot open {where}", e) from None
     lines = []
     if args.size:
         lines += [f"Width={args.size[0]}", f"Height={args.size[1]}"]
@@ -209,12 +216,17 @@ def ring_for(
         raise JobError(f"{e}; try a smaller --ring or --size") from None
 
 
+def describe(args: argparse.Namespace, fmt: FrameFormat) -> str:
+    """The job's first line: the board, what it sends and the ring."""
+    return (
+        f"{args.board} {args.id}: {fmt.width}x{fmt.height} {fmt.pixel_format.name} "
+        f"({fmt.bits} bits), {args.ring} images"
+    )
+
+
 def capture(args: argparse.Namespace, board: CaptureBoard) -> None:
     fmt, images = ring_for(args, board)
-    out(
-        f"{args.board} {args.id}: {fmt.width}x{fmt.height} {fmt.pixel_format.name} "
-        f"({fmt.bits} bits), {len(images)} images"
-    )
+    out(describe(args, fmt))
     marks = [args.frames * q // 4 for q in (1, 2, 3)]
     rows = []
     bar = _report.progress(args.frames, quiet=args.quiet)

@@ -17,11 +17,10 @@ import tempfile
 
 from pyzol import _report, recorder
 from pyzol.__main__ import (
-    BOARDS,
-    PIXEL_FORMATS,
     JobError,
+    add_board_options,
     apply_settings,
-    frame_size,
+    describe,
     open_board,
     run_job,
     whole,
@@ -48,22 +47,11 @@ def parse(argv: list[str]) -> argparse.Namespace:
         prog="python -m pyzol record",
         description="Record the frames of a simulated capture board into a multi-page TIFF file.",
     )
-    parser.add_argument("--board", choices=BOARDS, default="KX210", help="board type (KX210)")
-    parser.add_argument(
-        "--id", type=whole(0, 2**31 - 1), default=0, help="board number in the rack (0)"
-    )
-    parser.add_argument(
-        "--camera", metavar="FILE", help="camera file (default: the one shipped with pyzol)"
-    )
-    parser.add_argument(
-        "--frames", type=whole(1, 2**31 - 1), default=200, help="frames to record (200)"
-    )
-    parser.add_argument("--ring", type=whole(2, 4096), default=8, help="images in the ring (8)")
+    add_board_options(parser, "record", ring=(2, 4096, 8))
+    parser.set_defaults(board="KX210", id=0, frames=200, ring=8)
     parser.add_argument(
         "--pool", type=whole(1, 2**20), help="frame buffers on the way to the disk (256 MiB)"
     )
-    parser.add_argument("--size", type=frame_size, metavar="WxH", help="frame size, e.g. 1920x1080")
-    parser.add_argument("--format", choices=PIXEL_FORMATS, help="pixel format of the frames")
     parser.add_argument(
         "--rate", type=frame_rate, metavar="FPS", help="frames per second (0: free-running)"
     )
@@ -82,8 +70,7 @@ def pace(board: CaptureBoard, rate: float, folder: str) -> None:
 
 
 def record(args: argparse.Namespace, board: CaptureBoard) -> None:
-    width, height, fmt, bits = frame_format(board)
-    print(f"{args.board} {args.id}: {width}x{height} {fmt.name} ({bits} bits), {args.ring} images")
+    print(describe(args, frame_format(board)))
     try:
         rec = recorder.record(
             board, args.output, args.frames, args.ring, pool=args.pool, camera=args.camera

@@ -276,8 +276,7 @@ class Recorder:
                     self.pool_full += 1
                     continue
                 numpy.copyto(buffer, frame.array)
-                # The copy is checked here; the stream need not count the frame as held on.
-                stream._held = None
+                frame.release()  # the copy is checked here, not by the stream
                 if not frame.intact:  # the board came back to the slot during the copy
                     self.overrun += 1
                     free.put(buffer)

@@ -118,6 +118,13 @@ class Frame:
         stream = self._stream
         return not stream._overtaken(self.number, stream.board.query_status().total_frame_count)
 
+    def release(self) -> None:
+        """Tells the stream that the script is done with this frame (it copied it out, say, and
+        checked `intact` itself): the board reaching the slot later is then no overrun."""
+        stream = self._stream
+        if stream._held == self.number:
+            stream._held = None
+
     def __repr__(self) -> str:
         return f"<Frame {self.number} in slot {self.slot}>"
 
