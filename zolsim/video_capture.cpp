@@ -197,16 +197,9 @@ void write_pattern(zol::CxImage& image, std::uint32_t k, const Frame& f) {
     unsigned char* p = image.Address();
     if (!p || f.width <= 0 || f.height <= 0)
         return;
-    // This thread's master, fetched from the shared one only when the frame format changes.
-    thread_local Master master;
-    thread_local Frame made{0, 0, {zol::ExPixelFormat::Mono8, 0}};
     const std::size_t bpp = static_cast<std::size_t>(image.BytesPerPixel());
     const std::size_t row = static_cast<std::size_t>(f.width) * bpp;
-    if (!master || made.width != f.width || made.height != f.height ||
-        made.px.format != f.px.format || made.px.bits != f.px.bits) {
-        master = master_for(f, bpp);
-        made = f;
-    }
+    const Master master = master_for(f, bpp); // a lock and a comparison: nothing beside the copy
     const unsigned char* first = master->data() + (k & 0xff) * row;
     const std::size_t stride = static_cast<std::size_t>(image.Stride());
     if (stride == row) {
