@@ -1,5 +1,9 @@
 // Templates that give every handle class its shared members: comparisons, dispose/is_valid,
 // typed settings, registers, and the head of every companion class.
+//
+// What differs between the classes of a family is said in one notation: a `Description<T>` of
+// each class, specialized in the file that registers it, whose members are named (a type, an
+// enumerator, a table), never a bare `bool` template argument.
 #pragma once
 
 #include <Python.h>
@@ -11,6 +15,19 @@
 namespace py = pybind11;
 
 namespace pyzol {
+
+// The description of class T: what its family's registration needs to know about it.
+template <class T> struct Description;
+
+// Whether a Python object of the class can be made as a copy of another (`Class(other)`).
+enum class Copy { Refused, Allowed };
+
+// What the description of a companion class says at least: its board class, and whether it can
+// be copied.
+template <class B, Copy C> struct CompanionOf {
+    using Board = B;
+    static constexpr Copy copy = C;
+};
 
 // `__eq__` and `__ne__` over the library's operators. As operators they give NotImplemented for
 // another type; defining `__eq__` without `__hash__` leaves instances unhashable.
@@ -46,11 +63,12 @@ template <class P, class Cls> void def_registers(Cls& cls) {
         });
 }
 
-// The head of every companion class P of board class B: `from_`, `__init__()`,
-// [`__init__(other)`], `__eq__`, `__ne__`, `is_valid`, `controller`. The companion's Python
-// object holds the board it was made from or last given, so the library never refers to a
-// board that Python has freed.
-template <class P, class B, bool Copyable, class Cls> void def_companion_head(Cls& cls) {
+// The head of every companion class P: `from_`, `__init__()`, [`__init__(other)`], `__eq__`,
+// `__ne__`, `is_valid`, `controller`. Its description names its board class (`Board`) and whether
+// it can be copied (`copy`). The companion's Python object holds the board it was made from or
+// last given, so the library never refers to a board that Python has freed.
+template <class P, class Cls> void def_companion_head(Cls& cls) {
+    using B = typename Description<P>::Board;
     require_holds_references(cls);
     cls.def_static("from_", [](py::object board) {
         B* pointer = board.cast<B*>(); // None gives null; another type the cast error
@@ -60,7 +78,7 @@ template <class P, class B, bool Copyable, class Cls> void def_companion_head(Cl
         return result;
     });
     cls.def(py::init<>());
-    if constexpr (Copyable)
+    if constexpr (Description<P>::copy == Copy::Allowed)
         cls.def(py::init<const P&>(), copies_controller());
     def_comparisons<P>(cls);
     cls.def_property_readonly("is_valid", [](const P& self) { return self.IsValid(); });

@@ -30,13 +30,17 @@ template <class P> bool write_status_point(P& port, int index) {
     return state;
 }
 
-// `OpenDefault`: whether `open` takes a keyword `id` defaulting to 0 (else one positional int).
-template <class B, bool OpenDefault> py::class_<B> def_dio_port(py::module_& m, const char* name) {
+// How `open` takes the board id: one positional int, or a keyword `id` defaulting to 0.
+enum class OpenId { Positional, DefaultZero };
+
+// The port members of I/O board class B, in their order; its description says how `open` takes
+// its id (`open_id`).
+template <class B> py::class_<B> def_dio_port(py::module_& m, const char* name) {
     py::class_<B> cls(m, name, holds_references());
     cls.def(py::init<>());
     def_comparisons<B>(cls);
     def_dispose_is_valid<B>(cls);
-    if constexpr (OpenDefault)
+    if constexpr (Description<B>::open_id == OpenId::DefaultZero)
         cls.def("open", [](B& self, int id) { self.Open(id); }, py::arg("id") = 0);
     else
         cls.def("open", [](B& self, int id) { self.Open(id); });

@@ -2,8 +2,8 @@
 // of value; the value then goes through the settings object's generic GetParam/SetParam with the
 // value model of its kind. The library interprets the name.
 //
-// Lookups say whether a name is known; the caller throws, so that the error names the caller
-// (the table function, or the bound member) and its line.
+// A name a table does not have is refused with status 1 from the function the object's
+// description names (its table function), or from the bound member.
 #pragma once
 
 #include <initializer_list>
@@ -67,8 +67,6 @@ class CommandSet {
 // `owner` and up to three close names. Only refusals come here.
 [[noreturn]] void refuse_name(const char* function, const char* file, int line, py::handle owner,
                               const NameTable& table, bool writing, const std::string& name);
-#define PYZOL_REFUSE_NAME(owner, table, writing, name)                                             \
-    ::pyzol::refuse_name(__func__, __FILE__, __LINE__, owner, table, writing, name)
 
 // Rethrows the pending failure of writing `value` to `name` of kind `kind` on an object of class
 // `owner`, noting the name and the value where the value was refused: the binding library's cast
@@ -139,28 +137,66 @@ template <class S> void send_by_name(S* settings, const std::string& name) {
     settings->SendCommand(name.c_str(), scratch, command_model());
 }
 
-// get_param, set_param and send_command of a class whose settings by name are one table and
-// which takes no command (the I/O boards' settings objects, the encoder units). The refusals are
-// thrown by the bound members, so the error names "operator()" and a line of this file.
-// `Result` is the declared result of get_param.
+// Where a refused name is reported from: the named table functions of a settings class
+// ("kx210_get_param", "kx210_set_param"), or, where these are null, the bound member itself
+// ("operator()").
+struct Refusers {
+    const char* get = nullptr;
+    const char* set = nullptr;
+};
+
+// `name` of `settings` read and written through `table`; a name the table does not have in that
+// direction is refused from `function`.
+template <class S>
+py::object get_by_table(S& settings, const NameTable& table, const char* function,
+                        const std::string& name) {
+    const ValueKind* kind = table.read.find(name);
+    if (!kind)
+        refuse_name(function, __FILE__, __LINE__, py::type::of<S>(), table, false, name);
+    return read_by_name(&settings, name, *kind);
+}
+template <class S>
+void set_by_table(S& settings, const NameTable& table, const char* function,
+                  const std::string& name, py::handle value) {
+    const ValueKind* kind = table.write.find(name);
+    if (!kind)
+        refuse_name(function, __FILE__, __LINE__, py::type::of<S>(), table, true, name);
+    write_by_name(&settings, name, *kind, value);
+}
+
+// get_param and set_param: settings by name through `table`, refused from `refusers`. Then
+// send_command: of the commands in `commands` (an empty set accepts none), or, for a class with no
+// commands at all, refusing every name. Each member has its own throw site, and a command's name
+// is converted before it is refused. `Result` is the declared result of get_param.
 template <class Result = py::object, class Cls>
-void def_table_members(Cls& cls, const NameTable& names) {
+void def_by_name(Cls& cls, const NameTable& table, Refusers refusers) {
     using T = typename Cls::type;
     cls.def("get_param",
-            [&names](T& self, const std::string& name) {
-                const ValueKind* kind = names.read.find(name);
-                if (!kind)
-                    PYZOL_REFUSE_NAME(py::type::of<T>(), names, false, name);
-                return py::reinterpret_steal<Result>(read_by_name(&self, name, *kind).release());
+            [&table, refusers](T& self, const std::string& name) {
+                const char* from = refusers.get ? refusers.get : __func__;
+                py::object value = get_by_table(self, table, from, name);
+                return py::reinterpret_steal<Result>(value.release());
             })
         .def("set_param",
-             [&names](T& self, const std::string& name, py::object value) {
-                 const ValueKind* kind = names.write.find(name);
-                 if (!kind)
-                     PYZOL_REFUSE_NAME(py::type::of<T>(), names, true, name);
-                 write_by_name(&self, name, *kind, value);
-             })
-        .def("send_command", [](T&, const std::string&) { PYZOL_THROW(1); });
+             [&table, refusers](T& self, const std::string& name, py::object value) {
+                 set_by_table(self, table, refusers.set ? refusers.set : __func__, name, value);
+             });
+}
+template <class Result = py::object, class Cls>
+void def_by_name(Cls& cls, const NameTable& table, Refusers refusers, const CommandSet& commands) {
+    using T = typename Cls::type;
+    def_by_name<Result>(cls, table, refusers);
+    cls.def("send_command", [&commands](T& self, const std::string& name) {
+        if (!commands.contains(name))
+            PYZOL_THROW(1);
+        send_by_name(&self, name);
+    });
+}
+template <class Result = py::object, class Cls>
+void def_by_name_without_commands(Cls& cls, const NameTable& table) {
+    using T = typename Cls::type;
+    def_by_name<Result>(cls, table, Refusers{});
+    cls.def("send_command", [](T&, const std::string&) { PYZOL_THROW(1); });
 }
 
 } // namespace pyzol

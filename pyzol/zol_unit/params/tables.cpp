@@ -1,17 +1,16 @@
-// The settings tables of the capture boards, written as the boards' lists give them: per kind,
-// the names that are read-only and those that are also writable, in search order (signed, then
-// unsigned, then text). The library interprets the names; a table only says which names pass in
-// which direction and with which value kind.
-#include "params/tables.h"
-
-#include "params/by_name.h"
+// The settings tables and commands of the six boards' settings objects, written as the boards'
+// lists give them: per kind, the names that are read-only, readable and writable, or write-only,
+// in search order (signed, then unsigned, then text). The library interprets the names; a table
+// only says which names pass in which direction and with which value kind.
+#include "params/settings.h"
 
 namespace pyzol {
 
-namespace {
+using namespace zol::Video;
+using namespace zol::DIO;
 
 // KX210: 103 readable, 84 writable.
-const NameTable kx210_names = name_table({
+const NameTable Description<CxKX210Param>::names = name_table({
     {ValueKind::Signed, Access::ReadWrite, // 77
      {"Width", "Height", "OffsetW", "OffsetH", "OffsetMode", "OffsetTrgW",
       "OffsetTrgH", "Timeout", "Version", "SendCommandEnable", "SendCommandWaitTime",
@@ -42,7 +41,7 @@ const NameTable kx210_names = name_table({
 });
 
 // KX310: 102 readable, 83 writable.
-const NameTable kx310_names = name_table({
+const NameTable Description<CxKX310Param>::names = name_table({
     {ValueKind::Signed, Access::ReadWrite, // 76
      {"Width", "Height", "OffsetW", "OffsetH", "OffsetMode", "OffsetTrgW",
       "OffsetTrgH", "Timeout", "Version", "SendCommandEnable", "SendCommandWaitTime",
@@ -74,7 +73,7 @@ const NameTable kx310_names = name_table({
 });
 
 // TR520: 61 readable, 48 writable; no unsigned names.
-const NameTable tr520_names = name_table({
+const NameTable Description<CxTR520Param>::names = name_table({
     {ValueKind::Signed, Access::ReadWrite, // 45
      {"TriggerMode", "VideoOffset", "FieldDetection", "ExposureTime",
       "ShutterPrecision", "Width", "Height", "OffsetW", "OffsetH", "OffsetTrgW",
@@ -96,50 +95,42 @@ const NameTable tr520_names = name_table({
      {"DriverVersion", "ImageSize"}},
 });
 
-} // namespace
+const CommandSet Description<CxKX210Param>::commands{}; // none
+const CommandSet Description<CxKX310Param>::commands{
+    "ClearTriggerMask", "ResetPG", "StopPG", "ResetPLLReconfig", "ExecutePLLReconfig",
+    "PLLReconfig"};
+const CommandSet Description<CxTR520Param>::commands{"SelfCalibration"};
 
-// Each function throws for an unknown name itself, so that the error names it.
+// MB100: 11 readable, 9 writable.
+const NameTable Description<CxMB100Param>::names = name_table({
+    {ValueKind::Signed, Access::ReadWrite, {"INTEnable", "INTEdge", "Timeout", "Version"}},
+    {ValueKind::Signed, Access::ReadOnly, {"INTStatus", "DeviceID", "DeviceType", "DriverVersion"}},
+    {ValueKind::Signed, Access::WriteOnly, {"DIWaitMode", "INTWaitEnable"}},
+    {ValueKind::Unsigned, Access::ReadWrite, {"DIEnable", "DIEdge", "DIWaitEnable"}},
+});
 
-py::object kx210_get_param(zol::Video::CxKX210Param* param, const std::string& name) {
-    const ValueKind* kind = kx210_names.read.find(name);
-    if (!kind)
-        PYZOL_REFUSE_NAME(py::type::of<zol::Video::CxKX210Param>(), kx210_names, false, name);
-    return read_by_name(param, name, *kind);
-}
+// RM1600: 11 readable, 6 writable.
+const NameTable Description<CxRM1600Param>::names = name_table({
+    {ValueKind::Signed, Access::ReadWrite, {"DINoiseFilterTime", "Timeout"}},
+    {ValueKind::Signed, Access::ReadOnly,
+     {"DeviceID", "DeviceType", "DriverVersion", "FpgaVersion"}},
+    {ValueKind::Signed, Access::WriteOnly, {"Version"}},
+    {ValueKind::Unsigned, Access::ReadWrite, {"DIEnable", "DIEdge", "DIWaitEnable"}},
+    {ValueKind::Text, Access::ReadOnly, {"DriverVersionName", "FpgaVersionName"}},
+});
 
-void kx210_set_param(zol::Video::CxKX210Param* param, const std::string& name, py::object& value) {
-    const ValueKind* kind = kx210_names.write.find(name);
-    if (!kind)
-        PYZOL_REFUSE_NAME(py::type::of<zol::Video::CxKX210Param>(), kx210_names, true, name);
-    write_by_name(param, name, *kind, value);
-}
+// DQ160: 18 readable, 13 writable.
+const NameTable Description<CxDQ160Param>::names = name_table({
+    {ValueKind::Signed, Access::ReadWrite,
+     {"INTEnable", "INTEdge", "DINoiseFilterWidth", "DINoiseFilterScale", "INTNoiseFilterWidth",
+      "INTNoiseFilterScale", "Timeout", "DIWaitMode", "INTWaitEnable", "Version"}},
+    {ValueKind::Signed, Access::ReadOnly,
+     {"INTStatus", "DeviceID", "DeviceType", "DriverVersion", "FpgaVersion"}},
+    {ValueKind::Unsigned, Access::ReadWrite, {"DIEnable", "DIEdge", "DIWaitEnable"}},
+});
 
-py::object kx310_get_param(zol::Video::CxKX310Param* param, const std::string& name) {
-    const ValueKind* kind = kx310_names.read.find(name);
-    if (!kind)
-        PYZOL_REFUSE_NAME(py::type::of<zol::Video::CxKX310Param>(), kx310_names, false, name);
-    return read_by_name(param, name, *kind);
-}
-
-void kx310_set_param(zol::Video::CxKX310Param* param, const std::string& name, py::object& value) {
-    const ValueKind* kind = kx310_names.write.find(name);
-    if (!kind)
-        PYZOL_REFUSE_NAME(py::type::of<zol::Video::CxKX310Param>(), kx310_names, true, name);
-    write_by_name(param, name, *kind, value);
-}
-
-py::object tr520_get_param(zol::Video::CxTR520Param* param, const std::string& name) {
-    const ValueKind* kind = tr520_names.read.find(name);
-    if (!kind)
-        PYZOL_REFUSE_NAME(py::type::of<zol::Video::CxTR520Param>(), tr520_names, false, name);
-    return read_by_name(param, name, *kind);
-}
-
-void tr520_set_param(zol::Video::CxTR520Param* param, const std::string& name, py::object& value) {
-    const ValueKind* kind = tr520_names.write.find(name);
-    if (!kind)
-        PYZOL_REFUSE_NAME(py::type::of<zol::Video::CxTR520Param>(), tr520_names, true, name);
-    write_by_name(param, name, *kind, value);
-}
+const CommandSet Description<CxMB100Param>::commands{}; // none
+const CommandSet Description<CxRM1600Param>::commands{}; // none
+const CommandSet Description<CxDQ160Param>::commands{}; // none
 
 } // namespace pyzol

@@ -1,9 +1,9 @@
 // The capture boards KX210, KX310 and TR520.
 //
 // The members the three share are registered once (def_board_head, def_board_tail, and the
-// status members of Members<B>). What differs is stated here and nowhere else:
-//   - TR520: `from_file` and `setup` take no option (Traits::file_option);
-//   - KX310: `validate` and `lock` also take another module's images (Traits::modules);
+// status members def_status ... def_abort_option). What differs is stated here and nowhere else:
+//   - TR520: `from_file` and `setup` take no option (its description's `file_option`);
+//   - KX310: `validate` and `lock` also take another module's images (`other_modules`);
 //   - the status members and their order: each board's init function below lists them;
 //     KX210 and TR520 report status by value and per frame, KX310 fills a caller's record and
 //     adds waits with a time-out, event waits and per-channel commands.
@@ -15,24 +15,27 @@
 #include "video/image_list.h"
 
 namespace pyzol {
-namespace {
 
 using namespace zol;
 using namespace zol::Video;
 
-template <class B> struct Traits;
-template <> struct Traits<CxKX210> {
-    static constexpr bool file_option = true;
-    static constexpr bool modules = false;
+// Whether `validate` and `lock` also take an IxModule: the images locked on another board.
+enum class OtherModules { Refused, Accepted };
+
+template <> struct Description<CxKX210> {
+    static constexpr FileOption file_option = FileOption::Trailing;
+    static constexpr OtherModules other_modules = OtherModules::Refused;
 };
-template <> struct Traits<CxKX310> {
-    static constexpr bool file_option = true;
-    static constexpr bool modules = true;
+template <> struct Description<CxKX310> {
+    static constexpr FileOption file_option = FileOption::Trailing;
+    static constexpr OtherModules other_modules = OtherModules::Accepted;
 };
-template <> struct Traits<CxTR520> {
-    static constexpr bool file_option = false;
-    static constexpr bool modules = false;
+template <> struct Description<CxTR520> {
+    static constexpr FileOption file_option = FileOption::None;
+    static constexpr OtherModules other_modules = OtherModules::Refused;
 };
+
+namespace {
 
 // What the board holds for the library: set after a successful lock, cleared after a
 // successful unlock, close or dispose.
@@ -41,7 +44,7 @@ template <class B> void hold_images(const B& board, py::object value) {
 }
 
 template <class B> void def_setup(py::class_<B>& cls) {
-    if constexpr (Traits<B>::file_option) {
+    if constexpr (Description<B>::file_option == FileOption::Trailing) {
         cls.def(
                "setup",
                [](B& self, NarrowPath path, int option) { self.Setup(path, option); },
@@ -59,7 +62,7 @@ template <class B> void def_setup(py::class_<B>& cls) {
 // From the factories to `is_running`: the same members in the same order on every board.
 template <class B> py::class_<B> def_board_head(py::module_& m, const char* name) {
     py::class_<B> cls(m, name, holds_references());
-    def_from_file<B, Traits<B>::file_option>(cls);
+    def_from_file(cls);
     cls.def(py::init<>()).def(py::init<const B&>());
     def_comparisons<B>(cls);
     cls.def("dispose",
@@ -82,7 +85,7 @@ template <class B> py::class_<B> def_board_head(py::module_& m, const char* name
             ImageList list(images);
             self.Validate(list.data(), list.count());
         });
-    if constexpr (Traits<B>::modules)
+    if constexpr (Description<B>::other_modules == OtherModules::Accepted)
         cls.def("validate", [](B& self, IxModule* module) { self.Validate(module); });
     cls.def(
            "lock",
@@ -99,7 +102,7 @@ template <class B> py::class_<B> def_board_head(py::module_& m, const char* name
                 hold_images(self, list.items());
             },
             py::arg("images"), py::arg("option") = 0);
-    if constexpr (Traits<B>::modules)
+    if constexpr (Description<B>::other_modules == OtherModules::Accepted)
         // The module object keeps its board, and so that board's images, alive.
         cls.def(
             "lock",
@@ -133,34 +136,31 @@ template <class B> void def_board_tail(py::class_<B>& cls) {
 
 // Status members; each board's init function registers its own in its own order. Records
 // returned by value are copied into new Python objects once the interpreter lock is held again.
-template <class B> struct Members {
-    static void status(py::class_<B>& cls) {
-        cls.def("status", [](B& self) { return self.Status(); });
-    }
-    static void query_status(py::class_<B>& cls) {
-        cls.def("query_status", [](B& self) { return self.QueryStatus(); });
-    }
-    static void query_status_frame(py::class_<B>& cls) {
-        cls.def("query_status",
-                [](B& self, unsigned int frame) { return self.QueryStatus(frame); });
-    }
-    static void wait_status(py::class_<B>& cls) {
-        cls.def("wait_status", [](B& self) {
-            return interruptible_wait(aborts(self), [&] { return self.WaitStatus(); });
-        });
-    }
-    static void wait_status_frame(py::class_<B>& cls) {
-        cls.def("wait_status", [](B& self, unsigned int frame) {
-            return interruptible_wait(aborts(self), [&] { return self.WaitStatus(frame); });
-        });
-    }
-    static void force_trigger(py::class_<B>& cls) {
-        cls.def("force_trigger", [](B& self) { self.ForceTrigger(); });
-    }
-    static void abort_option(py::class_<B>& cls) {
-        cls.def("abort", [](B& self, unsigned int option) { self.Abort(option); });
-    }
-};
+template <class B> void def_status(py::class_<B>& cls) {
+    cls.def("status", [](B& self) { return self.Status(); });
+}
+template <class B> void def_query_status(py::class_<B>& cls) {
+    cls.def("query_status", [](B& self) { return self.QueryStatus(); });
+}
+template <class B> void def_query_status_frame(py::class_<B>& cls) {
+    cls.def("query_status", [](B& self, unsigned int frame) { return self.QueryStatus(frame); });
+}
+template <class B> void def_wait_status(py::class_<B>& cls) {
+    cls.def("wait_status", [](B& self) {
+        return interruptible_wait(aborts(self), [&] { return self.WaitStatus(); });
+    });
+}
+template <class B> void def_wait_status_frame(py::class_<B>& cls) {
+    cls.def("wait_status", [](B& self, unsigned int frame) {
+        return interruptible_wait(aborts(self), [&] { return self.WaitStatus(frame); });
+    });
+}
+template <class B> void def_force_trigger(py::class_<B>& cls) {
+    cls.def("force_trigger", [](B& self) { self.ForceTrigger(); });
+}
+template <class B> void def_abort_option(py::class_<B>& cls) {
+    cls.def("abort", [](B& self, unsigned int option) { self.Abort(option); });
+}
 
 // The library fills a copy of the caller's record while other threads run; the copy is written
 // back once the interpreter lock is held again, whether the call returned or threw.
@@ -180,29 +180,27 @@ bool wait_status_into(CxKX310& self, TxKX310CaptureStatus* result, int timeout) 
 } // namespace
 
 void init_kx210(py::module_& m) {
-    using M = Members<CxKX210>;
     auto cls = def_board_head<CxKX210>(m, "KX210");
-    M::status(cls);
-    M::wait_status(cls);
-    M::query_status(cls);
-    M::query_status_frame(cls);
-    M::wait_status_frame(cls);
-    M::force_trigger(cls);
-    M::abort_option(cls);
+    def_status(cls);
+    def_wait_status(cls);
+    def_query_status(cls);
+    def_query_status_frame(cls);
+    def_wait_status_frame(cls);
+    def_force_trigger(cls);
+    def_abort_option(cls);
     def_board_tail(cls);
 }
 
 void init_kx310(py::module_& m) {
-    using M = Members<CxKX310>;
     auto cls = def_board_head<CxKX310>(m, "KX310");
-    M::query_status(cls);
+    def_query_status(cls);
     cls.def(
         "query_status",
         [](CxKX310& self, TxKX310CaptureStatus* result) { self.QueryStatus(result); },
         py::arg("result"));
-    M::wait_status(cls);
+    def_wait_status(cls);
     cls.def("wait_status", &wait_status_into, py::arg("result"), py::arg("timeout") = 5000);
-    M::status(cls);
+    def_status(cls);
     cls.def("wait",
             [](CxKX310& self, int timeout) {
                 return interruptible_wait(aborts(self), [&] { return self.Wait(timeout); });
@@ -230,15 +228,14 @@ void init_kx310(py::module_& m) {
 }
 
 void init_tr520(py::module_& m) {
-    using M = Members<CxTR520>;
     auto cls = def_board_head<CxTR520>(m, "TR520");
-    M::status(cls);
-    M::query_status(cls);
-    M::query_status_frame(cls);
-    M::wait_status(cls);
-    M::wait_status_frame(cls);
-    M::force_trigger(cls);
-    M::abort_option(cls);
+    def_status(cls);
+    def_query_status(cls);
+    def_query_status_frame(cls);
+    def_wait_status(cls);
+    def_wait_status_frame(cls);
+    def_force_trigger(cls);
+    def_abort_option(cls);
     def_board_tail(cls);
 }
 

@@ -3,15 +3,20 @@
 // settings, counters and commands, listed by its init function below.
 //
 // Settings by name go through the same name-keyed mechanism as the settings objects, with each
-// unit's own small table; an unknown name is refused in the bound member itself.
+// unit's own small table; an unknown name is refused in the bound member itself, and no command
+// is accepted.
 #include <string>
 
 #include "params/by_name.h"
 
 namespace pyzol {
-namespace {
 
 using namespace zol::Video;
+
+template <> struct Description<CxKX210Encoder> : CompanionOf<CxKX210, Copy::Allowed> {};
+template <> struct Description<CxKX310Encoder> : CompanionOf<CxKX310, Copy::Allowed> {};
+
+namespace {
 
 // Every name of an encoder table is readable and writable.
 const NameTable kx210_encoder_names = name_table({
@@ -31,9 +36,9 @@ const NameTable kx310_encoder_names = name_table({
 });
 
 // The companion members and the settings both units share, in their order.
-template <class E, class B> py::class_<E> def_encoder_head(py::module_& m, const char* name) {
+template <class E> py::class_<E> def_encoder_head(py::module_& m, const char* name) {
     py::class_<E> cls(m, name, holds_references());
-    def_companion_head<E, B, true>(cls);
+    def_companion_head<E>(cls);
     def_setting(cls, "encoder_mode", &E::EncoderMode, &E::EncoderMode);
     def_setting(cls, "sampling", &E::Sampling, &E::Sampling);
     def_setting(cls, "start", &E::Start, &E::Start);
@@ -60,7 +65,7 @@ template <class E> void def_action(py::class_<E>& cls, const char* name, void (E
 
 void init_kx210_encoder(py::module_& m) {
     using E = CxKX210Encoder;
-    auto cls = def_encoder_head<E, CxKX210>(m, "KX210Encoder");
+    auto cls = def_encoder_head<E>(m, "KX210Encoder");
     def_setting(cls, "init", &E::Init, &E::Init);
     def_setting(cls, "swap_ab", &E::SwapAB, &E::SwapAB);
     def_counters(cls, "total_counter", &E::TotalCounter);
@@ -75,12 +80,12 @@ void init_kx210_encoder(py::module_& m) {
     def_action(cls, "clear_overflow", &E::ClearOverflow);
     def_action(cls, "clear_underflow", &E::ClearUnderflow);
     def_action(cls, "clear_all_counter", &E::ClearAllCounter);
-    def_table_members<py::int_>(cls, kx210_encoder_names); // an encoder unit takes no commands
+    def_by_name_without_commands<py::int_>(cls, kx210_encoder_names);
 }
 
 void init_kx310_encoder(py::module_& m) {
     using E = CxKX310Encoder;
-    auto cls = def_encoder_head<E, CxKX310>(m, "KX310Encoder");
+    auto cls = def_encoder_head<E>(m, "KX310Encoder");
     def_setting(cls, "reset_source", &E::ResetSource, &E::ResetSource);
     def_setting(cls, "swap_ab", &E::SwapAB, &E::SwapAB);
     def_setting(cls, "signal_source", &E::SignalSource, &E::SignalSource);
@@ -92,7 +97,7 @@ void init_kx310_encoder(py::module_& m) {
             [](E& self, TxKX310EncoderStatus* status) { self.EncoderStatus(status); });
     def_counters(cls, "encoder_counter", &E::EncoderCounter);
     def_setting(cls, "encoder_act_mode", &E::EncoderActMode, &E::EncoderActMode);
-    def_table_members<py::int_>(cls, kx310_encoder_names);
+    def_by_name_without_commands<py::int_>(cls, kx310_encoder_names);
 }
 
 } // namespace pyzol

@@ -14,11 +14,14 @@ template <class T> py::object object_of(const T* object) {
     return owner ? py::reinterpret_borrow<py::object>(owner) : py::none();
 }
 
+// Whether `from_file` (and a board's `setup`) take a trailing `option` after the path.
+enum class FileOption { None, Trailing };
+
 // The four `from_file` factories (narrow and wide path, with and without board id and channel),
-// with the trailing `option` where the class takes one. A str always reaches the narrow
-// overloads; the wide ones stay for the signature list.
-template <class B, bool Option> void def_from_file(py::class_<B>& cls) {
-    if constexpr (Option) {
+// with the trailing `option` where the class's description says so (`file_option`). A str
+// always reaches the narrow overloads; the wide ones stay for the signature list.
+template <class B> void def_from_file(py::class_<B>& cls) {
+    if constexpr (Description<B>::file_option == FileOption::Trailing) {
         cls.def_static(
                "from_file", [](NarrowPath path, int option) { return B::FromFile(path, option); },
                py::arg("camerafile"), py::arg("option") = -1)

@@ -12,9 +12,13 @@
 #include "zol_unit.h"
 
 namespace pyzol {
-namespace {
 
 using namespace zol::Video;
+
+template <> struct Description<CxKX210Sio> : CompanionOf<CxKX210, Copy::Allowed> {};
+template <> struct Description<CxKX310Sio> : CompanionOf<CxKX310, Copy::Allowed> {};
+
+namespace {
 
 // A str of `size` characters, each the code point of one byte.
 py::str latin1(const char* bytes, std::size_t size) {
@@ -68,9 +72,9 @@ template <class S> py::str read_text(S& self, int size) {
     return all_ascii(buffer, n) ? text : latin1(buffer, n);
 }
 
-template <class S, class B> void def_serial_link(py::module_& m, const char* name) {
+template <class S> void def_serial_link(py::module_& m, const char* name) {
     py::class_<S> cls(m, name, holds_references());
-    def_companion_head<S, B, true>(cls);
+    def_companion_head<S>(cls);
     cls.def("open", [](S& self) { self.Open(); })
         .def("close", [](S& self) { self.Close(); })
         .def("purge", [](S& self) { self.Purge(); })
@@ -92,8 +96,8 @@ template <class S, class B> void def_serial_link(py::module_& m, const char* nam
 
 } // namespace
 
-void init_kx210_sio(py::module_& m) { def_serial_link<CxKX210Sio, CxKX210>(m, "KX210Sio"); }
+void init_kx210_sio(py::module_& m) { def_serial_link<CxKX210Sio>(m, "KX210Sio"); }
 
-void init_kx310_sio(py::module_& m) { def_serial_link<CxKX310Sio, CxKX310>(m, "KX310Sio"); }
+void init_kx310_sio(py::module_& m) { def_serial_link<CxKX310Sio>(m, "KX310Sio"); }
 
 } // namespace pyzol

@@ -1,6 +1,7 @@
 // Video: the library's board-independent video device. Every member forwards to CxVideo; the
 // module's own parts are the command check of `send_command` and settings by name, which go to
-// the table of the board type the device stands for through a settings object made for the call.
+// the table of the board type the device stands for (through that settings class's description)
+// on a settings object made for the call.
 //
 // Like the boards, the device's Python object holds what the library keeps using: the image or
 // module given to the last successful `start` (Slot::Images, until the next start, `close`,
@@ -8,32 +9,20 @@
 // `grab` and `wait` let other Python threads run while the library waits.
 #include <memory>
 #include <string>
-#include <type_traits>
 
-#include "params/by_name.h"
-#include "params/tables.h"
+#include "params/settings.h"
 #include "video/from_file.h"
 
 namespace pyzol {
-namespace {
 
 using namespace zol;
 using namespace zol::Video;
 
-// The name table of each board's settings class.
-template <class P> struct Table;
-template <> struct Table<CxKX210Param> {
-    static constexpr auto get = kx210_get_param;
-    static constexpr auto set = kx210_set_param;
+template <> struct Description<CxVideo> {
+    static constexpr FileOption file_option = FileOption::Trailing;
 };
-template <> struct Table<CxKX310Param> {
-    static constexpr auto get = kx310_get_param;
-    static constexpr auto set = kx310_set_param;
-};
-template <> struct Table<CxTR520Param> {
-    static constexpr auto get = tr520_get_param;
-    static constexpr auto set = tr520_set_param;
-};
+
+namespace {
 
 // Runs `f` on a settings object of class P attached to `video`, made for this call and
 // destroyed when it ends, also by an exception.
@@ -57,8 +46,6 @@ template <class F> bool on_board_settings(CxVideo& video, F f, py::object& resul
     return true;
 }
 
-template <class S> using table_of = Table<std::remove_pointer_t<S>>;
-
 const CommandSet video_commands{"SelfCalibration",  "ClearTriggerMask",   "ResetPG",    "StopPG",
                                 "ResetPLLReconfig", "ExecutePLLReconfig", "PLLReconfig"};
 
@@ -72,7 +59,7 @@ void hold_started(const CxVideo& video, py::object value) {
 
 void init_video(py::module_& m) {
     py::class_<CxVideo> cls(m, "Video", holds_references());
-    def_from_file<CxVideo, true>(cls);
+    def_from_file(cls);
     cls.def(py::init<>()).def(py::init<const CxVideo&>(), copies_controller());
     def_comparisons<CxVideo>(cls);
     cls.def_property(
@@ -142,9 +129,7 @@ void init_video(py::module_& m) {
                 if (!self)
                     PYZOL_THROW(2);
                 py::object result;
-                auto get = [&](auto* settings) {
-                    return table_of<decltype(settings)>::get(settings, name);
-                };
+                auto get = [&](auto* settings) { return get_param(*settings, name); };
                 if (!on_board_settings(*self, get, result))
                     PYZOL_THROW(1);
                 return result;
@@ -155,7 +140,7 @@ void init_video(py::module_& m) {
                      PYZOL_THROW(2);
                  py::object none;
                  auto set = [&](auto* settings) {
-                     table_of<decltype(settings)>::set(settings, name, value);
+                     set_param(*settings, name, value);
                      return py::object();
                  };
                  if (!on_board_settings(*self, set, none))
