@@ -38,27 +38,9 @@ KX210 = [
     ImageDepth ImageType ImagePack
     """,
     ),
-    (
-        UNSIGNED,
-        RW,
-        """
-    ENCComp2
-    """,
-    ),
-    (
-        TEXT,
-        RW,
-        """
-    CameraName CameraMaker CameraMode SIOSTX SIOETX SIORETX
-    """,
-    ),
-    (
-        TEXT,
-        RO,
-        """
-    DriverVersion
-    """,
-    ),
+    (UNSIGNED, RW, "ENCComp2"),
+    (TEXT, RW, "CameraName CameraMaker CameraMode SIOSTX SIOETX SIORETX"),
+    (TEXT, RO, "DriverVersion"),
 ]
 KX310 = [
     (
@@ -87,27 +69,9 @@ KX310 = [
     ImageType ImagePack
     """,
     ),
-    (
-        UNSIGNED,
-        RW,
-        """
-    ENCComp2
-    """,
-    ),
-    (
-        TEXT,
-        RW,
-        """
-    CameraName CameraMaker CameraMode SIOSTX SIOETX SIORETX
-    """,
-    ),
-    (
-        TEXT,
-        RO,
-        """
-    DriverVersion FpgaVersion
-    """,
-    ),
+    (UNSIGNED, RW, "ENCComp2"),
+    (TEXT, RW, "CameraName CameraMaker CameraMode SIOSTX SIOETX SIORETX"),
+    (TEXT, RO, "DriverVersion FpgaVersion"),
 ]
 TR520 = [
     (
@@ -131,20 +95,8 @@ TR520 = [
     ImageType ImagePack ImageDepth
     """,
     ),
-    (
-        TEXT,
-        RW,
-        """
-    CameraName CameraMaker CameraMode
-    """,
-    ),
-    (
-        TEXT,
-        RO,
-        """
-    DriverVersion ImageSize
-    """,
-    ),
+    (TEXT, RW, "CameraName CameraMaker CameraMode"),
+    (TEXT, RO, "DriverVersion ImageSize"),
 ]
 
 # The encoder units: every name readable and writable.
