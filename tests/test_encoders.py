@@ -78,15 +78,6 @@ def test_typed_settings_reach_their_pair_and_the_named_setting(board, prop, op, 
     assert e.get_param(name) == value
 
 
-@pytest.mark.parametrize("prop, value", [("comp2", -1), ("comp2", 2**32), ("comp1", 2**31)])
-def test_settings_refuse_what_does_not_convert_without_a_call(board, prop, value):
-    e = encoder_of(board)
-    with sim.recording() as calls:
-        with pytest.raises(TypeError):
-            setattr(e, prop, value)
-    assert calls == []
-
-
 def test_kx210_counts_direction_matches_and_overflow():
     e = encoder_of("KX210")
     e.comp1 = 5
@@ -153,6 +144,4 @@ def test_send_command_always_refuses_without_a_call(board, name):
     with sim.recording() as calls:
         with pytest.raises(RuntimeError, match=pattern):
             e.send_command(name)
-        with pytest.raises(TypeError):
-            e.send_command(5)
     assert calls == []

@@ -70,14 +70,8 @@ def test_overloads_reach_the_right_operation(rig, call, entry, result):
         lambda r: unit.read(r["board"]),  # a board is no IxDIO by itself
         lambda r: unit.read(r["dio"], 1),  # no index on the whole port
         lambda r: unit.write(r["dio"], 3, True),
-        lambda r: unit.write(r["dio"], -1),
-        lambda r: unit.write(r["dio"], 2**32),
-        lambda r: unit.write(r["indexed"], 2**31, True),
         lambda r: unit.write_status(r["register"]),
         lambda r: unit.get_register(r["dio"], 0),
-        lambda r: unit.start(None),
-        lambda r: unit.get_device_module(None),
-        lambda r: unit.get_device_info(1, "BoardCount", None),  # an int is no ExDevice
     ],
 )
 def test_what_does_not_convert_is_refused_without_a_call(rig, call):

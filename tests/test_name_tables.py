@@ -294,17 +294,12 @@ def test_values_that_do_not_convert_are_cast_errors_without_a_call(board, name, 
 
 
 @pytest.mark.parametrize("board", TABLES)
-def test_name_as_bytes_matches_like_str_and_other_types_are_type_errors(board):
+def test_name_as_bytes_matches_like_str(board):
     p = settings_of(board)
     name = first_name(board)  # a signed name
     with sim.recording() as calls:
         p.set_param(name.encode(), 7)
         assert p.get_param(bytearray(name.encode())) == 7
-        for bad in [5, None, 1.5]:
-            with pytest.raises(TypeError):
-                p.get_param(bad)
-            with pytest.raises(TypeError):
-                p.set_param(bad, 1)
     assert calls == [
         f'Cx{owner(board)}::SetParam("{name}", 7, model(8,1))',
         f'Cx{owner(board)}::GetParam("{name}", out, model(8,1))',

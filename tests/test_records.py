@@ -66,18 +66,9 @@ def test_fields_are_read_only_and_records_unhashable(cls):
 
 @pytest.mark.parametrize(
     "cls, args",
-    [
-        (unit.TxKX210CaptureStatus, (-1, 2, 3, 4, 5, 6)),
-        (unit.TxKX210CaptureStatus, (1, 2, 3, 2**31, 5, 6)),
-        (unit.TxKX210CaptureStatus, (1, 2, 3, 4, 5)),
-        (unit.TxKX310CaptureStatus, (1, 2, 3, 4, 5, 6)),
-        (unit.TxKX310EncoderStatus, (True, False, 1, 0, 0, 0, -100, -5, 7)),
-        (unit.RM1600WaitStatus, (-1, 0, 0)),
-        (unit.RM1600WaitStatus, (1.0, 0, 0)),
-        (unit.DQ160WaitStatus, (4294967296, 0, 0)),
-    ],
+    [(unit.TxKX210CaptureStatus, (1, 2, 3, 4, 5)), (unit.TxKX310CaptureStatus, (1, 2, 3, 4, 5, 6))],
 )
-def test_bad_constructor_arguments_raise_type_error(cls, args):
+def test_a_wrong_number_of_constructor_arguments_is_a_type_error(cls, args):
     with pytest.raises(TypeError):
         cls(*args)
 
