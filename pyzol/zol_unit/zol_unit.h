@@ -1,6 +1,7 @@
 // Shared declarations of module pyzol.unit: the registration functions of every family and the
 // module's own throw; through the headers below, everything a binding file uses (argument rules,
-// record names, the holding facility, blocking calls, the shared members).
+// the holding facility, blocking calls, the shared members). The build puts the checked casters
+// and the record names (record_names.h) first in every translation unit.
 #pragma once
 
 #include <Python.h>
@@ -14,7 +15,6 @@
 
 #include "common/checked.h"
 #include "common/pybind_internals.h"
-#include "record_names.h"
 #include "holds.h"
 #include "members.h"
 #include "waits.h"
