@@ -90,17 +90,17 @@ void set_param(const C& self, const std::vector<std::string>& names, const char*
 }
 
 // A counter or flag of the encoder unit, read or set with the board's mutex held.
-template <class T, class F> T read_field(Board& b, F EncoderState::* field) {
+template <class T, class F> T read_field(Board& b, F EncoderState::*field) {
     std::lock_guard<std::mutex> lock(b.m);
     return static_cast<T>(b.enc.*field);
 }
-template <class F> void set_field(Board& b, F EncoderState::* field, F value) {
+template <class F> void set_field(Board& b, F EncoderState::*field, F value) {
     std::lock_guard<std::mutex> lock(b.m);
     b.enc.*field = value;
 }
 
 // Clears every counter and flag but `kept` (whether the unit counts).
-void reset(Board& b, bool EncoderState::* kept) {
+void reset(Board& b, bool EncoderState::*kept) {
     std::lock_guard<std::mutex> lock(b.m);
     const bool k = b.enc.*kept;
     b.enc = EncoderState{};
