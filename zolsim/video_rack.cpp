@@ -3,6 +3,7 @@
 #include <cstring>
 #include <tuple>
 
+#include "rack.h"
 #include "video.h"
 
 namespace zolsim {
@@ -110,7 +111,7 @@ std::int64_t number_default(const char* name, ExDevice type) {
         {"YStep", 1},            {"ExposureTime", 1000},   {"TriggerCycleTime", 1000},
         {"SIOBaudRate", 9600},   {"SIOTimeout", 1000},     {"SIORxBufSize", 1024},
         {"SIOTxBufSize", 1024},  {"SendCommandWaitTime", 100}, {"CameraConnect", 1},
-        {"FpgaVersion", 0x0102}, {"ImageWidth", 640},      {"ImageHeight", 480},
+        {"FpgaVersion", CaptureFpgaVersion::number}, {"ImageWidth", 640},      {"ImageHeight", 480},
         {"ImageChannels", 1},    {"ImageDepth", 8},        {"ImagePack", 1},
         {"BoardType", 1},        {"CameraClock", 85},      {"HCycle", 800},
         {"VCycle", 525},         {"VCycleTrg", 525},       {"ShutterPrecision", 1},
@@ -124,7 +125,7 @@ std::int64_t number_default(const char* name, ExDevice type) {
 const char* text_default(const char* name) {
     static const std::map<std::string, const char*> d = {
         {"CameraName", "ZOLCAM"},     {"CameraMaker", "ZOL"},     {"CameraMode", "Normal"},
-        {"DriverVersion", "1.2.0"},   {"FpgaVersion", "1.2"},     {"ImageSize", "640x480"},
+        {"DriverVersion", DriverVersion::text}, {"FpgaVersion", CaptureFpgaVersion::text},     {"ImageSize", "640x480"},
         {"PixelFormat", "Mono8"},
     };
     auto it = d.find(name);
@@ -155,26 +156,33 @@ Board::Board(ExDevice type, int id, int ch)
     settings.number("Channel", ch);
 }
 
+namespace {
+const CaptureBoardName* capture_board(int type) {
+    for (const CaptureBoardName& b : kCaptureBoards)
+        if (static_cast<int>(b.device) == type)
+            return &b;
+    return nullptr;
+}
+} // namespace
+
 const char* board_name(ExDevice type) {
-    switch (type) {
-    case ExDevice::KX210: return "KX210";
-    case ExDevice::KX310: return "KX310";
-    case ExDevice::TR520: return "TR520";
-    }
-    return "?";
+    const CaptureBoardName* b = capture_board(static_cast<int>(type));
+    return b ? b->name : "?";
 }
 
-bool known_device(int type) { return type == 1 || type == 2 || type == 4; }
+bool known_device(int type) { return capture_board(type) != nullptr; }
 
 std::shared_ptr<Board> rack_board(ExDevice type, int id, int ch, const char* op) {
     if (!known_device(static_cast<int>(type)))
         ZOLSIM_RAISE(NoDevice, op, "no capture board of device type " +
                                        std::to_string(static_cast<int>(type)));
-    if (id < 0 || id > 3)
+    if (!rack_id(id))
         ZOLSIM_RAISE(NoDevice, op, std::string("no ") + board_name(type) + " board with id " +
                                        std::to_string(id));
-    if (ch < 0 || ch > 1)
-        ZOLSIM_RAISE(InvalidArgument, op, "channel " + std::to_string(ch) + " out of range 0..1");
+    if (!rack_channel(ch))
+        ZOLSIM_RAISE(InvalidArgument, op,
+                     "channel " + std::to_string(ch) + " out of range 0.." +
+                         std::to_string(kRackChannels - 1));
     // Boards by type, id and channel.
     return Rack<std::tuple<ExDevice, int, int>, Board>::instance().board(
         {type, id, ch}, [&] { return std::make_shared<Board>(type, id, ch); });
@@ -237,9 +245,12 @@ void command(Board& b, const char* op, const std::string& name) {
 }
 
 namespace {
+// A channel of the board, or -1 for all of them.
 void check_channel(const char* op, int ch) {
-    if (ch < -1 || ch > 1)
-        ZOLSIM_RAISE(InvalidArgument, op, "channel " + std::to_string(ch) + " out of range -1..1");
+    if (ch != -1 && !rack_channel(ch))
+        ZOLSIM_RAISE(InvalidArgument, op,
+                     "channel " + std::to_string(ch) + " out of range -1.." +
+                         std::to_string(kRackChannels - 1));
 }
 } // namespace
 
