@@ -121,7 +121,9 @@ CxRM1600::~CxRM1600() = default;
 bool CxRM1600::operator==(const CxRM1600& o) const { return dio::equal(*this, __func__, o); }
 bool CxRM1600::operator!=(const CxRM1600& o) const { return !dio::equal(*this, __func__, o); }
 void CxRM1600::Abort() { dio::abort(*this, __func__); }
-TxRM1600WaitStatus CxRM1600::Wait() { return dio::wait_status<TxRM1600WaitStatus>(*this, __func__); }
+TxRM1600WaitStatus CxRM1600::Wait() {
+    return dio::wait_status<TxRM1600WaitStatus>(*this, __func__);
+}
 
 // ---- DQ160 --------------------------------------------------------------------------------------
 
