@@ -1,5 +1,7 @@
 // CxDIOPort: the handle and port operations the three I/O boards share. Each operation journals
-// itself under its own name (`__func__`), which also names it in its errors.
+// itself under its own name (`__func__`), which also names it in its errors, and under the class
+// of the board it runs on: the journal's CxMB100::Open, CxRM1600::Open and CxDQ160::Open are all
+// CxDIOPort::Open below (and so on for every operation of this file).
 #include "dio.h"
 
 namespace zol {
