@@ -19,15 +19,13 @@
 #include <sstream>
 #include <string>
 
+#include "rack.h"
 #include "video.h"
 
 namespace zol {
 namespace Video {
 
 namespace {
-
-// Boards of one type in the rack (ids 0 to 3) and channels per board.
-constexpr long long kRackBoards = 4, kRackChannels = 2;
 
 struct Answer {
     bool number = false;
@@ -54,15 +52,18 @@ Answer answer_of(const std::string& value) {
 std::optional<Answer> device_item(ExDevice device, const std::string& item) {
     const char* name = zolsim::board_name(device);
     if (item == "BoardCount")
-        return Answer{true, kRackBoards, {}};
+        return Answer{true, zolsim::kRackBoards, {}};
     if (item == "ChannelCount")
-        return Answer{true, kRackChannels, {}};
+        return Answer{true, zolsim::kRackChannels, {}};
     if (item == "DeviceName")
         return Answer{false, 0, name};
     if (item == "DriverVersion")
-        return Answer{false, 0, "1.2.0"};
-    if (item == "FpgaVersion") // as the boards' own setting: text on the KX310, else a number
-        return device == ExDevice::KX310 ? Answer{false, 0, "1.2"} : Answer{true, 0x0102, {}};
+        return Answer{false, 0, zolsim::DriverVersion::text};
+    if (item == "FpgaVersion") { // as the boards' own setting: text on the KX310, else a number
+        using Fpga = zolsim::CaptureFpgaVersion;
+        return device == ExDevice::KX310 ? Answer{false, 0, Fpga::text}
+                                         : Answer{true, Fpga::number, {}};
+    }
     if (item == "SerialNumber")
         return Answer{false, 0, std::string("ZOL-") + name + "-000" + std::to_string(int(device))};
     return std::nullopt;

@@ -1,5 +1,29 @@
-// Private state of the digital-I/O family, shared by the board handles (dio_boards.cpp) and
-// their settings objects (dio_params.cpp).
+// The digital-I/O family of the simulated rack (MB100, RM1600, DQ160): the state of a board and
+// of a board handle, and what the family's files share. The rack, board state, handle binding
+// and waits are in dio_rack.cpp, the port operations in dio_port.cpp, the three boards (with
+// their wait records and the DQ160 settings files) in dio_boards.cpp, the settings objects in
+// dio_params.cpp, the catalogues of settings in dio_catalogue.cpp, the control surface of the
+// I/O boards in dio_sim.cpp.
+//
+// How a board behaves:
+// - A handle binds to a board with Open(id) and takes part in the board's current opening:
+//   copies and other handles that open the board while it is open share that opening, and
+//   Close from any of them closes it. A handle whose opening was closed stays closed (refused
+//   as before its first Open) until its own Open, also when another handle opens the board
+//   again meanwhile. When the last handle of an opening goes away (destroyed, disposed,
+//   rebound), the board closes, as a driver closes a device with its last file handle.
+// - The inputs read the simulation's word, or the output latch while looped back. An input
+//   change on an open board latches the bits enabled in DIEnable whose direction matches DIEdge
+//   (bit set: rising). An interrupt pulse latches INT when INTEnable is non-zero. Opening a
+//   closed board starts with nothing latched; a closed board latches nothing.
+// - Wait reports a pending INT first (when INTWaitEnable is non-zero), else the latched DI
+//   bits selected by DIWaitEnable (0 selects all). It consumes what it reports, and otherwise
+//   blocks until such an event, the Timeout setting in milliseconds (negative: for ever, 0:
+//   just look), or an abort. Abort ends the waits in progress on the
+//   board and is not remembered; Close ends them too, and so does Dispose or destruction of the
+//   handle a thread waits on.
+// - Port operations check the handle first (Disposed, then NotOpened), then their pointers and
+//   indexes (0 to 31).
 #pragma once
 
 #include <array>
@@ -13,12 +37,10 @@
 #include <zol/dio.h>
 
 #include "core.h"
+#include "rack.h"
 
 namespace zolsim {
 
-enum class DioType { MB100 = 0, RM1600 = 1, DQ160 = 2 };
-constexpr int kDioTypes = 3;
-constexpr int kDioBoards = 4;          // ids 0 to 3 of each type
 constexpr unsigned kDioRegisters = 256; // 32-bit registers per board
 
 // The RM1600 has no interrupt input; the other two do.
@@ -72,14 +94,60 @@ struct DioHandle {
     std::atomic<std::uint64_t> opening{0}; // written under the board's mutex; 0: none
 };
 
-// The catalogue of settings of a board (names, kinds, defaults, writability).
+// ---- the rack, board state, handle binding and waits (dio_rack.cpp) -------------------------
+namespace dio {
+
+// The board of the rack (made when first asked for); NoDevice for an id outside the rack.
+std::shared_ptr<DioBoard> rack_board(DioType type, int id, const char* op);
+// The board type named `board` ("MB100", ...); InvalidArgument for any other name.
+DioType board_type(const char* board, const char* op);
+
+// Board state; the caller holds the board's mutex.
+void set_int_event(DioBoard& b, bool on); // INT latched or not, as INTStatus reports it
+void refresh_inputs(DioBoard& b);          // the inputs follow the simulation or the latch
+
+// Handle binding.
+void open(DioHandle& h, int id, const char* op);
+void close(DioHandle& h, const char* op);
+// The handle leaves its board (destroyed, disposed, rebound).
+void release(DioHandle& h);
+// The handle takes the state of `other` (board binding, opening and validity).
+void copy_binding(DioHandle& h, const DioHandle& other);
+// Handles are equal when they refer to the same rack board, or both to none.
+bool same_board(const DioHandle& a, const DioHandle& b);
+// Whether the handle takes part in its board's current opening; Disposed when it was disposed.
+bool is_opened(const DioHandle& h, const char* op);
+
+// The handle, or Disposed when it was disposed.
+DioHandle& usable(DioHandle& h, const char* op);
+// The open board of a handle (Disposed, then NotOpened); cheap: no allocation, no lock.
+DioBoard& open_board(const DioHandle& h, const char* op);
+// InvalidArgument for an I/O index outside 0 to 31.
+void check_index(int index, const char* op);
+
+// What ended a wait: the event code (ExEventStatus), the DI events it reports and the inputs.
+struct Outcome {
+    unsigned int code;
+    unsigned int di_events;
+    unsigned int di;
+};
+// Blocks until an event, the board's time-out or an abort; nothing of the handle object is
+// touched once the wait has begun (another thread may destroy it).
+Outcome wait_event(const DioHandle& h, const char* op);
+// Ends the waits in progress on the handle's board.
+void abort_waits(const DioHandle& h, const char* op);
+
+} // namespace dio
+
+// ---- what the settings objects reach ------------------------------------------------------
+// The catalogue of settings of a board (dio_catalogue.cpp).
 std::vector<SettingDef> dio_catalogue(DioType type, int id);
 
 // The open board behind a board handle, for its settings object: throws Disposed when the
-// handle was disposed and NotOpened when it holds no open board, naming `op`.
+// handle was disposed and NotOpened when it holds no open board, naming `op` (dio_rack.cpp).
 std::shared_ptr<DioBoard> dio_open_board(const zol::DIO::CxDIOPort& port, const char* op);
 
-// Lets a waiter re-examine its wait conditions after a setting changed.
+// Lets a waiter re-examine its wait conditions after a setting changed (dio_rack.cpp).
 void dio_settings_changed(DioBoard& board);
 
 } // namespace zolsim

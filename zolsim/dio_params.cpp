@@ -1,84 +1,31 @@
-// Settings objects of the digital-I/O boards (CxMB100Param, CxRM1600Param, CxDQ160Param) and
-// the catalogue of settings each board keeps.
+// Settings objects of the digital-I/O boards: CxMB100Param, CxRM1600Param, CxDQ160Param. What
+// the three share is written once below as templates over the settings class; each member
+// forwards to them under its own name (`__func__`: in a constructor, the class's name, which
+// the object is journaled and counted under), and that name also names it in its errors. The
+// board class a settings class attaches to is the one its Controller() returns.
 #include "companion.h"
 #include "dio.h"
 
 #include <string>
+#include <type_traits>
+#include <utility>
 
 namespace zolsim {
-
+namespace dio_param {
 namespace {
 
-using K = Kind;
-constexpr bool RW = true;
-constexpr bool RO = false;
+// The board class settings of class `Param` attach to.
+template <class Param>
+using BoardOf = std::remove_pointer_t<decltype(std::declval<const Param&>().Controller())>;
 
-// Version numbers, 0xMMmmpp, and their text forms.
-constexpr std::int64_t kDriverVersion = 0x010200;
-constexpr const char* kDriverVersionName = "1.2.0";
-constexpr std::int64_t kFpgaVersion = 0x030100;
-constexpr const char* kFpgaVersionName = "3.1.0";
-
-// Default edges: every input reports rising edges once it is enabled.
-constexpr std::int64_t kAllRising = 0xffffffff;
-constexpr std::int64_t kDefaultTimeout = 1000; // milliseconds
-
-} // namespace
-
-// Writable settings come first, in the order a settings file lists them.
-std::vector<SettingDef> dio_catalogue(DioType type, int id) {
-    if (type == DioType::RM1600)
-        return {
-            {"Timeout", K::Signed, RW, kDefaultTimeout, nullptr},
-            {"DIEnable", K::Unsigned, RW, 0, nullptr},
-            {"DIEdge", K::Unsigned, RW, kAllRising, nullptr},
-            {"DIWaitEnable", K::Unsigned, RW, 0, nullptr},
-            {"DINoiseFilterTime", K::Signed, RW, 0, nullptr},
-            {"Version", K::Signed, RW, 1, nullptr},
-            {"DeviceID", K::Signed, RO, id, nullptr},
-            {"DeviceType", K::Signed, RO, 1600, nullptr},
-            {"DriverVersion", K::Signed, RO, kDriverVersion, nullptr},
-            {"FpgaVersion", K::Signed, RO, kFpgaVersion, nullptr},
-            {"DriverVersionName", K::Text, RO, 0, kDriverVersionName},
-            {"FpgaVersionName", K::Text, RO, 0, kFpgaVersionName},
-        };
-    // The MB100 and the DQ160 share the settings of the interrupt input and of the identity;
-    // the DQ160 adds its noise filters and its FPGA version.
-    const bool dq160 = type == DioType::DQ160;
-    std::vector<SettingDef> c = {
-        {"Timeout", K::Signed, RW, kDefaultTimeout, nullptr},
-        {"INTEnable", K::Signed, RW, 0, nullptr},
-        {"INTEdge", K::Signed, RW, 0, nullptr},
-        {"INTWaitEnable", K::Signed, RW, 1, nullptr},
-        {"DIEnable", K::Unsigned, RW, 0, nullptr},
-        {"DIEdge", K::Unsigned, RW, kAllRising, nullptr},
-        {"DIWaitEnable", K::Unsigned, RW, 0, nullptr},
-        {"DIWaitMode", K::Signed, RW, 0, nullptr},
-    };
-    if (dq160)
-        c.insert(c.end(), {
-                              {"DINoiseFilterWidth", K::Signed, RW, 0, nullptr},
-                              {"DINoiseFilterScale", K::Signed, RW, 0, nullptr},
-                              {"INTNoiseFilterWidth", K::Signed, RW, 0, nullptr},
-                              {"INTNoiseFilterScale", K::Signed, RW, 0, nullptr},
-                          });
-    c.insert(c.end(), {
-                          {"Version", K::Signed, RW, 1, nullptr},
-                          {"INTStatus", K::Signed, RO, 0, nullptr},
-                          {"DeviceID", K::Signed, RO, id, nullptr},
-                          {"DeviceType", K::Signed, RO, dq160 ? 160 : 100, nullptr},
-                          {"DriverVersion", K::Signed, RO, kDriverVersion, nullptr},
-                      });
-    if (dq160)
-        c.push_back({"FpgaVersion", K::Signed, RO, kFpgaVersion, nullptr});
-    return c;
+template <class Param> CompanionHandle& handle(const Param& self) {
+    return *Access::handle(self);
 }
-
-namespace {
 
 // The open board behind a settings object: NoController when detached, NoObject when its board
 // handle no longer exists, then the board handle's own refusals (Disposed, NotOpened).
-std::shared_ptr<DioBoard> companion_board(const CompanionHandle& h, const char* op) {
+template <class Param> std::shared_ptr<DioBoard> board(const Param& self, const char* op) {
+    const CompanionHandle& h = handle(self);
     if (!h.controller)
         ZOLSIM_RAISE(NoController, op, "the settings object is not attached to a board");
     if (!alive(h.controller))
@@ -86,54 +33,109 @@ std::shared_ptr<DioBoard> companion_board(const CompanionHandle& h, const char* 
     return dio_open_board(*static_cast<const zol::DIO::CxDIOPort*>(h.controller.object), op);
 }
 
-// Attaches a settings object to a board handle of class `Board`; a module of another class is
-// refused.
-template <class Board>
-void attach(CompanionHandle& h, zol::IxModule* module, ClassTag<Board>, const char* op) {
+// Attaches a settings object to a board handle of its board class (null: detaches); a module of
+// another class is refused.
+template <class Param> void attach(Param& self, zol::IxModule* module, const char* op) {
+    CompanionHandle& h = handle(self);
     if (!module) {
         h.controller = Ref{};
         return;
     }
-    Board* board = dynamic_cast<Board*>(module);
+    BoardOf<Param>* board = dynamic_cast<BoardOf<Param>*>(module);
     if (!board)
         ZOLSIM_RAISE(InvalidArgument, op, "the module is not a board of this settings class");
     h.controller = make_ref(board);
 }
 
-// Settings objects are equal when they are attached to the same board handle, or both to none.
-bool same(const CompanionHandle& a, const CompanionHandle& b) {
-    return a.controller.object == b.controller.object &&
-           a.controller.serial == b.controller.serial;
+// ---- the companion members ----------------------------------------------------------------------
+// A copy is attached where the original is; a move hands the attachment over and leaves the
+// object moved from detached (but usable, as a board handle moved from is left unbound).
+
+std::unique_ptr<CompanionHandle> detached() { return std::make_unique<CompanionHandle>(); }
+
+std::unique_ptr<CompanionHandle> copied(const std::unique_ptr<CompanionHandle>& other) {
+    return std::make_unique<CompanionHandle>(*other);
 }
 
-bool valid(const CompanionHandle& h) {
-    zol::CxModule* m = live_controller(h);
+std::unique_ptr<CompanionHandle> taken(std::unique_ptr<CompanionHandle>& other) {
+    return std::exchange(other, detached());
+}
+
+// Settings objects are equal when they are attached to the same board handle, or both to none.
+template <class Param> bool equal(const Param& self, const char* op, const Param& other) {
+    call(&self, op, &other);
+    const Ref& a = handle(self).controller;
+    const Ref& b = handle(other).controller;
+    return a.object == b.object && a.serial == b.serial;
+}
+
+// `cls` is the name of the class, as the journal gives it.
+template <class Param> Param from(const char* cls, const char* op, zol::IxModule* module) {
+    call_static(cls, op, module);
+    Param made;
+    attach(made, module, op);
+    return made;
+}
+
+template <class Param> BoardOf<Param>* controller(const Param& self, const char* op) {
+    call(&self, op);
+    return controller_as<BoardOf<Param>>(handle(self));
+}
+
+template <class Param> void controller(Param& self, const char* op, zol::IxModule* module) {
+    call(&self, op, module);
+    attach(self, module, op);
+}
+
+// Valid while attached to a board handle that exists and was not disposed.
+template <class Param> bool is_valid(const Param& self, const char* op) {
+    call(&self, op);
+    zol::CxModule* m = live_controller(handle(self));
     return m && !Access::handle(*static_cast<const zol::DIO::CxDIOPort*>(m))->disposed.load();
 }
 
-std::int64_t get_number(const CompanionHandle& h, const char* setting) {
-    return companion_board(h, setting)->settings.number(setting);
-}
+// ---- the board's settings, commands and registers -----------------------------------------------
 
-void set_number(const CompanionHandle& h, const char* setting, std::int64_t value) {
-    std::shared_ptr<DioBoard> b = companion_board(h, setting);
+// A typed setting: the setter and getter of the same name read and write the board's setting of
+// that name, the one GetParam and SetParam reach.
+template <class Param, class T> void set_setting(Param& self, const char* setting, T value) {
+    call(&self, setting, value);
+    std::shared_ptr<DioBoard> b = board(self, setting);
     b->settings.number(setting, value);
     dio_settings_changed(*b);
 }
 
-void get_param(const CompanionHandle& h, const char* name, void* value, zol::TxModel model) {
-    ZOLSIM_REQUIRE(name, "GetParam");
-    ZOLSIM_REQUIRE(value, "GetParam");
-    companion_board(h, "GetParam")->settings.get("GetParam", name, value, model);
+template <class T, class Param> T setting(const Param& self, const char* setting) {
+    call(&self, setting);
+    return static_cast<T>(board(self, setting)->settings.number(setting));
 }
 
-void set_param(const CompanionHandle& h, const char* name, const void* value,
+template <class Param>
+void get_param(Param& self, const char* op, const char* name, void* value, zol::TxModel model) {
+    call(&self, op, name, Out{value}, model);
+    ZOLSIM_REQUIRE(name, op);
+    ZOLSIM_REQUIRE(value, op);
+    board(self, op)->settings.get(op, name, value, model);
+}
+
+template <class Param>
+void set_param(Param& self, const char* op, const char* name, const void* value,
                zol::TxModel model) {
-    ZOLSIM_REQUIRE(name, "SetParam");
-    ZOLSIM_REQUIRE(value, "SetParam");
-    std::shared_ptr<DioBoard> b = companion_board(h, "SetParam");
-    b->settings.set("SetParam", name, value, model);
+    call(&self, op, name, Value{value, model}, model);
+    ZOLSIM_REQUIRE(name, op);
+    ZOLSIM_REQUIRE(value, op);
+    std::shared_ptr<DioBoard> b = board(self, op);
+    b->settings.set(op, name, value, model);
     dio_settings_changed(*b);
+}
+
+template <class Param>
+void send_command(Param& self, const char* op, const char* name, void* scratch,
+                  zol::TxModel model) {
+    call(&self, op, name, Out{scratch}, model);
+    ZOLSIM_REQUIRE(name, op);
+    ZOLSIM_RAISE(UnknownCommand, op,
+                 std::string("the I/O board settings have no command '") + name + "'");
 }
 
 void check_register(unsigned int reg, const char* op) {
@@ -143,92 +145,211 @@ void check_register(unsigned int reg, const char* op) {
                          std::to_string(kDioRegisters));
 }
 
-void set_register(const CompanionHandle& h, unsigned int reg, unsigned int value) {
-    std::shared_ptr<DioBoard> b = companion_board(h, "SetRegister");
-    check_register(reg, "SetRegister");
+template <class Param>
+void set_register(Param& self, const char* op, unsigned int reg, unsigned int value) {
+    call(&self, op, reg, value);
+    std::shared_ptr<DioBoard> b = board(self, op);
+    check_register(reg, op);
     std::lock_guard<std::mutex> lock(b->mutex);
     b->registers[reg] = value;
 }
 
-void get_register(const CompanionHandle& h, unsigned int reg, unsigned int* value) {
-    ZOLSIM_REQUIRE(value, "GetRegister");
-    std::shared_ptr<DioBoard> b = companion_board(h, "GetRegister");
-    check_register(reg, "GetRegister");
+template <class Param>
+void get_register(const Param& self, const char* op, unsigned int reg, unsigned int* value) {
+    call(&self, op, reg, Out{value});
+    ZOLSIM_REQUIRE(value, op);
+    std::shared_ptr<DioBoard> b = board(self, op);
+    check_register(reg, op);
     std::lock_guard<std::mutex> lock(b->mutex);
     *value = b->registers[reg];
 }
 
+template <class Param> zol::IxModule* device_module(const Param& self, const char* op) {
+    call(&self, op);
+    return controller_as<BoardOf<Param>>(handle(self));
+}
+
 } // namespace
+} // namespace dio_param
 } // namespace zolsim
 
 namespace zol {
 namespace DIO {
 
-// What the three settings classes share beyond the companion members: the name-keyed access,
-// commands and registers. `Board` is the board class they attach to.
-#define ZOLSIM_DIO_PARAM(Param, Board)                                                             \
-    ZOLSIM_COMPANION(Param, Board, zolsim::ClassTag<Board>{})                                      \
-    void Param::GetParam(const char* name, void* value, TxModel model) {                           \
-        zolsim::call(this, "GetParam", name, zolsim::Out{value}, model);                           \
-        zolsim::get_param(*h_, name, value, model);                                                \
-    }                                                                                              \
-    void Param::SetParam(const char* name, const void* value, TxModel model) {                     \
-        zolsim::call(this, "SetParam", name, zolsim::Value{value, model}, model);                  \
-        zolsim::set_param(*h_, name, value, model);                                                \
-    }                                                                                              \
-    void Param::SendCommand(const char* name, void* scratch, TxModel model) {                      \
-        zolsim::call(this, "SendCommand", name, zolsim::Out{scratch}, model);                      \
-        ZOLSIM_REQUIRE(name, "SendCommand");                                                       \
-        ZOLSIM_RAISE(UnknownCommand, "SendCommand",                                                \
-                     std::string("the I/O board settings have no command '") + name + "'");        \
-    }                                                                                              \
-    void Param::SetRegister(unsigned int reg, unsigned int value) {                                \
-        zolsim::call(this, "SetRegister", reg, value);                                             \
-        zolsim::set_register(*h_, reg, value);                                                     \
-    }                                                                                              \
-    void Param::GetRegister(unsigned int reg, unsigned int* value) const {                         \
-        zolsim::call(this, "GetRegister", reg, zolsim::Out{value});                                \
-        zolsim::get_register(*h_, reg, value);                                                     \
-    }                                                                                              \
-    IxModule* Param::GetDeviceModule() const {                                                     \
-        zolsim::call(this, "GetDeviceModule");                                                     \
-        return zolsim::controller_as<Board>(*h_);                                                  \
-    }
+namespace param = zolsim::dio_param;
 
-// A typed setting: the setter and getter of the same name read and write the board's setting
-// of that name, the one GetParam and SetParam reach.
-#define ZOLSIM_DIO_SETTING(Param, Setting, Type)                                                   \
-    void Param::Setting(Type value) {                                                              \
-        zolsim::call(this, #Setting, value);                                                       \
-        zolsim::set_number(*h_, #Setting, value);                                                  \
-    }                                                                                              \
-    Type Param::Setting() const {                                                                  \
-        zolsim::call(this, #Setting);                                                              \
-        return static_cast<Type>(zolsim::get_number(*h_, #Setting));                               \
-    }
+// ---- CxMB100Param -------------------------------------------------------------------------------
 
-ZOLSIM_DIO_PARAM(CxMB100Param, CxMB100)
-ZOLSIM_DIO_SETTING(CxMB100Param, Timeout, int)
-ZOLSIM_DIO_SETTING(CxMB100Param, INTEdge, int)
+CxMB100Param::CxMB100Param() : CxModule(__func__), h_(param::detached()) {}
+CxMB100Param::CxMB100Param(const CxMB100Param& other)
+    : CxModule(__func__), h_(param::copied(other.h_)) {}
+CxMB100Param::CxMB100Param(CxMB100Param&& other)
+    : CxModule(__func__, std::move(other)), h_(param::taken(other.h_)) {}
+CxMB100Param& CxMB100Param::operator=(const CxMB100Param& other) {
+    *h_ = *other.h_;
+    return *this;
+}
+CxMB100Param::~CxMB100Param() = default;
+bool CxMB100Param::operator==(const CxMB100Param& o) const {
+    return param::equal(*this, __func__, o);
+}
+bool CxMB100Param::operator!=(const CxMB100Param& o) const {
+    return !param::equal(*this, __func__, o);
+}
+CxMB100Param CxMB100Param::From(IxModule* module) {
+    return param::from<CxMB100Param>("CxMB100Param", __func__, module);
+}
+CxMB100* CxMB100Param::Controller() const { return param::controller(*this, __func__); }
+void CxMB100Param::Controller(IxModule* module) { param::controller(*this, __func__, module); }
+bool CxMB100Param::IsValid() const { return param::is_valid(*this, __func__); }
 
-ZOLSIM_DIO_PARAM(CxRM1600Param, CxRM1600)
-ZOLSIM_DIO_SETTING(CxRM1600Param, Timeout, int)
-ZOLSIM_DIO_SETTING(CxRM1600Param, DIEnable, unsigned int)
-ZOLSIM_DIO_SETTING(CxRM1600Param, DIEdge, unsigned int)
-ZOLSIM_DIO_SETTING(CxRM1600Param, DIWaitEnable, unsigned int)
+void CxMB100Param::Timeout(int value) { param::set_setting(*this, __func__, value); }
+int CxMB100Param::Timeout() const { return param::setting<int>(*this, __func__); }
+void CxMB100Param::INTEdge(int value) { param::set_setting(*this, __func__, value); }
+int CxMB100Param::INTEdge() const { return param::setting<int>(*this, __func__); }
 
-ZOLSIM_DIO_PARAM(CxDQ160Param, CxDQ160)
-ZOLSIM_DIO_SETTING(CxDQ160Param, Timeout, int)
-ZOLSIM_DIO_SETTING(CxDQ160Param, INTEnable, int)
-ZOLSIM_DIO_SETTING(CxDQ160Param, INTEdge, int)
-ZOLSIM_DIO_SETTING(CxDQ160Param, INTWaitEnable, int)
-ZOLSIM_DIO_SETTING(CxDQ160Param, DIEnable, unsigned int)
-ZOLSIM_DIO_SETTING(CxDQ160Param, DIEdge, unsigned int)
-ZOLSIM_DIO_SETTING(CxDQ160Param, DIWaitEnable, unsigned int)
-ZOLSIM_DIO_SETTING(CxDQ160Param, DIWaitMode, int)
+void CxMB100Param::GetParam(const char* name, void* value, TxModel model) {
+    param::get_param(*this, __func__, name, value, model);
+}
+void CxMB100Param::SetParam(const char* name, const void* value, TxModel model) {
+    param::set_param(*this, __func__, name, value, model);
+}
+void CxMB100Param::SendCommand(const char* name, void* scratch, TxModel model) {
+    param::send_command(*this, __func__, name, scratch, model);
+}
+void CxMB100Param::SetRegister(unsigned int reg, unsigned int value) {
+    param::set_register(*this, __func__, reg, value);
+}
+void CxMB100Param::GetRegister(unsigned int reg, unsigned int* value) const {
+    param::get_register(*this, __func__, reg, value);
+}
+IxModule* CxMB100Param::GetDeviceModule() const { return param::device_module(*this, __func__); }
 
-#undef ZOLSIM_DIO_SETTING
-#undef ZOLSIM_DIO_PARAM
+// ---- CxRM1600Param ------------------------------------------------------------------------------
+
+CxRM1600Param::CxRM1600Param() : CxModule(__func__), h_(param::detached()) {}
+CxRM1600Param::CxRM1600Param(const CxRM1600Param& other)
+    : CxModule(__func__), h_(param::copied(other.h_)) {}
+CxRM1600Param::CxRM1600Param(CxRM1600Param&& other)
+    : CxModule(__func__, std::move(other)), h_(param::taken(other.h_)) {}
+CxRM1600Param& CxRM1600Param::operator=(const CxRM1600Param& other) {
+    *h_ = *other.h_;
+    return *this;
+}
+CxRM1600Param::~CxRM1600Param() = default;
+bool CxRM1600Param::operator==(const CxRM1600Param& o) const {
+    return param::equal(*this, __func__, o);
+}
+bool CxRM1600Param::operator!=(const CxRM1600Param& o) const {
+    return !param::equal(*this, __func__, o);
+}
+CxRM1600Param CxRM1600Param::From(IxModule* module) {
+    return param::from<CxRM1600Param>("CxRM1600Param", __func__, module);
+}
+CxRM1600* CxRM1600Param::Controller() const { return param::controller(*this, __func__); }
+void CxRM1600Param::Controller(IxModule* module) { param::controller(*this, __func__, module); }
+bool CxRM1600Param::IsValid() const { return param::is_valid(*this, __func__); }
+
+void CxRM1600Param::Timeout(int value) { param::set_setting(*this, __func__, value); }
+int CxRM1600Param::Timeout() const { return param::setting<int>(*this, __func__); }
+void CxRM1600Param::DIEnable(unsigned int value) { param::set_setting(*this, __func__, value); }
+unsigned int CxRM1600Param::DIEnable() const {
+    return param::setting<unsigned int>(*this, __func__);
+}
+void CxRM1600Param::DIEdge(unsigned int value) { param::set_setting(*this, __func__, value); }
+unsigned int CxRM1600Param::DIEdge() const {
+    return param::setting<unsigned int>(*this, __func__);
+}
+void CxRM1600Param::DIWaitEnable(unsigned int value) {
+    param::set_setting(*this, __func__, value);
+}
+unsigned int CxRM1600Param::DIWaitEnable() const {
+    return param::setting<unsigned int>(*this, __func__);
+}
+
+void CxRM1600Param::GetParam(const char* name, void* value, TxModel model) {
+    param::get_param(*this, __func__, name, value, model);
+}
+void CxRM1600Param::SetParam(const char* name, const void* value, TxModel model) {
+    param::set_param(*this, __func__, name, value, model);
+}
+void CxRM1600Param::SendCommand(const char* name, void* scratch, TxModel model) {
+    param::send_command(*this, __func__, name, scratch, model);
+}
+void CxRM1600Param::SetRegister(unsigned int reg, unsigned int value) {
+    param::set_register(*this, __func__, reg, value);
+}
+void CxRM1600Param::GetRegister(unsigned int reg, unsigned int* value) const {
+    param::get_register(*this, __func__, reg, value);
+}
+IxModule* CxRM1600Param::GetDeviceModule() const {
+    return param::device_module(*this, __func__);
+}
+
+// ---- CxDQ160Param -------------------------------------------------------------------------------
+
+CxDQ160Param::CxDQ160Param() : CxModule(__func__), h_(param::detached()) {}
+CxDQ160Param::CxDQ160Param(const CxDQ160Param& other)
+    : CxModule(__func__), h_(param::copied(other.h_)) {}
+CxDQ160Param::CxDQ160Param(CxDQ160Param&& other)
+    : CxModule(__func__, std::move(other)), h_(param::taken(other.h_)) {}
+CxDQ160Param& CxDQ160Param::operator=(const CxDQ160Param& other) {
+    *h_ = *other.h_;
+    return *this;
+}
+CxDQ160Param::~CxDQ160Param() = default;
+bool CxDQ160Param::operator==(const CxDQ160Param& o) const {
+    return param::equal(*this, __func__, o);
+}
+bool CxDQ160Param::operator!=(const CxDQ160Param& o) const {
+    return !param::equal(*this, __func__, o);
+}
+CxDQ160Param CxDQ160Param::From(IxModule* module) {
+    return param::from<CxDQ160Param>("CxDQ160Param", __func__, module);
+}
+CxDQ160* CxDQ160Param::Controller() const { return param::controller(*this, __func__); }
+void CxDQ160Param::Controller(IxModule* module) { param::controller(*this, __func__, module); }
+bool CxDQ160Param::IsValid() const { return param::is_valid(*this, __func__); }
+
+void CxDQ160Param::Timeout(int value) { param::set_setting(*this, __func__, value); }
+int CxDQ160Param::Timeout() const { return param::setting<int>(*this, __func__); }
+void CxDQ160Param::INTEnable(int value) { param::set_setting(*this, __func__, value); }
+int CxDQ160Param::INTEnable() const { return param::setting<int>(*this, __func__); }
+void CxDQ160Param::INTEdge(int value) { param::set_setting(*this, __func__, value); }
+int CxDQ160Param::INTEdge() const { return param::setting<int>(*this, __func__); }
+void CxDQ160Param::INTWaitEnable(int value) { param::set_setting(*this, __func__, value); }
+int CxDQ160Param::INTWaitEnable() const { return param::setting<int>(*this, __func__); }
+void CxDQ160Param::DIEnable(unsigned int value) { param::set_setting(*this, __func__, value); }
+unsigned int CxDQ160Param::DIEnable() const {
+    return param::setting<unsigned int>(*this, __func__);
+}
+void CxDQ160Param::DIEdge(unsigned int value) { param::set_setting(*this, __func__, value); }
+unsigned int CxDQ160Param::DIEdge() const { return param::setting<unsigned int>(*this, __func__); }
+void CxDQ160Param::DIWaitEnable(unsigned int value) {
+    param::set_setting(*this, __func__, value);
+}
+unsigned int CxDQ160Param::DIWaitEnable() const {
+    return param::setting<unsigned int>(*this, __func__);
+}
+void CxDQ160Param::DIWaitMode(int value) { param::set_setting(*this, __func__, value); }
+int CxDQ160Param::DIWaitMode() const { return param::setting<int>(*this, __func__); }
+
+void CxDQ160Param::GetParam(const char* name, void* value, TxModel model) {
+    param::get_param(*this, __func__, name, value, model);
+}
+void CxDQ160Param::SetParam(const char* name, const void* value, TxModel model) {
+    param::set_param(*this, __func__, name, value, model);
+}
+void CxDQ160Param::SendCommand(const char* name, void* scratch, TxModel model) {
+    param::send_command(*this, __func__, name, scratch, model);
+}
+void CxDQ160Param::SetRegister(unsigned int reg, unsigned int value) {
+    param::set_register(*this, __func__, reg, value);
+}
+void CxDQ160Param::GetRegister(unsigned int reg, unsigned int* value) const {
+    param::get_register(*this, __func__, reg, value);
+}
+IxModule* CxDQ160Param::GetDeviceModule() const { return param::device_module(*this, __func__); }
 
 } // namespace DIO
 } // namespace zol

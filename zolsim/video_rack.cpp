@@ -3,6 +3,7 @@
 #include <cstring>
 #include <tuple>
 
+#include "rack.h"
 #include "video.h"
 
 namespace zolsim {
@@ -20,69 +21,75 @@ struct Group {
     std::vector<const char*> names;
 };
 
-const std::vector<Group>& kx210_groups() {
-    static const std::vector<Group> g = {
+// The names of a group, put together from lists in order.
+std::vector<const char*> joined(std::initializer_list<std::vector<const char*>> lists) {
+    std::vector<const char*> names;
+    for (const std::vector<const char*>& list : lists)
+        names.insert(names.end(), list.begin(), list.end());
+    return names;
+}
+
+// The catalogue groups of a board type, in catalogue order (the order a camera file lists the
+// writable settings in).
+const std::vector<Group>& groups(ExDevice type) {
+    // What both Camera Link boards, the KX210 and the KX310, list alike.
+    static const std::vector<const char*> head = {
+        "Width", "Height", "OffsetW", "OffsetH", "OffsetMode", "OffsetTrgW", "OffsetTrgH",
+        "Timeout", "Version", "SendCommandEnable", "SendCommandWaitTime", "Configuration",
+        "BitWidth", "RBReverse", "TapCount", "Force8", "LineSensorEnable"};
+    static const std::vector<const char*> format = {
+        "ScanMode", "DvalEnable", "PackingMode", "Alignment16", "FormatType",
+        "XReverse", "YReverse", "YStep", "Arrangement"};
+    static const std::vector<const char*> controls = {
+        "CC1Enable", "CC1Mode", "CC1Positive", "CC2Enable", "CC2Mode", "CC2Positive",
+        "CC3Enable", "CC3Mode", "CC3Positive", "CC4Enable", "CC4Mode", "CC4Positive",
+        "EXPEnable", "EXPMode", "EXPPositive"};
+    static const Group encoder_compare = {Kind::Unsigned, true, {"ENCComp2"}};
+    static const Group camera_texts = {Kind::Text, true,
+                                       {"CameraName", "CameraMaker", "CameraMode", "SIOSTX",
+                                        "SIOETX", "SIORETX", "PixelFormat"}};
+
+    static const std::vector<Group> kx210 = {
         {Kind::Signed, true,
-         {"Width", "Height", "OffsetW", "OffsetH", "OffsetMode", "OffsetTrgW", "OffsetTrgH",
-          "Timeout", "Version", "SendCommandEnable", "SendCommandWaitTime", "Configuration",
-          "BitWidth", "RBReverse", "TapCount", "Force8", "LineSensorEnable", "EncoderMode",
-          "ScanMode", "DvalEnable", "PackingMode", "Alignment16", "FormatType", "XReverse",
-          "YReverse", "YStep", "Arrangement", "HighSpeed", "BlankingTime", "CC1Enable",
-          "CC1Mode", "CC1Positive", "CC2Enable", "CC2Mode", "CC2Positive", "CC3Enable",
-          "CC3Mode", "CC3Positive", "CC4Enable", "CC4Mode", "CC4Positive", "EXPEnable",
-          "EXPMode", "EXPPositive", "AutoTrigger", "ExternalTrigger", "InTriggerOrEnable",
-          "ExTriggerOrEnable", "ExposureTime", "TriggerBetaTime", "TriggerDelayTime",
-          "TriggerCycleTime", "TriggerRetry", "TriggerMaskTime", "ExtTriggerSrc", "Assert",
-          "Negate", "TriggerMaskTimeMode", "TriggerMode", "SimTrigger", "ENCSampling",
-          "ENCStart", "ENCComp1", "ENCInit", "ENCDir", "ENCSwapAB", "SIORxMode", "SIOTxMode",
-          "SIOBaudRate", "SIORxBufSize", "SIOTxBufSize", "SIOOption", "SIOSendMode",
-          "SIOTimeout", "ENCInputCH", "PGRunMode", "PGStart"}},
+         joined({head, {"EncoderMode"}, format, {"HighSpeed", "BlankingTime"}, controls,
+                 {"AutoTrigger", "ExternalTrigger", "InTriggerOrEnable", "ExTriggerOrEnable",
+                  "ExposureTime", "TriggerBetaTime", "TriggerDelayTime", "TriggerCycleTime",
+                  "TriggerRetry", "TriggerMaskTime", "ExtTriggerSrc", "Assert", "Negate",
+                  "TriggerMaskTimeMode", "TriggerMode", "SimTrigger", "ENCSampling", "ENCStart",
+                  "ENCComp1", "ENCInit", "ENCDir", "ENCSwapAB", "SIORxMode", "SIOTxMode",
+                  "SIOBaudRate", "SIORxBufSize", "SIOTxBufSize", "SIOOption", "SIOSendMode",
+                  "SIOTimeout", "ENCInputCH", "PGRunMode", "PGStart"}})},
         {Kind::Signed, false,
          {"DeviceID", "DeviceType", "BoardType", "CameraConnect", "DetectTrigger", "Channel",
           "FpgaVersion", "MaskedTrigger", "ExTriggerRef", "TriggerMaskLineNum", "SIOOpenFlag",
           "BayerMode", "ImageWidth", "ImageHeight", "ImageChannels", "ImageDepth", "ImageType",
           "ImagePack", "PGStatus", "PLLReconfigStatus", "PLLReconfigCount"}},
-        {Kind::Unsigned, true, {"ENCComp2"}},
-        {Kind::Text, true, {"CameraName", "CameraMaker", "CameraMode", "SIOSTX", "SIOETX",
-                            "SIORETX", "PixelFormat"}},
+        encoder_compare,
+        camera_texts,
         {Kind::Text, false, {"DriverVersion"}},
     };
-    return g;
-}
-
-const std::vector<Group>& kx310_groups() {
-    static const std::vector<Group> g = {
+    static const std::vector<Group> kx310 = {
         {Kind::Signed, true,
-         {"Width", "Height", "OffsetW", "OffsetH", "OffsetMode", "OffsetTrgW", "OffsetTrgH",
-          "Timeout", "Version", "SendCommandEnable", "SendCommandWaitTime", "Configuration",
-          "BitWidth", "RBReverse", "TapCount", "Force8", "LineSensorEnable", "ScanMode",
-          "DvalEnable", "PackingMode", "Alignment16", "FormatType", "XReverse", "YReverse",
-          "YStep", "Arrangement", "CC1Enable", "CC1Mode", "CC1Positive", "CC2Enable", "CC2Mode",
-          "CC2Positive", "CC3Enable", "CC3Mode", "CC3Positive", "CC4Enable", "CC4Mode",
-          "CC4Positive", "EXPEnable", "EXPMode", "EXPPositive", "ExternalTrigger",
-          "IntTriggerChSel", "ExtTriggerChSel", "ExtTriggerSrc", "ExtInControlMode", "Assert",
-          "Negate", "EncoderMode", "ExposureTime", "TriggerBetaTime", "TriggerDelayTime",
-          "TriggerCycleTime", "TriggerRetry", "TriggerMaskTime", "TriggerRetryMode",
-          "TriggerMaskMode", "TriggerMode", "PLLReconfig", "ENCSampling", "ENCStart",
-          "ENCComp1", "ENCResetSource", "ENCDir", "ENCSwapAB", "ENCSignalSource",
-          "SIOBaudRate", "SIOOption", "SIOSendMode", "SIOTimeout", "PoCLControl",
-          "ENCIn0Termination", "ENCIn1Termination", "EncoderActMode", "ClearTriggerMaskMode",
-          "GrabEnableSelector"}},
+         joined({head, format, controls,
+                 {"ExternalTrigger", "IntTriggerChSel", "ExtTriggerChSel", "ExtTriggerSrc",
+                  "ExtInControlMode", "Assert", "Negate", "EncoderMode", "ExposureTime",
+                  "TriggerBetaTime", "TriggerDelayTime", "TriggerCycleTime", "TriggerRetry",
+                  "TriggerMaskTime", "TriggerRetryMode", "TriggerMaskMode", "TriggerMode",
+                  "PLLReconfig", "ENCSampling", "ENCStart", "ENCComp1", "ENCResetSource",
+                  "ENCDir", "ENCSwapAB", "ENCSignalSource", "SIOBaudRate", "SIOOption",
+                  "SIOSendMode", "SIOTimeout", "PoCLControl", "ENCIn0Termination",
+                  "ENCIn1Termination", "EncoderActMode", "ClearTriggerMaskMode",
+                  "GrabEnableSelector"}})},
         {Kind::Signed, false,
          {"DeviceID", "DeviceType", "CameraConnect", "PGStatus", "Channel", "TapSwap",
           "BlankingTime", "BayerMode", "CameraClock", "SIOOpenFlag", "PLLReconfigStatus",
           "ImageWidth", "ImageHeight", "ImageChannels", "ImageDepth", "ImageType", "ImagePack",
           "MaskedTrigger", "PLLReconfigCount"}},
-        {Kind::Unsigned, true, {"ENCComp2"}},
-        {Kind::Text, true, {"CameraName", "CameraMaker", "CameraMode", "SIOSTX", "SIOETX",
-                            "SIORETX", "PixelFormat"}},
+        encoder_compare,
+        camera_texts,
         {Kind::Text, false, {"DriverVersion", "FpgaVersion"}},
     };
-    return g;
-}
-
-const std::vector<Group>& tr520_groups() {
-    static const std::vector<Group> g = {
+    static const std::vector<Group> tr520 = {
         {Kind::Signed, true,
          {"TriggerMode", "VideoOffset", "FieldDetection", "ExposureTime", "ShutterPrecision",
           "Width", "Height", "OffsetW", "OffsetH", "OffsetTrgW", "OffsetTrgH", "Timeout",
@@ -100,7 +107,7 @@ const std::vector<Group>& tr520_groups() {
         {Kind::Text, true, {"CameraName", "CameraMaker", "CameraMode", "PixelFormat"}},
         {Kind::Text, false, {"DriverVersion", "ImageSize"}},
     };
-    return g;
+    return type == ExDevice::KX210 ? kx210 : type == ExDevice::KX310 ? kx310 : tr520;
 }
 
 std::int64_t number_default(const char* name, ExDevice type) {
@@ -110,10 +117,11 @@ std::int64_t number_default(const char* name, ExDevice type) {
         {"YStep", 1},            {"ExposureTime", 1000},   {"TriggerCycleTime", 1000},
         {"SIOBaudRate", 9600},   {"SIOTimeout", 1000},     {"SIORxBufSize", 1024},
         {"SIOTxBufSize", 1024},  {"SendCommandWaitTime", 100}, {"CameraConnect", 1},
-        {"FpgaVersion", 0x0102}, {"ImageWidth", 640},      {"ImageHeight", 480},
-        {"ImageChannels", 1},    {"ImageDepth", 8},        {"ImagePack", 1},
-        {"BoardType", 1},        {"CameraClock", 85},      {"HCycle", 800},
-        {"VCycle", 525},         {"VCycleTrg", 525},       {"ShutterPrecision", 1},
+        {"ImageWidth", 640},     {"ImageHeight", 480},     {"ImageChannels", 1},
+        {"ImageDepth", 8},       {"ImagePack", 1},         {"BoardType", 1},
+        {"CameraClock", 85},     {"HCycle", 800},          {"VCycle", 525},
+        {"VCycleTrg", 525},      {"ShutterPrecision", 1},
+        {"FpgaVersion", CaptureFpgaVersion::number},
     };
     if (std::strcmp(name, "DeviceType") == 0)
         return static_cast<int>(type);
@@ -123,9 +131,10 @@ std::int64_t number_default(const char* name, ExDevice type) {
 
 const char* text_default(const char* name) {
     static const std::map<std::string, const char*> d = {
-        {"CameraName", "ZOLCAM"},     {"CameraMaker", "ZOL"},     {"CameraMode", "Normal"},
-        {"DriverVersion", "1.2.0"},   {"FpgaVersion", "1.2"},     {"ImageSize", "640x480"},
-        {"PixelFormat", "Mono8"},
+        {"CameraName", "ZOLCAM"}, {"CameraMaker", "ZOL"},   {"CameraMode", "Normal"},
+        {"ImageSize", "640x480"}, {"PixelFormat", "Mono8"},
+        {"DriverVersion", DriverVersion::text},
+        {"FpgaVersion", CaptureFpgaVersion::text},
     };
     auto it = d.find(name);
     return it == d.end() ? "" : it->second;
@@ -134,11 +143,8 @@ const char* text_default(const char* name) {
 bool known_pixel_format(const std::string& name) { return pixel_layout(name, nullptr); }
 
 std::vector<SettingDef> catalogue(ExDevice type) {
-    const std::vector<Group>& groups = type == ExDevice::KX210   ? kx210_groups()
-                                       : type == ExDevice::KX310 ? kx310_groups()
-                                                                 : tr520_groups();
     std::vector<SettingDef> out;
-    for (const Group& g : groups)
+    for (const Group& g : groups(type))
         for (const char* n : g.names)
             out.push_back({n, g.kind, g.writable,
                            g.kind == Kind::Text ? 0 : number_default(n, type),
@@ -155,26 +161,33 @@ Board::Board(ExDevice type, int id, int ch)
     settings.number("Channel", ch);
 }
 
+namespace {
+const CaptureBoardName* capture_board(int type) {
+    for (const CaptureBoardName& b : kCaptureBoards)
+        if (static_cast<int>(b.device) == type)
+            return &b;
+    return nullptr;
+}
+} // namespace
+
 const char* board_name(ExDevice type) {
-    switch (type) {
-    case ExDevice::KX210: return "KX210";
-    case ExDevice::KX310: return "KX310";
-    case ExDevice::TR520: return "TR520";
-    }
-    return "?";
+    const CaptureBoardName* b = capture_board(static_cast<int>(type));
+    return b ? b->name : "?";
 }
 
-bool known_device(int type) { return type == 1 || type == 2 || type == 4; }
+bool known_device(int type) { return capture_board(type) != nullptr; }
 
 std::shared_ptr<Board> rack_board(ExDevice type, int id, int ch, const char* op) {
     if (!known_device(static_cast<int>(type)))
         ZOLSIM_RAISE(NoDevice, op, "no capture board of device type " +
                                        std::to_string(static_cast<int>(type)));
-    if (id < 0 || id > 3)
+    if (!rack_id(id))
         ZOLSIM_RAISE(NoDevice, op, std::string("no ") + board_name(type) + " board with id " +
                                        std::to_string(id));
-    if (ch < 0 || ch > 1)
-        ZOLSIM_RAISE(InvalidArgument, op, "channel " + std::to_string(ch) + " out of range 0..1");
+    if (!rack_channel(ch))
+        ZOLSIM_RAISE(InvalidArgument, op,
+                     "channel " + std::to_string(ch) + " out of range 0.." +
+                         std::to_string(kRackChannels - 1));
     // Boards by type, id and channel.
     return Rack<std::tuple<ExDevice, int, int>, Board>::instance().board(
         {type, id, ch}, [&] { return std::make_shared<Board>(type, id, ch); });
@@ -237,9 +250,12 @@ void command(Board& b, const char* op, const std::string& name) {
 }
 
 namespace {
+// A channel of the board, or -1 for all of them.
 void check_channel(const char* op, int ch) {
-    if (ch < -1 || ch > 1)
-        ZOLSIM_RAISE(InvalidArgument, op, "channel " + std::to_string(ch) + " out of range -1..1");
+    if (ch != -1 && !rack_channel(ch))
+        ZOLSIM_RAISE(InvalidArgument, op,
+                     "channel " + std::to_string(ch) + " out of range -1.." +
+                         std::to_string(kRackChannels - 1));
 }
 } // namespace
 
