@@ -1,5 +1,6 @@
 // Settings objects of the digital-I/O boards: CxMB100Param, CxRM1600Param, CxDQ160Param. What
-// the three share is written once below as templates over the settings class; each member
+// every companion shares comes from companion.h, under the rules of DioCompanions below; what the
+// three share beyond it is written once below as templates over the settings class; each member
 // forwards to them under its own name (`__func__`: in a constructor, the class's name, which
 // the object is journaled and counted under), and that name also names it in its errors. The
 // board class a settings class attaches to is the one its Controller() returns.
@@ -33,66 +34,32 @@ template <class Param> std::shared_ptr<DioBoard> board(const Param& self, const 
     return dio_open_board(*static_cast<const zol::DIO::CxDIOPort*>(h.controller.object), op);
 }
 
-// Attaches a settings object to a board handle of its board class (null: detaches); a module of
-// another class is refused.
-template <class Param> void attach(Param& self, zol::IxModule* module, const char* op) {
-    CompanionHandle& h = handle(self);
-    if (!module) {
-        h.controller = Ref{};
-        return;
+// The rules the companion templates (companion.h) apply to the I/O boards' settings objects.
+struct DioCompanions {
+    // Attaches to a board handle of class B (null: detaches); a module of another class is
+    // refused.
+    template <class B>
+    static void attach(CompanionHandle& h, zol::IxModule* module, ClassTag<B>, const char* op) {
+        if (!module) {
+            h.controller = Ref{};
+            return;
+        }
+        B* board = dynamic_cast<B*>(module);
+        if (!board)
+            ZOLSIM_RAISE(InvalidArgument, op, "the module is not a board of this settings class");
+        h.controller = make_ref(board);
     }
-    BoardOf<Param>* board = dynamic_cast<BoardOf<Param>*>(module);
-    if (!board)
-        ZOLSIM_RAISE(InvalidArgument, op, "the module is not a board of this settings class");
-    h.controller = make_ref(board);
-}
-
-// ---- the companion members ----------------------------------------------------------------------
-// A copy is attached where the original is; a move hands the attachment over and leaves the
-// object moved from detached (but usable, as a board handle moved from is left unbound).
-
-std::unique_ptr<CompanionHandle> detached() { return std::make_unique<CompanionHandle>(); }
-
-std::unique_ptr<CompanionHandle> copied(const std::unique_ptr<CompanionHandle>& other) {
-    return std::make_unique<CompanionHandle>(*other);
-}
-
-std::unique_ptr<CompanionHandle> taken(std::unique_ptr<CompanionHandle>& other) {
-    return std::exchange(other, detached());
-}
-
-// Settings objects are equal when they are attached to the same board handle, or both to none.
-template <class Param> bool equal(const Param& self, const char* op, const Param& other) {
-    call(&self, op, &other);
-    const Ref& a = handle(self).controller;
-    const Ref& b = handle(other).controller;
-    return a.object == b.object && a.serial == b.serial;
-}
-
-// `cls` is the name of the class, as the journal gives it.
-template <class Param> Param from(const char* cls, const char* op, zol::IxModule* module) {
-    call_static(cls, op, module);
-    Param made;
-    attach(made, module, op);
-    return made;
-}
-
-template <class Param> BoardOf<Param>* controller(const Param& self, const char* op) {
-    call(&self, op);
-    return controller_as<BoardOf<Param>>(handle(self));
-}
-
-template <class Param> void controller(Param& self, const char* op, zol::IxModule* module) {
-    call(&self, op, module);
-    attach(self, module, op);
-}
-
-// Valid while attached to a board handle that exists and was not disposed.
-template <class Param> bool is_valid(const Param& self, const char* op) {
-    call(&self, op);
-    zol::CxModule* m = live_controller(handle(self));
-    return m && !Access::handle(*static_cast<const zol::DIO::CxDIOPort*>(m))->disposed.load();
-}
+    // Equal when attached to the same board handle, or both to none.
+    static bool same(const CompanionHandle& a, const CompanionHandle& b) {
+        return a.controller.object == b.controller.object &&
+               a.controller.serial == b.controller.serial;
+    }
+    // Valid while attached to a board handle that exists and was not disposed.
+    static bool valid(const CompanionHandle& h) {
+        zol::CxModule* m = live_controller(h);
+        return m && !Access::handle(*static_cast<const zol::DIO::CxDIOPort*>(m))->disposed.load();
+    }
+};
 
 // ---- the board's settings, commands and registers -----------------------------------------------
 
@@ -177,31 +144,36 @@ namespace zol {
 namespace DIO {
 
 namespace param = zolsim::dio_param;
+using Rules = zolsim::dio_param::DioCompanions;
+template <class B> using Tag = zolsim::ClassTag<B>;
 
 // ---- CxMB100Param -------------------------------------------------------------------------------
 
-CxMB100Param::CxMB100Param() : CxModule(__func__), h_(param::detached()) {}
+CxMB100Param::CxMB100Param() : CxModule(__func__), h_(zolsim::detached_handle()) {}
 CxMB100Param::CxMB100Param(const CxMB100Param& other)
-    : CxModule(__func__), h_(param::copied(other.h_)) {}
+    : CxModule(__func__), h_(zolsim::copied_handle(other)) {}
 CxMB100Param::CxMB100Param(CxMB100Param&& other)
-    : CxModule(__func__, std::move(other)), h_(param::taken(other.h_)) {}
+    : CxModule(__func__, std::move(other)), h_(zolsim::taken_handle(other)) {}
 CxMB100Param& CxMB100Param::operator=(const CxMB100Param& other) {
-    *h_ = *other.h_;
-    return *this;
+    return zolsim::companion_assign(*this, other);
 }
 CxMB100Param::~CxMB100Param() = default;
 bool CxMB100Param::operator==(const CxMB100Param& o) const {
-    return param::equal(*this, __func__, o);
+    return zolsim::companion_equal<Rules>(*this, o, __func__);
 }
 bool CxMB100Param::operator!=(const CxMB100Param& o) const {
-    return !param::equal(*this, __func__, o);
+    return !zolsim::companion_equal<Rules>(*this, o, __func__);
 }
 CxMB100Param CxMB100Param::From(IxModule* module) {
-    return param::from<CxMB100Param>("CxMB100Param", __func__, module);
+    return zolsim::companion_from<Rules, CxMB100Param>("CxMB100Param", module, Tag<CxMB100>{}, __func__);
 }
-CxMB100* CxMB100Param::Controller() const { return param::controller(*this, __func__); }
-void CxMB100Param::Controller(IxModule* module) { param::controller(*this, __func__, module); }
-bool CxMB100Param::IsValid() const { return param::is_valid(*this, __func__); }
+CxMB100* CxMB100Param::Controller() const {
+    return zolsim::companion_controller<CxMB100>(*this, __func__);
+}
+void CxMB100Param::Controller(IxModule* module) {
+    zolsim::companion_attach<Rules>(*this, module, Tag<CxMB100>{}, __func__);
+}
+bool CxMB100Param::IsValid() const { return zolsim::companion_valid<Rules>(*this, __func__); }
 
 void CxMB100Param::Timeout(int value) { param::set_setting(*this, __func__, value); }
 int CxMB100Param::Timeout() const { return param::setting<int>(*this, __func__); }
@@ -227,28 +199,31 @@ IxModule* CxMB100Param::GetDeviceModule() const { return param::device_module(*t
 
 // ---- CxRM1600Param ------------------------------------------------------------------------------
 
-CxRM1600Param::CxRM1600Param() : CxModule(__func__), h_(param::detached()) {}
+CxRM1600Param::CxRM1600Param() : CxModule(__func__), h_(zolsim::detached_handle()) {}
 CxRM1600Param::CxRM1600Param(const CxRM1600Param& other)
-    : CxModule(__func__), h_(param::copied(other.h_)) {}
+    : CxModule(__func__), h_(zolsim::copied_handle(other)) {}
 CxRM1600Param::CxRM1600Param(CxRM1600Param&& other)
-    : CxModule(__func__, std::move(other)), h_(param::taken(other.h_)) {}
+    : CxModule(__func__, std::move(other)), h_(zolsim::taken_handle(other)) {}
 CxRM1600Param& CxRM1600Param::operator=(const CxRM1600Param& other) {
-    *h_ = *other.h_;
-    return *this;
+    return zolsim::companion_assign(*this, other);
 }
 CxRM1600Param::~CxRM1600Param() = default;
 bool CxRM1600Param::operator==(const CxRM1600Param& o) const {
-    return param::equal(*this, __func__, o);
+    return zolsim::companion_equal<Rules>(*this, o, __func__);
 }
 bool CxRM1600Param::operator!=(const CxRM1600Param& o) const {
-    return !param::equal(*this, __func__, o);
+    return !zolsim::companion_equal<Rules>(*this, o, __func__);
 }
 CxRM1600Param CxRM1600Param::From(IxModule* module) {
-    return param::from<CxRM1600Param>("CxRM1600Param", __func__, module);
+    return zolsim::companion_from<Rules, CxRM1600Param>("CxRM1600Param", module, Tag<CxRM1600>{}, __func__);
 }
-CxRM1600* CxRM1600Param::Controller() const { return param::controller(*this, __func__); }
-void CxRM1600Param::Controller(IxModule* module) { param::controller(*this, __func__, module); }
-bool CxRM1600Param::IsValid() const { return param::is_valid(*this, __func__); }
+CxRM1600* CxRM1600Param::Controller() const {
+    return zolsim::companion_controller<CxRM1600>(*this, __func__);
+}
+void CxRM1600Param::Controller(IxModule* module) {
+    zolsim::companion_attach<Rules>(*this, module, Tag<CxRM1600>{}, __func__);
+}
+bool CxRM1600Param::IsValid() const { return zolsim::companion_valid<Rules>(*this, __func__); }
 
 void CxRM1600Param::Timeout(int value) { param::set_setting(*this, __func__, value); }
 int CxRM1600Param::Timeout() const { return param::setting<int>(*this, __func__); }
@@ -288,28 +263,31 @@ IxModule* CxRM1600Param::GetDeviceModule() const {
 
 // ---- CxDQ160Param -------------------------------------------------------------------------------
 
-CxDQ160Param::CxDQ160Param() : CxModule(__func__), h_(param::detached()) {}
+CxDQ160Param::CxDQ160Param() : CxModule(__func__), h_(zolsim::detached_handle()) {}
 CxDQ160Param::CxDQ160Param(const CxDQ160Param& other)
-    : CxModule(__func__), h_(param::copied(other.h_)) {}
+    : CxModule(__func__), h_(zolsim::copied_handle(other)) {}
 CxDQ160Param::CxDQ160Param(CxDQ160Param&& other)
-    : CxModule(__func__, std::move(other)), h_(param::taken(other.h_)) {}
+    : CxModule(__func__, std::move(other)), h_(zolsim::taken_handle(other)) {}
 CxDQ160Param& CxDQ160Param::operator=(const CxDQ160Param& other) {
-    *h_ = *other.h_;
-    return *this;
+    return zolsim::companion_assign(*this, other);
 }
 CxDQ160Param::~CxDQ160Param() = default;
 bool CxDQ160Param::operator==(const CxDQ160Param& o) const {
-    return param::equal(*this, __func__, o);
+    return zolsim::companion_equal<Rules>(*this, o, __func__);
 }
 bool CxDQ160Param::operator!=(const CxDQ160Param& o) const {
-    return !param::equal(*this, __func__, o);
+    return !zolsim::companion_equal<Rules>(*this, o, __func__);
 }
 CxDQ160Param CxDQ160Param::From(IxModule* module) {
-    return param::from<CxDQ160Param>("CxDQ160Param", __func__, module);
+    return zolsim::companion_from<Rules, CxDQ160Param>("CxDQ160Param", module, Tag<CxDQ160>{}, __func__);
 }
-CxDQ160* CxDQ160Param::Controller() const { return param::controller(*this, __func__); }
-void CxDQ160Param::Controller(IxModule* module) { param::controller(*this, __func__, module); }
-bool CxDQ160Param::IsValid() const { return param::is_valid(*this, __func__); }
+CxDQ160* CxDQ160Param::Controller() const {
+    return zolsim::companion_controller<CxDQ160>(*this, __func__);
+}
+void CxDQ160Param::Controller(IxModule* module) {
+    zolsim::companion_attach<Rules>(*this, module, Tag<CxDQ160>{}, __func__);
+}
+bool CxDQ160Param::IsValid() const { return zolsim::companion_valid<Rules>(*this, __func__); }
 
 void CxDQ160Param::Timeout(int value) { param::set_setting(*this, __func__, value); }
 int CxDQ160Param::Timeout() const { return param::setting<int>(*this, __func__); }
