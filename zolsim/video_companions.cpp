@@ -4,6 +4,7 @@
 // surface's lookup of the rack board a test names, and its count of waiting threads.
 #include <zol/sim_video.h>
 
+#include "rack.h"
 #include "video_companions.h"
 
 namespace zolsim {
@@ -66,16 +67,10 @@ bool VideoCompanions::same(const CompanionHandle& a, const CompanionHandle& b) {
 }
 
 std::shared_ptr<Board> named_board(const std::string& board, int id, int ch, const char* op) {
-    ExDevice type;
-    if (board == "KX210")
-        type = ExDevice::KX210;
-    else if (board == "KX310")
-        type = ExDevice::KX310;
-    else if (board == "TR520")
-        type = ExDevice::TR520;
-    else
+    const CaptureBoardName* named = capture_board_named(board);
+    if (!named)
         ZOLSIM_RAISE(NoDevice, op, "no capture board type '" + board + "'");
-    return rack_board(type, id, ch, op);
+    return rack_board(named->device, id, ch, op);
 }
 
 } // namespace zolsim
