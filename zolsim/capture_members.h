@@ -143,3 +143,12 @@ void force_trigger(T& obj, const char* op, int ch, const A&... journaled) {
 
 } // namespace member
 } // namespace zolsim
+
+// What the public classes' members call these by.
+namespace zol {
+namespace Video {
+namespace member = zolsim::member;
+namespace cap = zolsim::capture;
+using zolsim::call;
+} // namespace Video
+} // namespace zol

@@ -124,10 +124,6 @@ template <class R, class B, class... F> R wait_status(B& b, const char* op, cons
 namespace zol {
 namespace Video {
 
-namespace member = zolsim::member;
-namespace cap = zolsim::capture;
-using zolsim::call;
-
 namespace {
 template <class B> using M = member::Model<B>;
 } // namespace
@@ -167,7 +163,7 @@ bool CxCaptureBoard::same_board(const CxCaptureBoard& other) const {
 
 ExDevice CxCaptureBoard::ModuleDevice() const { return member::module_device(*this, __func__); }
 
-// ---- CxKX210 ----------------------------------------------------------------------------------------
+// ---- CxKX210 ------------------------------------------------------------------------------------
 
 CxKX210::CxKX210() : CxCaptureBoard(M<CxKX210>::name, M<CxKX210>::device) {}
 CxKX210::CxKX210(const CxKX210& other) : CxCaptureBoard(M<CxKX210>::name, other) {}
@@ -219,7 +215,9 @@ void CxKX210::Validate(CxImage** images, int count) {
 }
 void CxKX210::Reserved1() {}
 void CxKX210::Reserved2() {}
-void CxKX210::Lock(const CxImage& image, int option) { member::lock(*this, __func__, image, option); }
+void CxKX210::Lock(const CxImage& image, int option) {
+    member::lock(*this, __func__, image, option);
+}
 void CxKX210::Lock(CxImage** images, int count, int option) {
     member::lock(*this, __func__, images, count, option);
 }
@@ -237,11 +235,15 @@ int CxKX210::Num() const { return member::number(*this, __func__, &zolsim::Sessi
 void CxKX210::LockId(int id) { member::lock_id(*this, __func__, id); }
 int CxKX210::LockId() const { return member::number(*this, __func__, &zolsim::Session::lock_id); }
 
-TxKX210CaptureStatus CxKX210::WaitStatus() { return member::wait_status<TxKX210CaptureStatus>(*this, __func__); }
+TxKX210CaptureStatus CxKX210::WaitStatus() {
+    return member::wait_status<TxKX210CaptureStatus>(*this, __func__);
+}
 TxKX210CaptureStatus CxKX210::WaitStatus(unsigned int frame) {
     return member::wait_status<TxKX210CaptureStatus>(*this, __func__, frame);
 }
-TxKX210CaptureStatus CxKX210::QueryStatus() { return member::query_status<TxKX210CaptureStatus>(*this, __func__); }
+TxKX210CaptureStatus CxKX210::QueryStatus() {
+    return member::query_status<TxKX210CaptureStatus>(*this, __func__);
+}
 TxKX210CaptureStatus CxKX210::QueryStatus(unsigned int frame) {
     return member::query_status<TxKX210CaptureStatus>(*this, __func__, frame);
 }
@@ -250,7 +252,7 @@ void CxKX210::Abort(unsigned int option) {
     member::stop(*this, __func__, zolsim::kAborted, option);
 }
 
-// ---- CxKX310 ----------------------------------------------------------------------------------------
+// ---- CxKX310 ------------------------------------------------------------------------------------
 
 CxKX310::CxKX310() : CxCaptureBoard(M<CxKX310>::name, M<CxKX310>::device) {}
 CxKX310::CxKX310(const CxKX310& other) : CxCaptureBoard(M<CxKX310>::name, other) {}
@@ -302,7 +304,9 @@ void CxKX310::Validate(CxImage** images, int count) {
 }
 void CxKX310::Reserved1() {}
 void CxKX310::Reserved2() {}
-void CxKX310::Lock(const CxImage& image, int option) { member::lock(*this, __func__, image, option); }
+void CxKX310::Lock(const CxImage& image, int option) {
+    member::lock(*this, __func__, image, option);
+}
 void CxKX310::Lock(CxImage** images, int count, int option) {
     member::lock(*this, __func__, images, count, option);
 }
@@ -394,7 +398,7 @@ void CxKX310::Lock(IxModule* module, int option) {
     cap::lock(member::live(*this, __func__), __func__, module);
 }
 
-// ---- CxTR520 ----------------------------------------------------------------------------------------
+// ---- CxTR520 ------------------------------------------------------------------------------------
 
 CxTR520::CxTR520() : CxCaptureBoard(M<CxTR520>::name, M<CxTR520>::device) {}
 CxTR520::CxTR520(const CxTR520& other) : CxCaptureBoard(M<CxTR520>::name, other) {}
@@ -446,7 +450,9 @@ void CxTR520::Validate(CxImage** images, int count) {
 }
 void CxTR520::Reserved1() {}
 void CxTR520::Reserved2() {}
-void CxTR520::Lock(const CxImage& image, int option) { member::lock(*this, __func__, image, option); }
+void CxTR520::Lock(const CxImage& image, int option) {
+    member::lock(*this, __func__, image, option);
+}
 void CxTR520::Lock(CxImage** images, int count, int option) {
     member::lock(*this, __func__, images, count, option);
 }
@@ -464,11 +470,15 @@ int CxTR520::Num() const { return member::number(*this, __func__, &zolsim::Sessi
 void CxTR520::LockId(int id) { member::lock_id(*this, __func__, id); }
 int CxTR520::LockId() const { return member::number(*this, __func__, &zolsim::Session::lock_id); }
 
-TxTR520CaptureStatus CxTR520::WaitStatus() { return member::wait_status<TxTR520CaptureStatus>(*this, __func__); }
+TxTR520CaptureStatus CxTR520::WaitStatus() {
+    return member::wait_status<TxTR520CaptureStatus>(*this, __func__);
+}
 TxTR520CaptureStatus CxTR520::WaitStatus(unsigned int frame) {
     return member::wait_status<TxTR520CaptureStatus>(*this, __func__, frame);
 }
-TxTR520CaptureStatus CxTR520::QueryStatus() { return member::query_status<TxTR520CaptureStatus>(*this, __func__); }
+TxTR520CaptureStatus CxTR520::QueryStatus() {
+    return member::query_status<TxTR520CaptureStatus>(*this, __func__);
+}
 TxTR520CaptureStatus CxTR520::QueryStatus(unsigned int frame) {
     return member::query_status<TxTR520CaptureStatus>(*this, __func__, frame);
 }
