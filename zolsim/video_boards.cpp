@@ -41,8 +41,8 @@ struct Model<zol::Video::CxTR520> : BoardModel<zol::Video::CxTR520, zol::ExDevic
     static constexpr const char* name = "CxTR520";
 };
 
-// What only the boards do, each for the three of them (templates, alongside the shared ones so
-// that the overloads of `validate` meet).
+// What only the boards do, each for the three of them. They sit in the namespace of the shared
+// ones so that overloads such as `validate` are found together.
 
 template <class B> void validate(B& b, const char* op, zol::CxImage** images, int count) {
     call(&b, op, Images{images, count}, count);
@@ -157,6 +157,7 @@ void CxCaptureBoard::assign(const CxCaptureBoard& other) {
         member::copy_handle(*h_, *other.h_);
 }
 
+// The comparison operator== and operator!= make (member::equal).
 bool CxCaptureBoard::same_board(const CxCaptureBoard& other) const {
     return cap::same_board(*h_->s, *other.h_->s);
 }
