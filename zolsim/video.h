@@ -141,6 +141,8 @@ namespace capture {
 Session& live(const CaptureHandle& h, const char* op);
 // The board of an open session; NotOpened otherwise.
 std::shared_ptr<Board> board(Session& s, const char* op);
+// Throws NotOpened unless the session is open; `s.m` is held.
+void require_open(Session& s, const char* op);
 
 void open(CaptureHandle& h, const char* op, zol::ExDevice type, int id, int ch);
 void bind(Session& s, std::shared_ptr<Board> b); // open on an existing board

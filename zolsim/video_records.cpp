@@ -1,29 +1,54 @@
 // Status records of the video family: plain values, zero by default, compared field by field.
+#include <tuple>
+
 #include <zol/video.h>
 
 namespace zol {
 namespace Video {
 
-// The KX210 and TR520 capture records: distinct types with the same fields.
-#define ZOLSIM_CAPTURE_RECORD(R)                                                                   \
-    R::R()                                                                                         \
-        : total_frame_count(0), amount_in_frame(0), last_frame_no(0), line_count(0),               \
-          dma_schedule_peak(0), capture_event(0) {}                                                \
-    R::R(unsigned int total_frame_count, unsigned int amount_in_frame, unsigned int last_frame_no, \
-         int line_count, int dma_schedule_peak, unsigned int capture_event)                        \
-        : total_frame_count(total_frame_count), amount_in_frame(amount_in_frame),                  \
-          last_frame_no(last_frame_no), line_count(line_count),                                    \
-          dma_schedule_peak(dma_schedule_peak), capture_event(capture_event) {}                    \
-    bool R::operator==(const R& o) const {                                                         \
-        return total_frame_count == o.total_frame_count &&                                         \
-               amount_in_frame == o.amount_in_frame && last_frame_no == o.last_frame_no &&         \
-               line_count == o.line_count && dma_schedule_peak == o.dma_schedule_peak &&           \
-               capture_event == o.capture_event;                                                   \
-    }                                                                                              \
-    bool R::operator!=(const R& o) const { return !(*this == o); }
+namespace {
 
-ZOLSIM_CAPTURE_RECORD(TxKX210CaptureStatus)
-ZOLSIM_CAPTURE_RECORD(TxTR520CaptureStatus)
+// The fields of the KX210 and TR520 capture records, distinct types with the same fields, in
+// the order their constructors take them.
+template <class R> auto capture_fields() {
+    return std::make_tuple(&R::total_frame_count, &R::amount_in_frame, &R::last_frame_no,
+                           &R::line_count, &R::dma_schedule_peak, &R::capture_event);
+}
+template <class R, class... V> void fill(R& r, const V&... value) {
+    std::apply([&](auto... field) { ((r.*field = value), ...); }, capture_fields<R>());
+}
+template <class R> bool equal(const R& a, const R& b) {
+    return std::apply([&](auto... field) { return ((a.*field == b.*field) && ...); },
+                      capture_fields<R>());
+}
+
+} // namespace
+
+TxKX210CaptureStatus::TxKX210CaptureStatus() : TxKX210CaptureStatus(0, 0, 0, 0, 0, 0) {}
+TxKX210CaptureStatus::TxKX210CaptureStatus(unsigned int total, unsigned int amount,
+                                           unsigned int last, int lines, int peak,
+                                           unsigned int event) {
+    fill(*this, total, amount, last, lines, peak, event);
+}
+bool TxKX210CaptureStatus::operator==(const TxKX210CaptureStatus& o) const {
+    return equal(*this, o);
+}
+bool TxKX210CaptureStatus::operator!=(const TxKX210CaptureStatus& o) const {
+    return !(*this == o);
+}
+
+TxTR520CaptureStatus::TxTR520CaptureStatus() : TxTR520CaptureStatus(0, 0, 0, 0, 0, 0) {}
+TxTR520CaptureStatus::TxTR520CaptureStatus(unsigned int total, unsigned int amount,
+                                           unsigned int last, int lines, int peak,
+                                           unsigned int event) {
+    fill(*this, total, amount, last, lines, peak, event);
+}
+bool TxTR520CaptureStatus::operator==(const TxTR520CaptureStatus& o) const {
+    return equal(*this, o);
+}
+bool TxTR520CaptureStatus::operator!=(const TxTR520CaptureStatus& o) const {
+    return !(*this == o);
+}
 
 TxKX310CaptureStatus::TxKX310CaptureStatus()
     : total_frame_count(0), amount_in_frame(0), last_frame_no(0), line_count(0),
