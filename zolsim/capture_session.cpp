@@ -276,8 +276,7 @@ bool is_running(Session& s) {
 }
 
 void force_trigger(Session& s, const char* op, int ch) {
-    if (ch < -1 || ch > 1)
-        ZOLSIM_RAISE(InvalidArgument, op, "channel " + std::to_string(ch) + " out of range -1..1");
+    check_channel(op, ch);
     auto b = board(s, op);
     if (ch != -1 && ch != b->ch)
         return;

@@ -18,6 +18,7 @@
 #include <zol/video.h>
 
 #include "core.h"
+#include "rack.h"
 
 namespace zolsim {
 
@@ -64,8 +65,9 @@ struct Board {
     unsigned int calibrations = 0;
 };
 
-const char* board_name(zol::ExDevice type); // "KX210", ...
-bool known_device(int type);                 // 1, 2 or 4
+// A channel argument of a per-channel command: -1 (every channel) or a channel of the rack's
+// boards; InvalidArgument for `op` otherwise.
+void check_channel(const char* op, int ch);
 // The rack board (created on demand): NoDevice for a bad id or type, InvalidArgument for a bad
 // channel.
 std::shared_ptr<Board> rack_board(zol::ExDevice type, int id, int ch, const char* op);

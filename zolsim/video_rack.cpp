@@ -155,6 +155,14 @@ std::vector<SettingDef> catalogue(ExDevice type) {
 
 } // namespace
 
+// A channel of the board, or -1 for all of them.
+void check_channel(const char* op, int ch) {
+    if (ch != -1 && !rack_channel(ch))
+        ZOLSIM_RAISE(InvalidArgument, op,
+                     "channel " + std::to_string(ch) + " out of range -1.." +
+                         std::to_string(kRackChannels - 1));
+}
+
 Board::Board(ExDevice type, int id, int ch)
     : type(type), id(id), ch(ch), settings(catalogue(type)) {
     settings.number("DeviceID", id);
@@ -248,16 +256,6 @@ void command(Board& b, const char* op, const std::string& name) {
         ZOLSIM_RAISE(UnknownCommand, op,
                      std::string(board_name(b.type)) + " has no command '" + name + "'");
 }
-
-namespace {
-// A channel of the board, or -1 for all of them.
-void check_channel(const char* op, int ch) {
-    if (ch != -1 && !rack_channel(ch))
-        ZOLSIM_RAISE(InvalidArgument, op,
-                     "channel " + std::to_string(ch) + " out of range -1.." +
-                         std::to_string(kRackChannels - 1));
-}
-} // namespace
 
 // The pattern generator and the trigger mask are per channel; -1 addresses both channels of
 // the board, which reaches this channel as well.
