@@ -3,21 +3,17 @@
 // three share beyond it is written once below as templates over the settings class; each member
 // forwards to them under its own name (`__func__`: in a constructor, the class's name, which
 // the object is journaled and counted under), and that name also names it in its errors. The
-// board class a settings class attaches to is the one its Controller() returns.
+// board class a settings class attaches to is named where it attaches (From, Controller) and
+// where it is handed back (Controller(), GetDeviceModule).
 #include "companion.h"
 #include "dio.h"
 
 #include <string>
-#include <type_traits>
 #include <utility>
 
 namespace zolsim {
 namespace dio_param {
 namespace {
-
-// The board class settings of class `Param` attach to.
-template <class Param>
-using BoardOf = std::remove_pointer_t<decltype(std::declval<const Param&>().Controller())>;
 
 template <class Param> CompanionHandle& handle(const Param& self) {
     return *Access::handle(self);
@@ -131,11 +127,6 @@ void get_register(const Param& self, const char* op, unsigned int reg, unsigned 
     *value = b->registers[reg];
 }
 
-template <class Param> zol::IxModule* device_module(const Param& self, const char* op) {
-    call(&self, op);
-    return controller_as<BoardOf<Param>>(handle(self));
-}
-
 } // namespace
 } // namespace dio_param
 } // namespace zolsim
@@ -195,7 +186,9 @@ void CxMB100Param::SetRegister(unsigned int reg, unsigned int value) {
 void CxMB100Param::GetRegister(unsigned int reg, unsigned int* value) const {
     param::get_register(*this, __func__, reg, value);
 }
-IxModule* CxMB100Param::GetDeviceModule() const { return param::device_module(*this, __func__); }
+IxModule* CxMB100Param::GetDeviceModule() const {
+    return zolsim::companion_controller<CxMB100>(*this, __func__);
+}
 
 // ---- CxRM1600Param ------------------------------------------------------------------------------
 
@@ -258,7 +251,7 @@ void CxRM1600Param::GetRegister(unsigned int reg, unsigned int* value) const {
     param::get_register(*this, __func__, reg, value);
 }
 IxModule* CxRM1600Param::GetDeviceModule() const {
-    return param::device_module(*this, __func__);
+    return zolsim::companion_controller<CxRM1600>(*this, __func__);
 }
 
 // ---- CxDQ160Param -------------------------------------------------------------------------------
@@ -327,7 +320,9 @@ void CxDQ160Param::SetRegister(unsigned int reg, unsigned int value) {
 void CxDQ160Param::GetRegister(unsigned int reg, unsigned int* value) const {
     param::get_register(*this, __func__, reg, value);
 }
-IxModule* CxDQ160Param::GetDeviceModule() const { return param::device_module(*this, __func__); }
+IxModule* CxDQ160Param::GetDeviceModule() const {
+    return zolsim::companion_controller<CxDQ160>(*this, __func__);
+}
 
 } // namespace DIO
 } // namespace zol
