@@ -71,13 +71,15 @@ class RingCopy:
     """The fair reference for a board's frame writer: frame k copied from a source window (rows
     (k & 0xff) onwards of a source of height + 256 rows, as the simulated board keeps its test
     pattern) into slot k % ring of a ring of distinct frame-sized buffers, so the copy streams
-    through memory as the board's does instead of staying in cache."""
+    through memory as the board's does instead of staying in cache. `into` gives the buffers
+    to copy into instead (flat uint8 views of frame size): the same target as the code measured.
+    """
 
-    def __init__(self, w, h, bytes_per_pixel=1, ring=8):
+    def __init__(self, w, h, bytes_per_pixel=1, ring=8, into=None):
         self.row = w * bytes_per_pixel
         self.frame = self.row * h
         self.source = np.random.randint(0, 255, self.row * (h + 256), np.uint8)
-        self.ring = [np.empty(self.frame, np.uint8) for _ in range(ring)]
+        self.ring = into or [np.empty(self.frame, np.uint8) for _ in range(ring)]
         self.k = 0
 
     def copy(self):

@@ -138,6 +138,25 @@ def test_fail_refuses_a_text_that_is_not_str_or_would_be_cut(text, error):
     assert sim.pending_faults("CxMB100::Open") == 0
 
 
+@pytest.mark.parametrize(
+    "op, count, says",
+    [
+        ("CxNope::Start", 1, "no operation 'CxNope::Start' in the simulated library"),
+        ("CxDIOPort::Open", 1, "(no object of it is a CxDIOPort)"),  # a base class only
+        ("CxKX210::Nope", 1, "(CxKX210 has Abort, Close, Dispose, "),
+        ("CxMB100::open", 1, "CxMB100 has Abort, "),
+        ("Open", 1, "named 'Class::Operation'"),
+        ("CxMB100::Open", 0, "count must be at least 1, got 0"),
+        ("CxMB100::Open", -1, "count must be at least 1, got -1"),
+    ],
+)
+def test_fail_refuses_a_fault_that_could_never_fire(op, count, says):
+    with pytest.raises(ValueError) as info:
+        sim.fail(op, count=count)
+    assert says in str(info.value)
+    assert sim.pending_faults(op) == 0
+
+
 # ---- objects -------------------------------------------------------------------------------------
 
 

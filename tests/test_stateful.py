@@ -229,6 +229,20 @@ class Machine(RuleBasedStateMachine):
             assert sim.live_objects() == self.start, "library objects left at the machine's end"
 
 
+# The operations the rack machine arms faults for: those of its boards that its steps call.
+ARMABLE = [
+    op
+    for op in sim.operations()
+    if op.split("::")[0][2:] in {"MB100", "RM1600", "DQ160", "KX210", "KX310", "TR520", "Video",
+                                 "KX210Param", "KX310Param", "TR520Param", "MB100Param",
+                                 "RM1600Param", "DQ160Param", "KX210Sio", "KX310Sio",
+                                 "KX210Encoder", "KX310Encoder"}
+    and op.split("::")[1] in {"Open", "Close", "Dispose", "Read", "Write", "Wait", "Lock",
+                              "Start", "Stop", "Abort", "Unlock", "Setup", "IsOpened", "Grab",
+                              "FromFile", "GetParam", "SetParam", "From", "TotalCounter"}
+]  # fmt: skip
+
+
 class RackMachine(Machine):
     dio = Bundle("dio")
     cams = Bundle("cams")
@@ -775,18 +789,12 @@ class RackMachine(Machine):
     # ---- faults ----------------------------------------------------------------------------
 
     @precondition(lambda self: self.armed is None)
-    @rule(
-        cls=st.sampled_from(["MB100", "RM1600", "DQ160", "KX210", "KX310", "TR520", "Video"]),
-        op=st.sampled_from(["Open", "Close", "Dispose", "Read", "Write", "Wait", "Lock",
-                            "Start", "Stop", "Abort", "Unlock", "Setup", "IsOpened", "Grab",
-                            "FromFile", "Param::GetParam", "Param::SetParam", "Param::From",
-                            "Sio::Read", "Sio::Open", "Encoder::TotalCounter"]),
-    )  # fmt: skip
-    def fail_next(self, cls, op):
+    @rule(op=st.sampled_from(ARMABLE))
+    def fail_next(self, op):
         """The next step finds the library failing at that operation (faults left over are
         disarmed after it)."""
-        self.armed = f"Cx{cls}{op}" if "::" in op else f"Cx{cls}::{op}"
-        sim.fail(self.armed, status=1)
+        self.armed = op
+        sim.fail(op, status=1)
 
 
 class ThreadsMachine(Machine):
@@ -896,8 +904,9 @@ class ThreadsMachine(Machine):
         target_kind=st.sampled_from(DIO_BOARDS + CAPTURE_BOARDS + ("Video", "Sio")),
         action=st.sampled_from(["abort", "close", "dispose", "unlock", "stop", "reopen",
                                 "start", "cancel", "renew", "trigger"]),
+        board_id=st.integers(0, 3),
     )  # fmt: skip
-    def act(self, target_kind, action):
+    def act(self, target_kind, action, board_id):
         obj = self.objects[target_kind]
         io = target_kind in DIO_BOARDS
         calls = {
@@ -906,8 +915,9 @@ class ThreadsMachine(Machine):
             "dispose": getattr(obj, "dispose", None),
             "unlock": getattr(obj, "unlock", None),
             "stop": getattr(obj, "stop", None),
+            # An I/O board may be rebound to another id under its waiters.
             "reopen": (
-                (lambda: obj.open(0))
+                (lambda: obj.open(board_id))
                 if io
                 else (lambda: obj.open())
                 if target_kind == "Sio"

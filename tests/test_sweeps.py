@@ -341,6 +341,8 @@ def test_each_library_operation_failing_once(tmp_path, camera_file, monkeypatch,
     env = {"core": core, "unit": unit, "sim": sim}
     operations = sorted(set().union(*run_tour(steps, env)))
     del env
+    # Every operation the journal records is one a fault can be armed for.
+    assert set(operations) <= set(sim.operations())
     for op in operations:
         sim.fail(op, status=13, function="Injected", file="sweep.c", line=4242)
         env = {"core": core, "unit": unit, "sim": sim}
@@ -350,10 +352,12 @@ def test_each_library_operation_failing_once(tmp_path, camera_file, monkeypatch,
         gc.collect()
         assert sim.live_objects() == start, op
     FAULT_SWEEP.update(op.split("::")[1] for op in operations)
+    ARMED.update(operations)
     print(f"fault sweep {family}: {len(operations)} operations failed once each")
 
 
 FAULT_SWEEP = set()
+ARMED = set()
 
 
 def test_fault_sweep_coverage():
@@ -364,3 +368,6 @@ def test_fault_sweep_coverage():
           f"not covered: {sorted(wanted - covered)}")  # fmt: skip
     if FAULT_SWEEP:
         assert len(covered) * 10 >= len(wanted) * 9
+        listed = set(sim.operations())
+        print(f"fault sweep: failed {len(ARMED)} of the {len(listed)} operations of the library; "
+              f"not called: {sorted(listed - ARMED)}")  # fmt: skip

@@ -32,6 +32,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include <zol/dio.h>
@@ -80,17 +81,35 @@ struct DioBoard {
     std::array<unsigned int, kDioRegisters> registers{};
 };
 
-// State behind a CxDIOPort. `board` is only changed by Open, assignment and destruction, which
-// are never called while another thread uses the same handle; Dispose (which may come from
-// another thread during a wait) only sets `disposed` and lets go of the board's open count.
-// The handle is open while `opening` is the board's current opening: once that opening is
-// closed (through any handle that took part in it), the handle stays closed until its own Open,
-// whoever opens the board again.
+// A lock held for a few instructions only (a pointer, a reference count, a board's opening):
+// cheaper than a mutex on the port operations' fast path, where it is taken on every call.
+class SpinLock {
+  public:
+    void lock() {
+        while (flag_.test_and_set(std::memory_order_acquire))
+            std::this_thread::yield();
+    }
+    void unlock() { flag_.clear(std::memory_order_release); }
+
+  private:
+    std::atomic_flag flag_ = ATOMIC_FLAG_INIT;
+};
+
+// State behind a CxDIOPort. A script may open, copy or dispose a handle on one thread while
+// others read, write or wait through it, so `board` is read and written only under `bind`, and
+// a port operation holds `bind` while it uses the board (a rebinding thread waits for it, and the
+// old board outlives every use). A wait holds a reference of its own instead and leaves `bind`
+// before it blocks. The handle is open while `opening` is its board's current opening: once that
+// opening is closed (through any handle that took part in it), the handle stays closed until its
+// own Open, whoever opens the board again. Openings are numbered across the whole rack, so the
+// number a handle holds names one opening of one board.
+// Lock order: `bind` of one handle at a time, then the board's mutex.
 struct DioHandle {
     explicit DioHandle(DioType t) : type(t) {}
     const DioType type;
     std::atomic<bool> disposed{false};
-    std::shared_ptr<DioBoard> board;        // null until the first Open
+    mutable SpinLock bind;
+    std::shared_ptr<DioBoard> board;        // null until the first Open; guarded by `bind`
     std::atomic<std::uint64_t> opening{0}; // written under the board's mutex; 0: none
 };
 
@@ -120,8 +139,20 @@ bool is_opened(const DioHandle& h, const char* op);
 
 // The handle, or Disposed when it was disposed.
 DioHandle& usable(DioHandle& h, const char* op);
-// The open board of a handle (Disposed, then NotOpened); cheap: no allocation, no lock.
-DioBoard& open_board(const DioHandle& h, const char* op);
+
+// The open board of a handle (Disposed, then NotOpened), held with the handle's binding for as
+// long as the object lives: no Open, copy or Dispose of the handle rebinds it meanwhile. Cheap (no
+// allocation, no mutex); never held across a wait.
+class OpenBoard {
+  public:
+    OpenBoard(const DioHandle& h, const char* op);
+    DioBoard& operator*() const { return *board_; }
+    DioBoard* operator->() const { return board_; }
+
+  private:
+    std::lock_guard<SpinLock> bound_;
+    DioBoard* board_;
+};
 // InvalidArgument for an I/O index outside 0 to 31.
 void check_index(int index, const char* op);
 
@@ -131,8 +162,10 @@ struct Outcome {
     unsigned int di_events;
     unsigned int di;
 };
-// Blocks until an event, the board's time-out or an abort; nothing of the handle object is
-// touched once the wait has begun (another thread may destroy it).
+// Blocks until an event, the board's time-out or an abort, on the board the handle is bound to
+// when the wait begins. A rebinding of the handle (Open of another board, a copy assigned to
+// it, Dispose) ends the wait with ABORT; nothing of the handle object is touched once the wait
+// has begun (another thread may destroy it).
 Outcome wait_event(const DioHandle& h, const char* op);
 // Ends the waits in progress on the handle's board.
 void abort_waits(const DioHandle& h, const char* op);

@@ -103,7 +103,7 @@ void CxMB100::Abort() { dio::abort(*this, __func__); }
 
 void CxMB100::Wait(unsigned int* event) {
     zolsim::call(this, __func__, zolsim::Out{event});
-    dio::open_board(dio::handle(*this), __func__);
+    { dio::OpenBoard open(dio::handle(*this), __func__); }
     ZOLSIM_REQUIRE(event, __func__);
     // Nothing of *this is touched after the wait: another thread may have destroyed it.
     *event = dio::wait_event(dio::handle(*this), __func__).code;

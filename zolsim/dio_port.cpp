@@ -7,7 +7,6 @@
 namespace zol {
 namespace DIO {
 
-using zolsim::DioBoard;
 using zolsim::DioHandle;
 namespace dio = zolsim::dio;
 
@@ -61,53 +60,53 @@ bool CxDIOPort::IsOpened() const {
 
 void CxDIOPort::Read(unsigned int* word) {
     zolsim::call(this, __func__, zolsim::Out{word});
-    DioBoard& b = dio::open_board(*h_, __func__);
+    dio::OpenBoard b(*h_, __func__);
     ZOLSIM_REQUIRE(word, __func__);
-    *word = b.inputs.load(std::memory_order_acquire);
+    *word = b->inputs.load(std::memory_order_acquire);
 }
 
 void CxDIOPort::Write(unsigned int word) {
     zolsim::call(this, __func__, word);
-    DioBoard& b = dio::open_board(*h_, __func__);
-    std::lock_guard<std::mutex> lock(b.mutex);
-    b.outputs.store(word, std::memory_order_release);
-    if (b.loopback)
-        dio::refresh_inputs(b);
+    dio::OpenBoard b(*h_, __func__);
+    std::lock_guard<std::mutex> lock(b->mutex);
+    b->outputs.store(word, std::memory_order_release);
+    if (b->loopback)
+        dio::refresh_inputs(*b);
 }
 
 void CxDIOPort::WriteStatus(unsigned int* word) {
     zolsim::call(this, __func__, zolsim::Out{word});
-    DioBoard& b = dio::open_board(*h_, __func__);
+    dio::OpenBoard b(*h_, __func__);
     ZOLSIM_REQUIRE(word, __func__);
-    *word = b.outputs.load(std::memory_order_acquire);
+    *word = b->outputs.load(std::memory_order_acquire);
 }
 
 void CxDIOPort::Read(int index, bool* state) {
     zolsim::call(this, __func__, index, zolsim::Out{state});
-    DioBoard& b = dio::open_board(*h_, __func__);
+    dio::OpenBoard b(*h_, __func__);
     ZOLSIM_REQUIRE(state, __func__);
     dio::check_index(index, __func__);
-    *state = (b.inputs.load(std::memory_order_acquire) >> index) & 1u;
+    *state = (b->inputs.load(std::memory_order_acquire) >> index) & 1u;
 }
 
 void CxDIOPort::Write(int index, bool state) {
     zolsim::call(this, __func__, index, state);
-    DioBoard& b = dio::open_board(*h_, __func__);
+    dio::OpenBoard b(*h_, __func__);
     dio::check_index(index, __func__);
-    std::lock_guard<std::mutex> lock(b.mutex);
+    std::lock_guard<std::mutex> lock(b->mutex);
     unsigned int bit = 1u << index;
-    unsigned int word = b.outputs.load(std::memory_order_relaxed);
-    b.outputs.store(state ? word | bit : word & ~bit, std::memory_order_release);
-    if (b.loopback)
-        dio::refresh_inputs(b);
+    unsigned int word = b->outputs.load(std::memory_order_relaxed);
+    b->outputs.store(state ? word | bit : word & ~bit, std::memory_order_release);
+    if (b->loopback)
+        dio::refresh_inputs(*b);
 }
 
 void CxDIOPort::WriteStatus(int index, bool* state) {
     zolsim::call(this, __func__, index, zolsim::Out{state});
-    DioBoard& b = dio::open_board(*h_, __func__);
+    dio::OpenBoard b(*h_, __func__);
     ZOLSIM_REQUIRE(state, __func__);
     dio::check_index(index, __func__);
-    *state = (b.outputs.load(std::memory_order_acquire) >> index) & 1u;
+    *state = (b->outputs.load(std::memory_order_acquire) >> index) & 1u;
 }
 
 // I/O boards are not capture devices.

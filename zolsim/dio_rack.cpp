@@ -102,7 +102,14 @@ void refresh_inputs(DioBoard& b) {
 
 namespace {
 
+// A number for a new opening of any board of the rack (never 0, never given twice).
+std::uint64_t next_opening() {
+    static std::atomic<std::uint64_t> last{0};
+    return last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
 // The opening `other` takes part in, now counting one handle more; 0 when it takes part in none.
+// The caller holds other.bind.
 std::uint64_t join_opening(const DioHandle& other) {
     if (other.disposed.load() || !other.board)
         return 0;
@@ -114,45 +121,10 @@ std::uint64_t join_opening(const DioHandle& other) {
     return b.opening.load(std::memory_order_relaxed);
 }
 
-} // namespace
-
-void open(DioHandle& h, int id, const char* op) {
-    usable(h, op);
-    std::shared_ptr<DioBoard> board = rack_board(h.type, id, op);
-    if (board != h.board) {
-        release(h);
-        h.board = board;
-    }
-    std::lock_guard<std::mutex> lock(board->mutex);
-    if (in_opening(h, *board))
-        return;
-    if (!board->opened.load(std::memory_order_relaxed)) {
-        // A fresh open starts without stale events.
-        board->di_events = 0;
-        set_int_event(*board, false);
-        board->opening.fetch_add(1, std::memory_order_relaxed);
-        board->opened.store(true, std::memory_order_release);
-    }
-    ++board->handles;
-    h.opening.store(board->opening.load(std::memory_order_relaxed), std::memory_order_release);
-}
-
-// Closes the handle's opening of its board, for every handle taking part in it; a handle that
-// is not open closes nothing (the board may have been opened again through another handle).
-void close(DioHandle& h, const char* op) {
-    usable(h, op);
-    if (!h.board)
-        return;
-    std::lock_guard<std::mutex> lock(h.board->mutex);
-    if (in_opening(h, *h.board))
-        close_board(*h.board);
-    h.opening.store(0, std::memory_order_release);
-}
-
 // The handle's waits end with ABORT, and the board closes when no other handle takes part in its
 // opening any more (as a driver closes a device with its last file handle). A handle whose
-// opening was already closed counts for nothing.
-void release(DioHandle& h) {
+// opening was already closed counts for nothing. The caller holds h.bind.
+void leave(DioHandle& h) {
     if (!h.board)
         return;
     DioBoard& b = *h.board;
@@ -163,30 +135,93 @@ void release(DioHandle& h) {
     h.opening.store(0, std::memory_order_release);
 }
 
+} // namespace
+
+void open(DioHandle& h, int id, const char* op) {
+    usable(h, op);
+    std::shared_ptr<DioBoard> board = rack_board(h.type, id, op);
+    std::shared_ptr<DioBoard> old; // let go of after the binding, outside its lock
+    std::lock_guard<SpinLock> bound(h.bind);
+    // A Dispose from another thread since the check above has let go of the old board, or will
+    // find the new one once we are done.
+    usable(h, op);
+    if (board != h.board) {
+        leave(h);
+        old = std::move(h.board);
+        h.board = board;
+    }
+    std::lock_guard<std::mutex> lock(board->mutex);
+    if (in_opening(h, *board))
+        return;
+    if (!board->opened.load(std::memory_order_relaxed)) {
+        // A fresh open starts without stale events.
+        board->di_events = 0;
+        set_int_event(*board, false);
+        board->opening.store(next_opening(), std::memory_order_relaxed);
+        board->opened.store(true, std::memory_order_release);
+    }
+    ++board->handles;
+    h.opening.store(board->opening.load(std::memory_order_relaxed), std::memory_order_release);
+}
+
+// Closes the handle's opening of its board, for every handle taking part in it; a handle that
+// is not open closes nothing (the board may have been opened again through another handle).
+void close(DioHandle& h, const char* op) {
+    usable(h, op);
+    std::lock_guard<SpinLock> bound(h.bind);
+    if (!h.board)
+        return;
+    std::lock_guard<std::mutex> lock(h.board->mutex);
+    if (in_opening(h, *h.board))
+        close_board(*h.board);
+    h.opening.store(0, std::memory_order_release);
+}
+
+void release(DioHandle& h) {
+    std::lock_guard<SpinLock> bound(h.bind);
+    leave(h);
+}
+
 void copy_binding(DioHandle& h, const DioHandle& other) {
-    std::shared_ptr<DioBoard> next = other.board;
-    bool next_disposed = other.disposed.load();
-    // Joined before the old one is left, which may be the same opening.
-    std::uint64_t opening = join_opening(other);
+    std::shared_ptr<DioBoard> next;
+    bool next_disposed;
+    std::uint64_t opening;
+    {
+        // Joined before the old one is left, which may be the same opening. One handle's lock at
+        // a time: two threads assigning two handles to each other must not wait for each other.
+        std::lock_guard<SpinLock> bound(other.bind);
+        next = other.board;
+        next_disposed = other.disposed.load();
+        opening = join_opening(other);
+    }
+    std::lock_guard<SpinLock> bound(h.bind);
     if (!h.disposed.load())
-        release(h);
-    h.board = std::move(next);
+        leave(h);
+    h.board.swap(next); // the old board is let go of with `next`, after the lock
     h.opening.store(opening, std::memory_order_release);
     h.disposed.store(next_disposed);
 }
 
-// A handle never opened or disposed refers to no board.
+namespace {
+
+// The rack board a handle refers to, as (type, id); none for a handle never opened or disposed.
+std::pair<bool, std::pair<DioType, int>> referred(const DioHandle& h) {
+    std::lock_guard<SpinLock> bound(h.bind);
+    if (h.disposed.load() || !h.board)
+        return {false, {}};
+    return {true, {h.board->type, h.board->id}};
+}
+
+} // namespace
+
 bool same_board(const DioHandle& a, const DioHandle& b) {
-    const DioBoard* ba = a.disposed.load() ? nullptr : a.board.get();
-    const DioBoard* bb = b.disposed.load() ? nullptr : b.board.get();
-    if (!ba || !bb)
-        return !ba && !bb;
-    return ba->type == bb->type && ba->id == bb->id;
+    return &a == &b || referred(a) == referred(b);
 }
 
 bool is_opened(const DioHandle& h, const char* op) {
     if (h.disposed.load(std::memory_order_acquire))
         ZOLSIM_RAISE(Disposed, op, "the board handle was disposed");
+    std::lock_guard<SpinLock> bound(h.bind);
     return h.board && in_opening(h, *h.board);
 }
 
@@ -196,11 +231,11 @@ DioHandle& usable(DioHandle& h, const char* op) {
     return h;
 }
 
-DioBoard& open_board(const DioHandle& h, const char* op) {
-    DioBoard* b = is_opened(h, op) ? h.board.get() : nullptr;
-    if (!b)
+OpenBoard::OpenBoard(const DioHandle& h, const char* op) : bound_(h.bind), board_(h.board.get()) {
+    if (h.disposed.load(std::memory_order_acquire))
+        ZOLSIM_RAISE(Disposed, op, "the board handle was disposed");
+    if (!board_ || !in_opening(h, *board_))
         ZOLSIM_RAISE(NotOpened, op, "the board is not open");
-    return *b;
 }
 
 void check_index(int index, const char* op) {
@@ -265,17 +300,20 @@ Outcome wait_events(const DioHandle& h, const std::shared_ptr<DioBoard>& board, 
 } // namespace
 
 Outcome wait_event(const DioHandle& h, const char* op) {
-    open_board(h, op);
-    // Our own reference: the handle may be disposed or destroyed while we wait.
-    std::shared_ptr<DioBoard> board = h.board;
+    // Our own reference: the handle may be rebound, disposed or destroyed while we wait.
+    std::shared_ptr<DioBoard> board;
+    {
+        OpenBoard open(h, op);
+        board = h.board;
+    }
     return wait_events(h, board, op);
 }
 
 void abort_waits(const DioHandle& h, const char* op) {
-    DioBoard& b = open_board(h, op);
-    std::lock_guard<std::mutex> lock(b.mutex);
+    OpenBoard b(h, op);
+    std::lock_guard<std::mutex> lock(b->mutex);
     // Only threads waiting now are affected: an abort is not remembered for later waits.
-    cancel_waiters(b, nullptr);
+    cancel_waiters(*b, nullptr);
 }
 
 } // namespace dio
@@ -284,7 +322,7 @@ void abort_waits(const DioHandle& h, const char* op) {
 
 std::shared_ptr<DioBoard> dio_open_board(const zol::DIO::CxDIOPort& port, const char* op) {
     const DioHandle& h = *Access::handle(port);
-    dio::open_board(h, op);
+    dio::OpenBoard open(h, op);
     return h.board;
 }
 

@@ -214,8 +214,9 @@ void CxKX210::Validate(CxImage& image) { member::validate(*this, __func__, image
 void CxKX210::Validate(CxImage** images, int count) {
     member::validate(*this, __func__, images, count);
 }
-void CxKX210::Reserved1() {}
-void CxKX210::Reserved2() {}
+// The reserved slots of the board's table do nothing; they are journaled as any operation.
+void CxKX210::Reserved1() { zolsim::call(this, __func__); }
+void CxKX210::Reserved2() { zolsim::call(this, __func__); }
 void CxKX210::Lock(const CxImage& image, int option) {
     member::lock(*this, __func__, image, option);
 }
@@ -303,8 +304,9 @@ void CxKX310::Validate(CxImage& image) { member::validate(*this, __func__, image
 void CxKX310::Validate(CxImage** images, int count) {
     member::validate(*this, __func__, images, count);
 }
-void CxKX310::Reserved1() {}
-void CxKX310::Reserved2() {}
+// The reserved slots of the board's table do nothing; they are journaled as any operation.
+void CxKX310::Reserved1() { zolsim::call(this, __func__); }
+void CxKX310::Reserved2() { zolsim::call(this, __func__); }
 void CxKX310::Lock(const CxImage& image, int option) {
     member::lock(*this, __func__, image, option);
 }
@@ -325,8 +327,8 @@ int CxKX310::Num() const { return member::number(*this, __func__, &zolsim::Sessi
 void CxKX310::LockId(int id) { member::lock_id(*this, __func__, id); }
 int CxKX310::LockId() const { return member::number(*this, __func__, &zolsim::Session::lock_id); }
 
-void CxKX310::Reserved3() {}
-void CxKX310::Reserved4() {}
+void CxKX310::Reserved3() { zolsim::call(this, __func__); }
+void CxKX310::Reserved4() { zolsim::call(this, __func__); }
 
 TxKX310CaptureStatus CxKX310::QueryStatus() {
     return member::query_status<TxKX310CaptureStatus>(*this, __func__);
@@ -449,8 +451,9 @@ void CxTR520::Validate(CxImage& image) { member::validate(*this, __func__, image
 void CxTR520::Validate(CxImage** images, int count) {
     member::validate(*this, __func__, images, count);
 }
-void CxTR520::Reserved1() {}
-void CxTR520::Reserved2() {}
+// The reserved slots of the board's table do nothing; they are journaled as any operation.
+void CxTR520::Reserved1() { zolsim::call(this, __func__); }
+void CxTR520::Reserved2() { zolsim::call(this, __func__); }
 void CxTR520::Lock(const CxImage& image, int option) {
     member::lock(*this, __func__, image, option);
 }

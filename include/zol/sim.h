@@ -31,10 +31,13 @@ ZOL_API void ClearJournal();
 // ---- fault injection ----------------------------------------------------------------------
 // The next `count` calls of `op` ("CxMB100::Open") on any object of that class throw
 // CxException(status, function, file, line). Null function or file stay null in the exception.
+// An operation the library does not have, or a count below 1, throws std::invalid_argument.
 ZOL_API void Fail(const std::string& op, int status, const char* function, const char* file,
                   int line, int count);
 ZOL_API void ClearFaults();
 ZOL_API int PendingFaults(const std::string& op);
+// Every operation a fault can be armed for ("Api::GetDeviceInfo", "CxDQ160::Abort", ...), sorted.
+ZOL_API std::vector<std::string> Operations();
 
 // ---- objects --------------------------------------------------------------------------------
 ZOL_API long LiveObjects(); // CxModule objects alive now

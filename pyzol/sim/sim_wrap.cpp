@@ -112,7 +112,10 @@ void init_faults(py::module_& m) {
           py::arg("count") = 1,
           "The next `count` calls of `op` (\"CxMB100::Open\", any overload, any object of that "
           "class) throw the library's exception with this status, function, file and line. "
-          "function/file None put a null pointer in the exception.");
+          "function/file None put a null pointer in the exception. An operation the library "
+          "does not have (see operations()) or a count below 1 raises ValueError.");
+    m.def("operations", &zol::sim::Operations,
+          "Every operation a fault can be armed for, sorted: ['Api::GetDeviceInfo', ...].");
     m.def("clear_faults", &zol::sim::ClearFaults, "Disarm every injected fault.");
     m.def("pending_faults", &zol::sim::PendingFaults, py::arg("op"),
           "How many more calls of `op` will fail.");

@@ -31,7 +31,7 @@ def encoder_pulses(board: str, id: int, ch: int, count: int) -> None:
     """Pulses at the board's encoder input: positive forward, negative backward."""
 
 def fail(op: str, status: int = 1, function: str | None = ..., file: str | None = ..., line: int = 0, count: int = 1) -> None:
-    """The next `count` calls of `op` ("CxMB100::Open", any overload, any object of that class) throw the library's exception with this status, function, file and line. function/file None put a null pointer in the exception."""
+    """The next `count` calls of `op` ("CxMB100::Open", any overload, any object of that class) throw the library's exception with this status, function, file and line. function/file None put a null pointer in the exception. An operation the library does not have (see operations()) or a count below 1 raises ValueError."""
 
 def image_bytes(image: pyzol.core.CxImage) -> bytes:
     """A copy of the image's pixel memory as the library reads it (Address(), Size() bytes): what a board sees of an image."""
@@ -50,6 +50,9 @@ def journal_on() -> bool:
 
 def live_objects() -> int:
     """Library objects (boards, companions, images, ...) alive now."""
+
+def operations() -> list[str]:
+    """Every operation a fault can be armed for, sorted: ['Api::GetDeviceInfo', ...]."""
 
 def outputs(board: str, id: int) -> int:
     """The board's output latch."""

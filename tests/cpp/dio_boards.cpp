@@ -224,6 +224,53 @@ static void test_edges_and_wait() {
     CHECK(other.IsOpened());
 }
 
+// A handle rebound (Open after a reset, Open of another id, a copy assigned to it, Dispose) while
+// other threads wait, read and ask through it: each wait ends on the board it began on (TIMEOUT
+// here: Timeout 0), with ABORT, or with NotOpened or Disposed; nothing reaches a board that is gone.
+static void test_rebind_under_waiters() {
+    sim::Reset();
+    CxRM1600 h;
+    h.Open(0);
+    CxRM1600Param::From(&h).Timeout(0);
+    std::atomic<bool> stop{false};
+    std::atomic<long> waits{0};
+    auto waiter = [&] {
+        while (!stop) {
+            try {
+                unsigned code = h.Wait().event_status;
+                CHECK(code == 3 || code == 4);
+                unsigned int w;
+                h.Read(&w);
+                h.IsOpened();
+                CHECK(h == h);
+                ++waits;
+            } catch (const CxException& e) {
+                CHECK(e.Status() == ExStatus::NotOpened || e.Status() == ExStatus::Disposed);
+            }
+        }
+    };
+    std::thread t1(waiter), t2(waiter), t3(waiter);
+    CxRM1600 other;
+    for (int i = 0; i < 400; ++i) {
+        sim::Reset();
+        h.Open(i % 4);
+        CxRM1600Param::From(&h).Timeout(0); // a fresh board waits 1 s by default
+        if (i % 7 == 0) {
+            other.Open((i + 1) % 4);
+            h = other;
+        }
+        if (i % 50 == 49)
+            h.Close();
+    }
+    stop = true;
+    t1.join();
+    t2.join();
+    t3.join();
+    CHECK(waits > 0);
+    h.Open(0);
+    CHECK(h.IsOpened());
+}
+
 static void test_interrupt() {
     sim::Reset();
     CxDQ160 q;
@@ -478,6 +525,7 @@ int main() {
     RUN(test_port);
     RUN(test_last_handle_closes);
     RUN(test_edges_and_wait);
+    RUN(test_rebind_under_waiters);
     RUN(test_interrupt);
     RUN(test_params);
     RUN(test_files);
