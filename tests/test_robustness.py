@@ -4,6 +4,7 @@ wait, or reach the library with a path or text cut at NUL, a str that is no UTF-
 number or a non-integer as an output state; and another interpreter gets the version message."""
 
 import gc
+import threading
 import re
 from decimal import Decimal
 from fractions import Fraction
@@ -313,6 +314,42 @@ def test_ctrl_c_leaves_waits_on_other_threads_alone(cam):
     )
     assert lines == ["KeyboardInterrupt", "True", "[4]"]
 
+
+
+@pytest.mark.parametrize("kind", ["MB100", "RM1600", "DQ160"])
+def test_an_io_board_rebound_under_its_waiters(kind):
+    """Other threads wait, read and ask through a handle that the main thread opens again on a
+    fresh rack and on other ids: every wait ends with an event code or a refusal of the handle,
+    and nothing reaches a board that is gone."""
+    board = getattr(unit, kind)()
+    params = getattr(unit, kind + "Param")
+    stop, codes, errors = threading.Event(), set(), []
+
+    def use():
+        while not stop.is_set():
+            try:
+                codes.add(int(board.wait() if kind == "MB100" else board.wait().event_status))
+                board.read()
+                board.is_opened
+            except RuntimeError as e:
+                if e.status not in (core.ExStatus.NotOpened, core.ExStatus.Disposed):
+                    errors.append(e)
+
+    threads = [threading.Thread(target=use) for _ in range(3)]
+    for i in range(300):
+        sim.reset()
+        board.open(i % 4)
+        params.from_(board).timeout = 0  # a fresh board waits 1 s
+        if i == 0:
+            for t in threads:
+                t.start()
+    stop.set()
+    for t in threads:
+        t.join()
+    assert not errors
+    assert codes <= {3, 4} and 3 in codes  # TIMEOUT, or ABORT when rebound mid-wait
+    board.open(0)
+    assert board.is_opened
 
 # ---- arguments that would reach the library changed ---------------------------------------------
 
