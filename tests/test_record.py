@@ -19,7 +19,7 @@ import pyzol._boards
 from helpers import H, W, camera, drawn
 from pyzol import __main__ as job
 from pyzol import frames, record, sim, unit
-from pyzol._tiff import PageWriter
+from pyzol._linked_last import LinkedLast
 
 np = pytest.importorskip("numpy")
 tifffile = pytest.importorskip("tifffile")
@@ -121,13 +121,13 @@ def test_a_recording_reads_back_with_the_captured_pixels_and_metadata(tmp_path, 
 def test_a_full_pool_drops_and_counts_frames_instead_of_holding_the_capture(tmp_path, monkeypatch):
     board = unit.KX210.from_file(camera(tmp_path, **FREE))
     release = threading.Event()
-    write = PageWriter.write
+    write = tifffile.TiffWriter.write
 
     def held(self, *args, **kwargs):
         release.wait(60)
         return write(self, *args, **kwargs)
 
-    monkeypatch.setattr(PageWriter, "write", held)
+    monkeypatch.setattr(tifffile.TiffWriter, "write", held)
     # A ring longer than the run: no frame is overwritten, every one reaches the pool.
     rec = record(board, tmp_path / "run.tif", count=30, ring=31, pool=2)
     until(lambda: rec.pool_full == 28)  # the capture went on while the writer was held
@@ -339,30 +339,83 @@ def test_a_full_disk_gives_one_error_and_keeps_the_frames_written(tmp_path):
 KILLED = """
 import resource, signal, sys
 import pyzol
-from pyzol import unit
+from pyzol import _linked_last, unit
 
 # A write that would pass the limit kills the process (SIGXFSZ, which Python ignores unless told
 # otherwise): killed in the middle of a page.
 signal.signal(signal.SIGXFSZ, signal.SIG_DFL)
 resource.setrlimit(resource.RLIMIT_CORE, (0, 0))
 resource.setrlimit(resource.RLIMIT_FSIZE, (int(sys.argv[3]), resource.RLIM_INFINITY))
+if sys.argv[4] == "plain":  # every write goes to the file at once, in tifffile's order
+    _linked_last.LinkedLast._overwrites = lambda self, at, n: False
 board = unit.KX210.from_file(sys.argv[1])
 pyzol.record(board, sys.argv[2], count=200, ring=201, pool=200).wait()
 """
 
 
-@pytest.mark.parametrize("limit", range(30_000, 34_000, 700))
-def test_a_process_killed_while_writing_leaves_every_linked_page_whole(tmp_path, limit, caplog):
+def killed(tmp_path, limit, writes):
+    """The file of a recording killed by its first write past `limit` bytes."""
     path = tmp_path / "run.tif"
     argv = [sys.executable, "-c", textwrap.dedent(KILLED), camera(tmp_path, **FREE), str(path)]
-    done = subprocess.run([*argv, str(limit)], capture_output=True, timeout=120)
+    done = subprocess.run([*argv, str(limit), writes], capture_output=True, timeout=120)
     assert done.returncode == -signal.SIGXFSZ and path.stat().st_size <= limit
+    return path
+
+
+KILL_LIMITS = range(30_000, 34_000, 700)  # at several places in a page
+
+
+@pytest.mark.parametrize("limit", KILL_LIMITS)
+def test_a_process_killed_while_writing_leaves_every_linked_page_whole(tmp_path, limit, caplog):
+    path = killed(tmp_path, limit, "linked last")
     with caplog.at_level("WARNING", logger="tifffile"):
         stack, descriptions = pages(path)
     assert not caplog.records  # nothing the reader had to make up for
     numbers = [d["frame"] for d in descriptions]
     assert numbers == list(range(len(numbers))) and len(numbers) >= 5
     np.testing.assert_array_equal(stack, np.stack([drawn(k, W, H) for k in numbers]))
+
+
+@pytest.mark.parametrize("limit", KILL_LIMITS)
+def test_the_same_kill_with_the_writes_in_tifffiles_order_leaves_a_page_linked_unwritten(
+    tmp_path, limit, caplog
+):
+    # What the test above guards against: tifffile links a page before writing its bytes, so
+    # written in that order the file links to a page that is not there (a directory of zeros
+    # or past the end), which the checks above find.
+    path = killed(tmp_path, limit, "plain")
+    with caplog.at_level("WARNING", logger="tifffile"), tifffile.TiffFile(path) as tif:
+        whole = [len(page.dataoffsets) == 1 and page.description != "" for page in tif.pages]
+    assert caplog.records or not all(whole)
+
+
+def linked_pages(path):
+    """The pixels of each page the file links to, as a reader finds them."""
+    with tifffile.TiffFile(path) as tif:
+        return [page.asarray().tolist() for page in tif.pages]
+
+
+@pytest.mark.parametrize("bigtiff", [False, True], ids=["classic", "BigTIFF"])
+@pytest.mark.parametrize("contiguous", [False, True], ids=["pages", "one series"])
+def test_tifffile_writing_through_linked_last_links_at_the_commits(tmp_path, bigtiff, contiguous):
+    path = tmp_path / "run.tif"
+    file = LinkedLast(os.open(path, os.O_WRONLY | os.O_CREAT | os.O_EXCL), str(path))
+    tif = tifffile.TiffWriter(file, bigtiff=bigtiff)
+    file.commit()
+    frames = [np.full((3, 4), k, np.uint8) for k in range(3)]
+    expected = [f.tolist() for f in frames]
+    for k, frame in enumerate(frames):
+        tif.write(frame, contiguous=contiguous, metadata={} if contiguous else None)
+        before = linked_pages(path)
+        file.commit()
+        # A page is linked at its commit; a series' later pages when tifffile closes it.
+        linked = 1 if contiguous else k + 1
+        assert (before, linked_pages(path)) == (expected[: min(k, linked)], expected[:linked])
+    tif.close()  # a series: its directories written, their links and its shape held back
+    assert linked_pages(path) == expected[: 1 if contiguous else 3]
+    file.close()
+    assert linked_pages(path) == expected
+    np.testing.assert_array_equal(tifffile.imread(path), np.stack(frames))
 
 
 AT_EXIT = """

@@ -33,8 +33,9 @@ However the recording ends (its count reached, `stop()`, an exception or Ctrl-C 
 ``with`` block or in `wait()`, a failed write, the interpreter's exit), the capture ends and the
 file is closed complete and readable, holding the frames written until then. When a write fails
 (a full disk, a file size limit), the page being written is cut off and the error says how many
-frames the file keeps. Each page is in the file before the file links to it, so even a process
-killed outright leaves every page the file links to whole (see `pyzol._tiff`).
+frames the file keeps. tifffile writes the file through `pyzol._linked_last`, which puts each
+page in the file before the file links to it, so even a process killed outright leaves every
+page the file links to whole.
 """
 
 from __future__ import annotations
@@ -50,8 +51,9 @@ import weakref
 from collections.abc import Sequence
 from typing import TYPE_CHECKING, Any, NamedTuple
 
-from . import _boards, _tiff, core
+from . import _boards, core
 from ._boards import _SETTINGS, CaptureBoard, FrameFormat, _kind, frame_format
+from ._linked_last import LinkedLast
 from .stream import Frames
 
 if TYPE_CHECKING:
@@ -101,7 +103,7 @@ class Recorder:
     that do not fit together in the memory the machine has are refused before anything is
     allocated (ValueError, naming which does not fit). `camera` names the camera file the board
     was set up from, whose text is kept in the file; `bigtiff` overrides the choice of format.
-    tifffile reads the file back (``pip install pyzol[record]``).
+    Needs numpy and tifffile (``pip install pyzol[record]``).
 
     While it records, the recording holds the board: a frame stream or another recording on it
     is refused (RuntimeError) until this one has ended.
@@ -122,8 +124,7 @@ class Recorder:
         camera: str | os.PathLike[str] | None = None,
         bigtiff: bool | None = None,
     ) -> None:
-        import numpy
-
+        numpy, tifffile = _imports()
         fmt = frame_format(board)
         self.board = board
         self.path = os.fspath(path)
@@ -154,6 +155,7 @@ class Recorder:
         colour = fmt.pixel_format in (Format.RGB8, Format.BGR8)
         shape = (fmt.height, fmt.width, 3) if colour else (fmt.height, fmt.width)
         sample = numpy.uint16 if fmt.pixel_format == Format.Mono16 else numpy.uint8
+        self._photometric = "rgb" if colour else "minisblack"
         self._bgr = fmt.pixel_format == Format.BGR8
 
         self._stream = stream
@@ -170,11 +172,10 @@ class Recorder:
 
         # A bad path ends here, before the board starts.
         fd = os.open(self.path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC | os.O_CLOEXEC, 0o666)
+        self._file = LinkedLast(fd, self.path)
         try:
-            self._tiff = _tiff.PageWriter(
-                fd, fmt.width, fmt.height, 3 if colour else 1, 16 if sample is numpy.uint16 else 8,
-                bigtiff,
-            )  # fmt: skip
+            self._tiff = tifffile.TiffWriter(self._file, bigtiff=bigtiff)
+            self._file.commit()  # the header
             # One block of memory; each buffer is one frame of it.
             block = numpy.empty((pool, *shape), sample)
             self._free: queue.SimpleQueue[Any] = queue.SimpleQueue()
@@ -184,7 +185,8 @@ class Recorder:
             self.pool = pool
             stream.open()
         except BaseException:
-            os.close(fd)
+            with contextlib.suppress(OSError):
+                self._file.close()
             with contextlib.suppress(OSError):
                 os.unlink(self.path)  # nothing was recorded
             raise
@@ -331,7 +333,7 @@ class Recorder:
     def _write(self) -> None:
         import json
 
-        tiff, out, free = self._tiff, self._queue, self._free
+        tiff, file, out, free = self._tiff, self._file, self._queue, self._free
         run: dict[str, Any] | None = self._run
         failed = False
         while (item := out.get()) is not None:
@@ -341,8 +343,15 @@ class Recorder:
                     page = {"frame": number, "time_ns": time_ns, "status": status}
                     if run is not None:
                         page["run"], run = run, None
-                    tiff.write(buffer.data, json.dumps(page), "pyzol")
-                    self.written = tiff.pages
+                    tiff.write(
+                        buffer,
+                        photometric=self._photometric,
+                        description=json.dumps(page),
+                        metadata=None,
+                        software="pyzol",
+                    )
+                    file.commit()  # the page is in the file: now it is linked
+                    self.written += 1
                     self.nbytes += buffer.nbytes
                 except Exception as e:
                     failed = True
@@ -351,6 +360,7 @@ class Recorder:
         try:
             if not failed:
                 tiff.close()
+                file.close()  # with what tifffile's close held back
         except Exception as e:
             self._write_failed(e)
         finally:
@@ -362,10 +372,9 @@ class Recorder:
         with contextlib.suppress(Exception):
             self.stop()
         with contextlib.suppress(OSError):
-            self._tiff.close()
-        self.written = self._tiff.pages  # the pages linked: a page that failed is not
+            self._file.cut()  # self.written: the pages committed, a page that failed is not
         with contextlib.suppress(OSError):
-            _tiff.cut(self.path, self._tiff.end)
+            self._file.close()
         self.nbytes = self.written * self.format.frame_bytes
         if isinstance(error, OSError):
             kept = f"the file keeps the {self.written} frames written before"
@@ -378,6 +387,18 @@ record = Recorder
 
 
 # ---- the file ------------------------------------------------------------------------------------
+
+
+def _imports() -> tuple[Any, Any]:
+    try:
+        import numpy
+        import tifffile
+    except ImportError as e:
+        raise ImportError(
+            f"pyzol.record writes TIFF files with numpy and tifffile ({e.name} is missing): "
+            "pip install pyzol[record]"
+        ) from e
+    return numpy, tifffile
 
 
 def _run_record(
