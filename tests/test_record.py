@@ -15,9 +15,11 @@ import time
 
 import pytest
 
+import pyzol._boards
 from helpers import H, W, camera, drawn
 from pyzol import __main__ as job
 from pyzol import frames, record, sim, unit
+from pyzol._linked_last import LinkedLast
 
 np = pytest.importorskip("numpy")
 tifffile = pytest.importorskip("tifffile")
@@ -197,6 +199,104 @@ def test_a_board_that_refuses_to_start_leaves_no_file(tmp_path):
     reusable(board)
 
 
+def hold(kind, board, tmp_path):
+    """A frame stream or a recording of 3 frames holding the triggered board, and its name."""
+    if kind == "stream":
+        stream = frames(board, 2, count=3).open()
+        return stream, "an open frame stream (<Frames of KX210, ring of 2>)"
+    path = tmp_path / "first.tif"
+    return record(board, path, count=3, ring=2), f"a recording to '{path}'"
+
+
+@pytest.mark.parametrize("second", ["stream", "recording"])
+@pytest.mark.parametrize("first", ["stream", "recording"])
+def test_a_board_held_by_a_stream_or_a_recording_refuses_a_second_one(tmp_path, first, second):
+    board = unit.KX210.from_file(camera(tmp_path, **TRIGGERED))
+    board.num = 7
+    holder, name = hold(first, board, tmp_path)
+    board.force_trigger()
+    if first == "stream":  # the counted run ends; the stream is still open
+        numbers = []
+        for f in holder:
+            numbers.append(f.number)
+            if f.number < 2:
+                board.force_trigger()
+        assert numbers == [0, 1, 2]
+    else:
+        until(lambda: holder.written == 1)
+    with sim.recording() as calls, pytest.raises(RuntimeError) as refused:
+        if second == "stream":
+            frames(board, 2, count=10).open()
+        else:
+            record(board, tmp_path / "second.tif", count=10)
+    assert str(refused.value).startswith(f"this KX210 is held by {name}: a second stream on it ")
+    assert not [c for c in calls if "Lock(" in c or "Start(" in c or "Num(" in c]
+    assert not (tmp_path / "second.tif").exists()
+    if first == "stream":  # no frame of another run
+        assert list(holder) == [] and board.query_status().total_frame_count == 3
+        holder.close()
+    else:
+        for k in (1, 2):
+            board.force_trigger()
+            until(lambda k=k: holder.written > k)
+        holder.wait()
+        assert check_kept(tmp_path / "first.tif", holder) == [0, 1, 2]
+    assert board.num == 7
+    reusable(board, triggered=True)
+
+
+def test_a_copy_of_the_handle_captures_on_its_own_beside_a_stream(tmp_path):
+    # The library keeps the ring, the count and the acquisition with each handle: a copy is
+    # not held by the original's stream, and neither run touches the other's count.
+    board = unit.KX210.from_file(camera(tmp_path, **TRIGGERED))
+    copy = unit.KX210(board)
+    with frames(board, 2, count=2) as stream, frames(copy, 2, count=1) as other:
+        copy.force_trigger()
+        assert [f.number for f in other] == [0]
+        board.force_trigger()
+        first = next(stream)
+        board.force_trigger()
+        assert (first.number, next(stream).number, first.intact) == (0, 1, True)
+
+
+MEMORY_TABLE = [
+    # frame, ring, pool, MiB available, the refusal
+    ("4x4", 8, None, 200, None),  # the default pool: 65536 buffers of 16 bytes (65 MiB)
+    ("640x480", 8, 1000, 200, "a pool of 1000 frame buffers of 640x480 Mono8 needs 294 MiB"),
+    ("640x480", 1000, 10, 200, "a ring of 1000 images of 640x480 Mono8 needs 293 MiB"),
+    ("640x480", 1000, 1000, 200, "a ring of 1000 images of 640x480 Mono8 needs 293 MiB and a "
+     "pool of 1000 frame buffers of 640x480 Mono8 needs 294 MiB"),
+    ("640x480", 400, 400, 200, "a ring of 400 images of 640x480 Mono8 (117 MiB) and a pool of "
+     "400 frame buffers of 640x480 Mono8 (118 MiB) need 235 MiB together"),
+]  # fmt: skip
+
+
+@pytest.mark.parametrize("size, ring, pool, have, refused", MEMORY_TABLE)
+def test_the_pool_is_bounded_and_ring_and_pool_must_fit_together(
+    tmp_path, monkeypatch, size, ring, pool, have, refused
+):
+    w, h = map(int, size.split("x"))
+    board = unit.KX210.from_file(camera(tmp_path, w=w, h=h, **FREE))
+    monkeypatch.setattr(pyzol._boards, "available_memory", lambda: have * 2**20)
+    path = tmp_path / "run.tif"
+    if refused is None:
+        with record(board, path, count=3, ring=ring, pool=pool) as rec:
+            pass
+        assert rec.pool == 65536 and pages(path)[1][0]["run"]["pool"] == 65536
+        return
+    with sim.recording() as calls, pytest.raises(ValueError) as error:
+        record(board, path, count=3, ring=ring, pool=pool)
+    assert str(error.value) == f"{refused}; the machine has {have} MiB available"
+    assert not path.exists() and not [c for c in calls if "Lock(" in c or "Start(" in c]
+
+
+@pytest.mark.parametrize("pool", [0, 2**20 + 1])
+def test_a_pool_out_of_range_is_refused(tmp_path, pool):
+    board = unit.KX210.from_file(camera(tmp_path))
+    with pytest.raises(ValueError, match=f"^the pool takes 1 to 1048576 buffers, not {pool}$"):
+        record(board, tmp_path / "run.tif", count=3, pool=pool)
+
+
 FULL_DISK = """
 import resource, signal, sys
 import pyzol
@@ -236,6 +336,124 @@ def test_a_full_disk_gives_one_error_and_keeps_the_frames_written(tmp_path):
     np.testing.assert_array_equal(stack, np.stack([drawn(k, W, H) for k in range(written)]))
 
 
+KILLED = """
+import resource, signal, sys
+import pyzol
+from pyzol import _linked_last, unit
+
+# A write that would pass the limit kills the process (SIGXFSZ, which Python ignores unless told
+# otherwise): killed in the middle of a page.
+signal.signal(signal.SIGXFSZ, signal.SIG_DFL)
+resource.setrlimit(resource.RLIMIT_CORE, (0, 0))
+resource.setrlimit(resource.RLIMIT_FSIZE, (int(sys.argv[3]), resource.RLIM_INFINITY))
+if sys.argv[4] == "plain":  # every write goes to the file at once, in tifffile's order
+    _linked_last.LinkedLast._overwrites = lambda self, at, n: False
+board = unit.KX210.from_file(sys.argv[1])
+pyzol.record(board, sys.argv[2], count=200, ring=201, pool=200).wait()
+"""
+
+
+def killed(tmp_path, limit, writes):
+    """The file of a recording killed by its first write past `limit` bytes."""
+    path = tmp_path / "run.tif"
+    argv = [sys.executable, "-c", textwrap.dedent(KILLED), camera(tmp_path, **FREE), str(path)]
+    done = subprocess.run([*argv, str(limit), writes], capture_output=True, timeout=120)
+    assert done.returncode == -signal.SIGXFSZ and path.stat().st_size <= limit
+    return path
+
+
+KILL_LIMITS = range(30_000, 34_000, 700)  # at several places in a page
+
+
+@pytest.mark.parametrize("limit", KILL_LIMITS)
+def test_a_process_killed_while_writing_leaves_every_linked_page_whole(tmp_path, limit, caplog):
+    path = killed(tmp_path, limit, "linked last")
+    with caplog.at_level("WARNING", logger="tifffile"):
+        stack, descriptions = pages(path)
+    assert not caplog.records  # nothing the reader had to make up for
+    numbers = [d["frame"] for d in descriptions]
+    assert numbers == list(range(len(numbers))) and len(numbers) >= 5
+    np.testing.assert_array_equal(stack, np.stack([drawn(k, W, H) for k in numbers]))
+
+
+@pytest.mark.parametrize("limit", KILL_LIMITS)
+def test_the_same_kill_with_the_writes_in_tifffiles_order_leaves_a_page_linked_unwritten(
+    tmp_path, limit, caplog
+):
+    # What the test above guards against: tifffile links a page before writing its bytes, so
+    # written in that order the file links to a page that is not there (a directory of zeros
+    # or past the end), which the checks above find.
+    path = killed(tmp_path, limit, "plain")
+    with caplog.at_level("WARNING", logger="tifffile"), tifffile.TiffFile(path) as tif:
+        whole = [len(page.dataoffsets) == 1 and page.description != "" for page in tif.pages]
+    assert caplog.records or not all(whole)
+
+
+def linked_pages(path):
+    """The pixels of each page the file links to, as a reader finds them."""
+    with tifffile.TiffFile(path) as tif:
+        return [page.asarray().tolist() for page in tif.pages]
+
+
+@pytest.mark.parametrize("bigtiff", [False, True], ids=["classic", "BigTIFF"])
+@pytest.mark.parametrize("contiguous", [False, True], ids=["pages", "one series"])
+def test_tifffile_writing_through_linked_last_links_at_the_commits(tmp_path, bigtiff, contiguous):
+    path = tmp_path / "run.tif"
+    file = LinkedLast(os.open(path, os.O_WRONLY | os.O_CREAT | os.O_EXCL), str(path))
+    tif = tifffile.TiffWriter(file, bigtiff=bigtiff)
+    file.commit()
+    frames = [np.full((3, 4), k, np.uint8) for k in range(3)]
+    expected = [f.tolist() for f in frames]
+    for k, frame in enumerate(frames):
+        tif.write(frame, contiguous=contiguous, metadata={} if contiguous else None)
+        before = linked_pages(path)
+        file.commit()
+        # A page is linked at its commit; a series' later pages when tifffile closes it.
+        linked = 1 if contiguous else k + 1
+        assert (before, linked_pages(path)) == (expected[: min(k, linked)], expected[:linked])
+    tif.close()  # a series: its directories written, their links and its shape held back
+    assert linked_pages(path) == expected[: 1 if contiguous else 3]
+    file.close()
+    assert linked_pages(path) == expected
+    np.testing.assert_array_equal(tifffile.imread(path), np.stack(frames))
+
+
+AT_EXIT = """
+import atexit, sys, time
+import pyzol
+from pyzol import sim, unit
+
+kinds, (cam, folder, end) = ("KX210", "KX310", "TR520"), sys.argv[1:]
+# Registered before pyzol's own exit hook, so run after it: were the recordings ended?
+atexit.register(lambda: print(*[r.done for r in recordings]))
+boards = [getattr(unit, kind).from_file(cam) for kind in kinds]
+recordings = [pyzol.record(b, f"{folder}/{i}.tif", ring=16) for i, b in enumerate(boards)]
+while min(r.written for r in recordings) < 3:
+    time.sleep(0.01)
+if end == "dispose":
+    atexit.register(boards[1].dispose)  # the last thing before pyzol's exit hook
+else:
+    for kind in kinds:
+        sim.fail(f"Cx{kind}::Abort", status=13)  # each recording's stop() fails
+"""
+
+
+@pytest.mark.parametrize("end", ["dispose", "stop fails"])
+def test_the_exit_hook_ends_every_recording_whatever_one_of_them_raises(tmp_path, end):
+    argv = [sys.executable, "-c", textwrap.dedent(AT_EXIT), camera(tmp_path, **PACED)]
+    done = subprocess.run([*argv, str(tmp_path), end], capture_output=True, text=True, timeout=120)
+    assert (done.returncode, done.stdout) == (0, "True True True\n")
+    if end == "dispose":  # a board disposed before is an ended capture
+        assert done.stderr == ""
+    else:  # the first failure is told, once the others are ended
+        assert done.stderr.count("Code:13 ") == 1 and "atexit" in done.stderr
+    for i in range(3):
+        stack, descriptions = pages(tmp_path / f"{i}.tif", bigtiff=True)
+        numbers = [d["frame"] for d in descriptions]
+        assert len(numbers) >= 3 and numbers == sorted(set(numbers))
+        np.testing.assert_array_equal(stack, np.stack([drawn(k, W, H) for k in numbers]))
+
+
 # ---- python -m pyzol record ----------------------------------------------------------------------
 
 
@@ -269,7 +487,13 @@ def test_the_record_job_bar_shows_the_rate_and_the_drops(tmp_path, capsys, monke
     assert last.startswith("frames 5/5 [") and last.endswith(" MB/s, 0 dropped\n")
 
 
-def test_ctrl_c_ends_the_record_job_with_a_whole_file_and_its_summary(tmp_path):
+@pytest.mark.parametrize(
+    "signum, told",
+    [(signal.SIGINT, "interrupted"), (signal.SIGTERM, "ended by SIGTERM"),
+     (signal.SIGHUP, "ended by SIGHUP")],
+    ids=["ctrl-c", "SIGTERM", "SIGHUP"],
+)  # fmt: skip
+def test_a_signal_ends_the_record_job_with_a_whole_file_and_its_summary(tmp_path, signum, told):
     path = tmp_path / "run.tif"
     argv = ["record", "--frames", "100000", "--size", f"{W}x{H}", "--rate", "200", "-o", str(path)]
     job = subprocess.Popen(
@@ -280,11 +504,11 @@ def test_ctrl_c_ends_the_record_job_with_a_whole_file_and_its_summary(tmp_path):
     )
     try:
         until(lambda: path.exists() and path.stat().st_size > 20 * W * H, timeout=60)
-        job.send_signal(signal.SIGINT)
+        job.send_signal(signum)
         out, err = job.communicate(timeout=60)
     finally:
         job.kill()
-    assert (job.returncode, err) == (130, "pyzol: interrupted\n")
+    assert (job.returncode, err) == (128 + signum, f"pyzol: {told}\n")
     written = int(out.splitlines()[1].split()[1])  # recorded N frames to ...
     stack, descriptions = pages(path)
     numbers = [d["frame"] for d in descriptions]

@@ -9,6 +9,7 @@ import time
 import numpy as np
 import pytest
 
+import pyzol._boards
 import pyzol.stream
 from helpers import Background, camera, drawn
 from pyzol import core, frames, sim, unit
@@ -92,7 +93,7 @@ def test_leaving_early_aborts_unlocks_and_leaves_the_board_reusable(make, leave)
             if leave == "raise":
                 raise KeyError(f.number)
             break
-    assert calls_of(calls, None) == ["Abort()", "Unlock()", "Num(7)"]
+    assert calls_of(calls, None) == ["Abort()", "QueryStatus()", "Unlock()", "Num(7)"]
     assert not board.is_running and board.num == 7 and list(stream) == []
     with frames(board, 2, count=3) as again:
         numbers = [f.number for f in again]
@@ -144,7 +145,7 @@ def test_a_ring_that_does_not_fit_in_memory_is_refused_before_allocating(
     no_leaks, camera_file, monkeypatch
 ):
     board = unit.KX210.from_file(camera_file(w=4096, h=4096, PixelFormat="RGB8"))
-    monkeypatch.setattr(pyzol.stream, "available_memory", lambda: 100 * 2**20)
+    monkeypatch.setattr(pyzol._boards, "available_memory", lambda: 100 * 2**20)
     before = sim.live_objects()
     with sim.recording() as calls, pytest.raises(ValueError) as refused:
         frames(board, 4)
@@ -164,7 +165,7 @@ def test_a_stream_dropped_without_close_ends_the_capture_when_collected(make):
     assert board.is_running
     with sim.recording() as calls:
         del first
-    assert calls_of(calls, None) == ["Abort()", "Unlock()", "Num(7)"]
+    assert calls_of(calls, None) == ["Abort()", "QueryStatus()", "Unlock()", "Num(7)"]
     assert not board.is_running and board.num == 7
 
 
@@ -209,7 +210,7 @@ def test_a_stream_opens_once_and_a_failed_start_leaves_the_board_unlocked(tmp_pa
     sim.fail("CxKX210::Start", status=9)
     with sim.recording() as calls, pytest.raises(RuntimeError, match="^Code:9 "):
         stream.open()
-    assert calls_of(calls)[-3:] == ["Abort()", "Unlock()", "Num(1)"]
+    assert calls_of(calls)[-4:] == ["Abort()", "QueryStatus()", "Unlock()", "Num(1)"]
     with pytest.raises(RuntimeError, match="opened only once"):
         stream.open()
 
@@ -229,3 +230,49 @@ def test_async_iteration_and_cancelling_aborts_the_wait(make):
         assert asyncio.run(main()) == 0
     assert "Abort()" in calls_of(calls) and calls_of(calls)[-2:] == ["Unlock()", "Num(1)"]
     assert not board.is_running
+
+
+@pytest.mark.parametrize(
+    "faults",
+    [["IsValid"], ["Abort", "Unlock"], ["IsValid", "Abort", "Unlock"]],
+    ids=["IsValid", "Abort and Unlock", "all three"],
+)
+def test_each_step_of_a_streams_end_is_taken_and_the_first_failure_is_raised(make, faults):
+    board = make(**TRIGGERED)
+    board.num = 7
+    stream = frames(board, 2).open()
+    for status, op in enumerate(faults, 12):
+        sim.fail(f"Cx{type(board).__name__}::{op}", status=status)
+    with sim.recording() as calls, pytest.raises(RuntimeError) as failed:
+        stream.close()
+    chain, error = [], failed.value
+    while error is not None:
+        chain.append(str(error).split()[0])
+        error = error.__context__
+    assert chain == [f"Code:{status}" for status in range(12, 12 + len(faults))]
+    assert calls_of(calls)[-3:] == ["QueryStatus()", "Unlock()", "Num(7)"]
+    assert board.is_running == ("Abort" in faults) and board.num == 7
+    board.abort()  # what a failed abort left undone
+    with frames(board, 2, count=1) as again:  # the stream let go of the board
+        board.force_trigger()
+        assert [f.number for f in again] == [0]
+
+
+@pytest.mark.parametrize("later", ["on other images", "on the same images"])
+def test_a_frame_is_vouched_for_by_its_own_run_only(make, later):
+    board = make(**TRIGGERED)
+    ring = [core.CxImage(64, 48) for _ in range(2)]
+    with frames(board, ring) as stream:
+        board.force_trigger()
+        first = next(stream)
+        board.force_trigger()
+        second = next(stream)  # the board went on to frame 2, over the first frame's slot
+        assert not first.intact and second.intact
+    # A later run counts from 0 again: its count says nothing of these frames.
+    with frames(board, 2 if later == "on other images" else ring, count=1) as again:
+        board.force_trigger()
+        assert [f.number for f in again] == [0]
+    assert not first.intact  # overtaken, it stays so
+    # Its slot untouched since (the ring's other image), the second frame is whole, unless a
+    # later stream locked its image.
+    assert second.intact == (later == "on other images")

@@ -341,7 +341,8 @@ def main(argv: list[str] | None = None) -> int:
 
 def run_job(job: Callable[[], None]) -> int:
     """Runs a job and turns how it ended into the exit status: 0; 1 with one line on standard
-    error; 130 for Ctrl-C; that of a command ended by SIGPIPE when its reader went away."""
+    error; 130 for Ctrl-C (128 + the signal for one the job ends on as on Ctrl-C); that of a
+    command ended by SIGPIPE when its reader went away."""
     try:
         job()
     except JobError as e:
@@ -358,9 +359,14 @@ def run_job(job: Callable[[], None]) -> int:
         # a ring or pool the machine cannot hold.
         print(f"pyzol: {e}", file=sys.stderr)
         return 1
-    except KeyboardInterrupt:
-        print("pyzol: interrupted", file=sys.stderr)
-        return 130
+    except KeyboardInterrupt as e:
+        # Ctrl-C, or a signal that the job turns into the same end (`signum`): the status of a
+        # command that signal ended.
+        signum = getattr(e, "signum", signal.SIGINT)
+        name = signal.Signals(signum).name
+        print(f"pyzol: {'interrupted' if signum == signal.SIGINT else f'ended by {name}'}",
+              file=sys.stderr)  # fmt: skip
+        return 128 + int(signum)
     except BrokenPipeError:
         # The reader of standard output went away (`pyzol | head -1`): end quietly with the
         # status of a command ended by SIGPIPE, and send what is still buffered nowhere so

@@ -5,15 +5,22 @@
 Opens the board as the main job does (board, id, camera file, frame size and pixel format), paces
 it at ``--rate`` frames per second if asked, and records through `pyzol.record`. A bar on a
 terminal shows the frames written, frames/s, MB/s and frames dropped; a table sums the run up at
-the end. Ctrl-C ends the recording early and leaves the file whole (status 130); a failure ends
-the job with one line on standard error and status 1.
+the end. Ctrl-C, SIGTERM (a `timeout`, a service stop) and SIGHUP (the terminal gone) end the
+recording early alike: the file is left whole, the summary printed, and the status is 128 + the
+signal's number (130 for Ctrl-C). A failure ends the job with one line on standard error and
+status 1.
 """
 
 from __future__ import annotations
 
 import argparse
 import os
+import signal
 import tempfile
+import threading
+from collections.abc import Iterator
+from contextlib import contextmanager
+from types import FrameType
 
 from pyzol import _report, recorder
 from pyzol.__main__ import (
@@ -50,7 +57,9 @@ def parse(argv: list[str]) -> argparse.Namespace:
     add_board_options(parser, "record", ring=(2, 4096, 8))
     parser.set_defaults(board="KX210", id=0, frames=200, ring=8)
     parser.add_argument(
-        "--pool", type=whole(1, 2**20), help="frame buffers on the way to the disk (256 MiB)"
+        "--pool",
+        type=whole(1, 2**20),
+        help="frame buffers on the way to the disk (256 MiB, at most 65536)",
     )
     parser.add_argument(
         "--rate", type=frame_rate, metavar="FPS", help="frames per second (0: free-running)"
@@ -87,17 +96,21 @@ def record(args: argparse.Namespace, board: CaptureBoard) -> None:
         shown = now.written
         bar.set_postfix_str(f"{now.mb_per_s:.1f} MB/s, {now.dropped} dropped")
 
-    interrupted = False
+    interrupted: KeyboardInterrupt | None = None
     failure: JobError | None = None
     try:
-        while True:
-            try:
-                rec.wait(0.1)
-                break
-            except TimeoutError:
-                show()
-    except KeyboardInterrupt:  # the recording has ended, its file is whole
-        interrupted = True
+        try:
+            while True:
+                try:
+                    rec.wait(0.1)
+                    break
+                except TimeoutError:
+                    show()
+        except KeyboardInterrupt as e:
+            # Ctrl-C or a signal: in wait() the recording has ended, its file whole; elsewhere
+            # (the bar) it is ended here.
+            interrupted = e
+            rec.close()
     except OSError as e:
         failure = JobError(f"cannot write {args.output!r}: {e.strerror or e}")
     finally:
@@ -106,8 +119,8 @@ def record(args: argparse.Namespace, board: CaptureBoard) -> None:
     summary(rec, args.output)
     if failure is not None:
         raise failure
-    if interrupted:
-        raise KeyboardInterrupt
+    if interrupted is not None:
+        raise interrupted
 
 
 def summary(rec: recorder.Recorder, output: str) -> None:
@@ -116,6 +129,38 @@ def summary(rec: recorder.Recorder, output: str) -> None:
     header = ["written", "dropped", "pool full", "missed", "overrun", "MB", "frames/s", "MB/s"]
     row = [p.written, p.dropped, rec.pool_full, rec.missed, rec.overrun, f"{p.nbytes / 1e6:.1f}"]
     print(_report.table(header, [row + [f"{p.frames_per_s:.1f}", f"{p.mb_per_s:.1f}"]]))
+
+
+class Signalled(KeyboardInterrupt):
+    """SIGTERM or SIGHUP, raised where the job is, to end it as Ctrl-C does."""
+
+    def __init__(self, signum: int) -> None:
+        super().__init__(signum)
+        self.signum = signum
+
+
+ENDING_SIGNALS = (signal.SIGTERM, signal.SIGHUP)
+
+
+@contextmanager
+def signals_end_the_job() -> Iterator[None]:
+    """While the block runs, SIGTERM and SIGHUP raise `Signalled` (the first of them; the later
+    ones are ignored, so that ending the recording is not cut short)."""
+
+    def end(signum: int, _frame: FrameType | None) -> None:
+        for each in ENDING_SIGNALS:
+            signal.signal(each, signal.SIG_IGN)
+        raise Signalled(signum)
+
+    if threading.current_thread() is not threading.main_thread():
+        yield  # only the main thread takes signal handlers
+        return
+    before = {each: signal.signal(each, end) for each in ENDING_SIGNALS}
+    try:
+        yield
+    finally:
+        for each, handler in before.items():
+            signal.signal(each, handler)
 
 
 def main(argv: list[str]) -> int:
@@ -131,4 +176,5 @@ def main(argv: list[str]) -> int:
         finally:
             board.close()
 
-    return run_job(job)
+    with signals_end_the_job():
+        return run_job(job)

@@ -33,7 +33,9 @@ However the recording ends (its count reached, `stop()`, an exception or Ctrl-C 
 ``with`` block or in `wait()`, a failed write, the interpreter's exit), the capture ends and the
 file is closed complete and readable, holding the frames written until then. When a write fails
 (a full disk, a file size limit), the page being written is cut off and the error says how many
-frames the file keeps.
+frames the file keeps. tifffile writes the file through `pyzol._linked_last`, which puts each
+page in the file before the file links to it, so even a process killed outright leaves every
+page the file links to whole.
 """
 
 from __future__ import annotations
@@ -43,25 +45,31 @@ import contextlib
 import operator
 import os
 import queue
-import struct
 import threading
 import time
 import weakref
-from collections import deque
 from collections.abc import Sequence
 from typing import TYPE_CHECKING, Any, NamedTuple
 
-from . import core
-from .stream import _SETTINGS, CaptureBoard, Frames, _kind, frame_format, refuse_beyond_memory
+from . import _boards, core
+from ._boards import _SETTINGS, CaptureBoard, FrameFormat, _kind, frame_format
+from ._linked_last import LinkedLast
+from .stream import Frames
 
 if TYPE_CHECKING:
     import numpy  # noqa: F401
 
 __all__ = ["Progress", "Recorder", "record"]
 
-# The pool's default size, in bytes of frames (at least _MIN_POOL buffers).
+# The pool's default size: 256 MiB of frames, at least _MIN_POOL and at most _MAX_POOL buffers
+# (tiny frames would make millions of them). A pool given by the script takes up to _POOL_LIMIT.
 _POOL_BYTES = 256 * 2**20
 _MIN_POOL = 4
+_MAX_POOL = 65536
+_POOL_LIMIT = 2**20
+# Memory a buffer costs beyond its pixels: its array object and queue entry, and the status
+# record of the frame it carries to the writer (about 600 bytes measured, with a margin).
+_BUFFER_OVERHEAD = 1024
 # Classic TIFF addresses 4 GiB; a counted recording that could come near it is written as
 # BigTIFF. Per page: the tags and the JSON description, well below this.
 _PAGE_OVERHEAD = 16 * 1024
@@ -90,10 +98,15 @@ class Progress(NamedTuple):
 class Recorder:
     """Records the frames of `board` into the TIFF file `path`: `count` frames, or without end
     until `stop()` (see the module's description). The board runs over a ring of `ring` images
-    (or the given images, as in `pyzol.frames`); `pool` frame buffers (about 256 MiB of them by
-    default) hold the frames on their way to the disk. `camera` names the camera file the board
+    (or the given images, as in `pyzol.frames`); `pool` frame buffers (up to 1048576; by default
+    256 MiB of them, at most 65536) hold the frames on their way to the disk. A ring and pool
+    that do not fit together in the memory the machine has are refused before anything is
+    allocated (ValueError, naming which does not fit). `camera` names the camera file the board
     was set up from, whose text is kept in the file; `bigtiff` overrides the choice of format.
     Needs numpy and tifffile (``pip install pyzol[record]``).
+
+    While it records, the recording holds the board: a frame stream or another recording on it
+    is refused (RuntimeError) until this one has ended.
 
     It starts when made (`pyzol.record(...)` makes one): the file is created, the board locked
     and started, and two threads capture and write. `wait()` waits for its end, `stop()` ends it
@@ -123,14 +136,15 @@ class Recorder:
                 "nothing to record"
             )
         if pool is None:
-            pool = max(_MIN_POOL, _POOL_BYTES // size)
+            pool = min(_MAX_POOL, max(_MIN_POOL, _POOL_BYTES // size))
         else:
             pool = operator.index(pool)
-            if pool < 1:
-                raise ValueError("the pool needs at least 1 buffer")
-        refuse_beyond_memory(pool * size, f"a pool of {pool} frames of {size / 2**20:,.1f} MiB")
+            if not 1 <= pool <= _POOL_LIMIT:
+                raise ValueError(f"the pool takes 1 to {_POOL_LIMIT} buffers, not {pool}")
+        _refuse_beyond_memory(fmt, ring, pool)
         # Refusals first (board, count, ring, camera file): nothing is created or started yet.
         stream = Frames(board, ring, count)
+        stream._session.owner = f"a recording to {self.path!r}"
         self.count: int | None = stream.count
         run = _run_record(board, fmt, stream, pool, camera)
         if bigtiff is None:
@@ -143,7 +157,6 @@ class Recorder:
         sample = numpy.uint16 if fmt.pixel_format == Format.Mono16 else numpy.uint8
         self._photometric = "rgb" if colour else "minisblack"
         self._bgr = fmt.pixel_format == Format.BGR8
-        self._offset_size = 8 if bigtiff else 4
 
         self._stream = stream
         self._run = run
@@ -155,20 +168,25 @@ class Recorder:
         self.nbytes = 0  # bytes of those frames
         self.pool_full = 0  # complete frames dropped because no buffer was free
         self.overrun = 0  # frames the board began to overwrite while they were being copied
-        self._pages: deque[tuple[int, int]] = deque(maxlen=4096)  # (pages, end of the last one)
         self._started = self._ended = 0.0
 
-        self._file = open(self.path, "wb")  # a bad path ends here, before the board starts
+        # A bad path ends here, before the board starts.
+        fd = os.open(self.path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC | os.O_CLOEXEC, 0o666)
+        self._file = LinkedLast(fd, self.path)
         try:
             self._tiff = tifffile.TiffWriter(self._file, bigtiff=bigtiff)
+            self._file.commit()  # the header
+            # One block of memory; each buffer is one frame of it.
+            block = numpy.empty((pool, *shape), sample)
             self._free: queue.SimpleQueue[Any] = queue.SimpleQueue()
-            for _ in range(pool):
-                self._free.put(numpy.empty(shape, sample))
+            for i in range(pool):
+                self._free.put(block[i])
             self._queue: queue.SimpleQueue[Any] = queue.SimpleQueue()
             self.pool = pool
             stream.open()
         except BaseException:
-            self._file.close()
+            with contextlib.suppress(OSError):
+                self._file.close()
             with contextlib.suppress(OSError):
                 os.unlink(self.path)  # nothing was recorded
             raise
@@ -178,6 +196,11 @@ class Recorder:
         self._capturer.start()
         self._writer.start()
         _live.add(self)
+        # The exit hook of streams' finalisers (weakref.finalize) is registered with the first
+        # one: registered again after it, this module's hook runs first, and stops each
+        # recording through its own stream rather than have its board ended under it.
+        atexit.unregister(_end_all)
+        atexit.register(_end_all)
 
     # ---- what the script sees ------------------------------------------------------------------
 
@@ -207,7 +230,13 @@ class Recorder:
         self._stopping = True
         with self._lock:
             if self._stream._state == "open":
-                self._stream._cancel()
+                try:
+                    self._stream._cancel()
+                except RuntimeError:
+                    # A board closed or disposed under the recording: its capture has ended
+                    # (the capture thread keeps the board's error for wait()).
+                    if not _gone(self.board):
+                        raise
 
     def wait(self, timeout: float | None = None) -> Progress:
         """Waits until the recording has ended and its file is closed, and gives its final
@@ -251,9 +280,11 @@ class Recorder:
 
     def _end(self) -> None:
         """Stops and waits for both threads, whatever comes in between."""
-        self.stop()
-        self._capturer.join()
-        self._writer.join()
+        try:
+            self.stop()
+        finally:
+            self._capturer.join()
+            self._writer.join()
 
     def _fail(self, error: BaseException) -> None:
         if self._error is None:
@@ -275,7 +306,8 @@ class Recorder:
                 except queue.Empty:
                     self.pool_full += 1
                     continue
-                numpy.copyto(buffer, frame.array)
+                # BGR8 frames are stored in RGB order, so that every reader shows their colours.
+                numpy.copyto(buffer, frame.array[..., ::-1] if self._bgr else frame.array)
                 frame.release()  # the copy is checked here, not by the stream
                 if not frame.intact:  # the board came back to the slot during the copy
                     self.overrun += 1
@@ -301,7 +333,7 @@ class Recorder:
     def _write(self) -> None:
         import json
 
-        tiff, out, free = self._tiff, self._queue, self._free
+        tiff, file, out, free = self._tiff, self._file, self._queue, self._free
         run: dict[str, Any] | None = self._run
         failed = False
         while (item := out.get()) is not None:
@@ -312,15 +344,15 @@ class Recorder:
                     if run is not None:
                         page["run"], run = run, None
                     tiff.write(
-                        buffer[..., ::-1] if self._bgr else buffer,
+                        buffer,
                         photometric=self._photometric,
                         description=json.dumps(page),
                         metadata=None,
                         software="pyzol",
                     )
+                    file.commit()  # the page is in the file: now it is linked
                     self.written += 1
                     self.nbytes += buffer.nbytes
-                    self._pages.append((self.written, self._file.tell()))
                 except Exception as e:
                     failed = True
                     self._write_failed(e)
@@ -328,7 +360,7 @@ class Recorder:
         try:
             if not failed:
                 tiff.close()
-                self._file.close()
+                file.close()  # with what tifffile's close held back
         except Exception as e:
             self._write_failed(e)
         finally:
@@ -337,15 +369,12 @@ class Recorder:
     def _write_failed(self, error: Exception) -> None:
         """Ends the capture, cuts the file after its last whole page and keeps an error that
         says how many frames it holds."""
-        self.stop()
-        try:
-            self._file.close()  # its unwritten buffer may fail again: the file is cut below
-        except OSError:
-            pass
-        try:
-            self.written = _cut(self.path, self._pages, self._offset_size)
-        except OSError:
-            pass
+        with contextlib.suppress(Exception):
+            self.stop()
+        with contextlib.suppress(OSError):
+            self._file.cut()  # self.written: the pages committed, a page that failed is not
+        with contextlib.suppress(OSError):
+            self._file.close()
         self.nbytes = self.written * self.format.frame_bytes
         if isinstance(error, OSError):
             kept = f"the file keeps the {self.written} frames written before"
@@ -407,41 +436,37 @@ def _run_record(
     return run
 
 
-def _cut(path: str, pages: deque[tuple[int, int]], offset_size: int) -> int:
-    """Cuts a TIFF file whose last write failed after its last whole page and ends its chain of
-    pages there (the next-page offset of that page, or the header's, becomes 0). `pages` holds
-    (pages written, where the last of them ends) after each page. Returns the pages kept."""
-    with open(path, "r+b", buffering=0) as f:
-        size = os.fstat(f.fileno()).st_size
-        kept, end = 0, 8 if offset_size == 4 else 16  # no page: the header alone
-        for n, at in reversed(pages):
-            if at <= size:
-                kept, end = n, at
-                break
-        f.truncate(end)
-        head = f.read(4)
-        order = "<" if head[:2] == b"II" else ">"
-        offset, count = (
-            (order + "I", order + "H") if offset_size == 4 else (order + "Q", order + "Q")
-        )
-        entry = 12 if offset_size == 4 else 20
-        link = 4 if offset_size == 4 else 8  # where the offset of the first page is
-        for _ in range(kept + 1):
-            f.seek(link)
-            (ifd,) = struct.unpack(offset, f.read(offset_size))
-            if ifd == 0:
-                return kept
-            if ifd + struct.calcsize(count) > end:
-                break
-            f.seek(ifd)
-            (tags,) = struct.unpack(count, f.read(struct.calcsize(count)))
-            after = ifd + struct.calcsize(count) + tags * entry
-            if after + offset_size > end:
-                break
-            link = after
-        f.seek(link)
-        f.write(bytes(offset_size))
-    return kept
+def _refuse_beyond_memory(fmt: FrameFormat, ring: object, pool: int) -> None:
+    """Refuses (ValueError) a ring (when it is to be made: `ring` a number) and pool that do not
+    fit together in the memory the machine has, naming the one that does not fit by itself,
+    or both, before anything is allocated."""
+    size, what = fmt.frame_bytes, f"{fmt.width}x{fmt.height} {fmt.pixel_format.name}"
+    parts = [(f"a pool of {pool} frame buffers of {what}", pool * (size + _BUFFER_OVERHEAD))]
+    if hasattr(ring, "__index__") and operator.index(ring) >= 2:  # smaller: Frames refuses it
+        ring = operator.index(ring)
+        parts.insert(0, (f"a ring of {ring} images of {what}", ring * size))
+    have, need = _boards.available_memory(), sum(n for _, n in parts)
+    if need <= have:
+        return
+    alone = [(w, n) for w, n in parts if n > have]
+    if alone:
+        text = " and ".join(f"{w} needs {_mib(n)}" for w, n in alone)
+    else:
+        text = " and ".join(f"{w} ({_mib(n)})" for w, n in parts)
+        text += f" need {_mib(need)} together"
+    raise ValueError(f"{text}; the machine has {_mib(have)} available")
+
+
+def _mib(n: int) -> str:
+    return f"{n / 2**20:,.0f} MiB"
+
+
+def _gone(board: CaptureBoard) -> bool:
+    """Whether the board was disposed or closed (a board that cannot tell is not)."""
+    try:
+        return not board.is_valid or not board.is_opened
+    except RuntimeError:
+        return False
 
 
 # ---- recordings still running when the interpreter ends ----------------------------------------
@@ -449,9 +474,15 @@ def _cut(path: str, pages: deque[tuple[int, int]], offset_size: int) -> int:
 _live: weakref.WeakSet[Recorder] = weakref.WeakSet()
 
 
-@atexit.register
 def _end_all() -> None:
     """The threads are daemons, so that a recording without end cannot hold the interpreter;
-    before they are cut off, each recording still running is stopped and its file closed."""
+    before they are cut off, each recording still running is stopped and its file closed. Every
+    one is, whatever ending another raises; the first such failure is raised after."""
+    first: BaseException | None = None
     for recorder in list(_live):
-        recorder._end()
+        try:
+            recorder._end()
+        except BaseException as e:  # noqa: BLE001 - the others are ended first
+            first = first or e
+    if first is not None:
+        raise first

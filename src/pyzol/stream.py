@@ -25,13 +25,14 @@ is a larger ring or a faster consumer.
 from __future__ import annotations
 
 import operator
-import os
+import threading
 import time
 import weakref
 from collections.abc import AsyncIterator, Callable, Iterator, Sequence
-from typing import TYPE_CHECKING, Any, NamedTuple, Protocol, Union, cast
+from typing import TYPE_CHECKING, Any, Protocol, Union, cast
 
 from . import core, unit
+from ._boards import CaptureBoard, FrameFormat, _kind, _ring, frame_format, ring_images
 
 if TYPE_CHECKING:
     import numpy
@@ -41,7 +42,6 @@ __all__ = [
     "frame_format", "frames", "ring_images",
 ]  # fmt: skip
 
-CaptureBoard = Union[unit.KX210, unit.KX310, unit.TR520]
 CaptureStatus = Union[unit.TxKX210CaptureStatus, unit.TxKX310CaptureStatus,
                       unit.TxTR520CaptureStatus]  # fmt: skip
 
@@ -114,9 +114,17 @@ class Frame:
 
     @property
     def intact(self) -> bool:
-        """Whether the board has not yet begun to overwrite this frame's slot (asks the board)."""
+        """Whether the board has not yet begun to overwrite this frame's slot. While the stream
+        is open this asks the board; once it is closed, the answer is the one its end left
+        (the board's count then belongs to no run of this stream). A frame found overtaken
+        stays so, and a frame whose ring image another stream has locked since is not intact."""
         stream = self._stream
-        return not stream._overtaken(self.number, stream.board.query_status().total_frame_count)
+        total = stream._total()
+        return (
+            total is not None
+            and not stream._overtaken(self.number, total)
+            and _last_lock.get(id(stream.images[self.slot])) is stream._ref
+        )
 
     def release(self) -> None:
         """Tells the stream that the script is done with this frame (it copied it out, say, and
@@ -133,30 +141,45 @@ class _Session:
     """What a running stream has to undo on its board. It is kept apart from the stream so that
     the finaliser that ends a stream dropped without close() does not keep the stream alive."""
 
-    __slots__ = ("board", "saved_num", "ended")
+    __slots__ = ("board", "saved_num", "ended", "final", "owner")
 
-    def __init__(self, board: CaptureBoardProtocol) -> None:
+    def __init__(self, board: CaptureBoardProtocol, owner: str) -> None:
         self.board = board
+        self.owner = owner  # what holds the board, for the refusal of a second stream on it
         self.saved_num: int | None = None  # the board's frame count before the stream
         self.ended = False  # all frames taken: stop rather than abort
+        self.final: int | None = None  # the board's count of complete frames once aborted
 
     def end(self) -> None:
-        """Stops or aborts the board, unlocks it and restores its frame count; nothing is left
-        to undo on a disposed board."""
-        board = self.board
-        if not board.is_valid:
-            return
+        """Stops or aborts the board, unlocks it and restores its frame count, and lets go of
+        it; nothing is left to undo on a disposed board. Each step is taken whatever the others
+        do: the first failure is raised, with the later ones as its `__context__`."""
+        board, failures = self.board, []
         try:
-            if self.ended:
-                board.stop()
-            else:
-                board.abort()
-        finally:
             try:
-                board.unlock()
-            finally:
+                valid = board.is_valid
+            except Exception as e:
+                failures.append(e)
+                valid = True  # not known: every step is tried
+            if valid:
+                _attempt(board.stop if self.ended else board.abort, failures)
+                if not self.ended:
+                    # Where the board stopped: whether the frames handed out are still whole.
+                    # A board that cannot tell leaves them not vouched for (not a failure).
+                    try:
+                        self.final = board.query_status().total_frame_count
+                    except Exception:  # noqa: BLE001, S110 - see above
+                        pass
+                _attempt(board.unlock, failures)
                 if self.saved_num is not None:
-                    board.num = self.saved_num
+                    saved = self.saved_num
+                    _attempt(lambda: setattr(board, "num", saved), failures)
+        finally:
+            with _holders_lock:
+                if _holders.get(id(board)) is self:
+                    del _holders[id(board)]
+        if failures:
+            _raise_chained(failures)
 
     def end_collected(self) -> None:
         """The stream was collected (or the interpreter exits) without close(): end the capture
@@ -167,16 +190,55 @@ class _Session:
             pass
 
 
+def _attempt(step: Callable[[], object], failures: list[Exception]) -> None:
+    try:
+        step()
+    except Exception as e:
+        failures.append(e)
+
+
+def _raise_chained(failures: list[Exception]) -> None:
+    """Raises the first of `failures`, each one's `__context__` the one after it (raising sets
+    the context to the exception being handled, so each is raised while the next is)."""
+    if len(failures) == 1:
+        raise failures[0]
+    try:
+        _raise_chained(failures[1:])
+    except Exception:
+        raise failures[0]  # noqa: B904 - the context is the point
+
+
+# The boards that open streams (and the recordings through them) hold, by the handle object:
+# id(board) -> the session. The library keeps the ring, the frame count and the acquisition with
+# each handle (a copy shares the board but captures on its own), so a second stream is refused
+# on the same handle only: it would restart the count that the first one reads.
+_holders: dict[int, _Session] = {}
+_holders_lock = threading.Lock()
+# id(image) -> the stream that locked it last (a weak reference); a frame whose ring image a
+# later stream locked is no longer vouched for. The entries of a collected stream are dropped.
+_last_lock: dict[int, weakref.ref[Frames]] = {}
+
+
+def _forget(ref: weakref.ref[Frames]) -> None:
+    for key, value in list(_last_lock.items()):
+        if value is ref:
+            _last_lock.pop(key, None)
+
+
 class Frames:
     """Context manager and iterator (also asynchronous) over the frames of a capture board.
 
     Entering locks the ring, sets the board's frame count (`count`, or 0: without end) and
     starts it; leaving stops it (all frames taken) or aborts it (left early, by `break` or an
     exception), unlocks it and gives back its former frame count. A stream dropped without
-    being closed does the same when it is collected.
+    being closed does the same when it is collected. Each of these steps is taken whatever the
+    others do; the first that fails is raised, the later failures as its `__context__`.
+
+    From entering to leaving, the stream holds the board object: another stream or a recording
+    on it is refused (RuntimeError), so that no frame of another run is handed out.
 
     When the block ends in an error (the board closed under the loop, say) and ending the
-    capture fails too, the block's error is raised, with the cleanup's failure as its
+    capture fails too, the block's error is raised, with the cleanup's failures as its
     `__context__`."""
 
     def __init__(
@@ -200,8 +262,10 @@ class Frames:
         self._held: int | None = None  # number of the frame handed out last
         self._limit: float | None = None  # KX310: the board's Timeout setting, in seconds
         self._state = "new"  # new, open, ended (all frames taken), closed
-        self._session = _Session(board)
+        self._seen = 0  # the highest count of complete frames seen in this stream's run
+        self._session = _Session(board, f"an open frame stream ({self!r})")
         self._finalizer: weakref.finalize[[], Frames] | None = None
+        self._ref = weakref.ref(self, _forget)
 
     # ---- the board's session -----------------------------------------------------------------
 
@@ -215,7 +279,23 @@ class Frames:
         for view in views:
             view.flags.writeable = False  # the board writes the slots, the script reads them
         board, session = self.board, self._session
-        board.lock(self.images)
+        with _holders_lock:
+            holder = _holders.get(id(board))
+            if holder is not None:
+                raise RuntimeError(
+                    f"this {type(board).__name__} is held by {holder.owner}: a second stream "
+                    "on it would restart the count the first one reads; end the first (leave "
+                    "its with block, or stop the recording) before starting another"
+                )
+            _holders[id(board)] = session
+        try:
+            board.lock(self.images)
+        except BaseException:
+            with _holders_lock:
+                del _holders[id(board)]
+            raise
+        for image in self.images:
+            _last_lock[id(image)] = self._ref
         self._state = "open"
         self._finalizer = weakref.finalize(self, session.end_collected)
         try:
@@ -242,9 +322,14 @@ class Frames:
         except Exception as cleanup:
             if error is None:
                 raise
-            # The error that ended the block is what the script is told; the cleanup's failure
-            # (often caused by it) is kept as its context rather than raised in its place.
-            cleanup.__context__, error.__context__ = error.__context__, cleanup
+            # The error that ended the block is what the script is told; the cleanup's failures
+            # (often caused by it) are kept as its context rather than raised in its place.
+            # Raised while the block's error was handled, their chain ends in it: it ends in
+            # what came before the block's error instead (no cycle).
+            last: BaseException = cleanup
+            while last.__context__ is not None and last.__context__ is not error:
+                last = last.__context__
+            last.__context__, error.__context__ = error.__context__, cleanup
 
     def __enter__(self) -> Frames:
         return self.open()
@@ -285,6 +370,7 @@ class Frames:
             self._ended()
             raise StopIteration
         status, total = self._wait(self, k)
+        self._seen = max(self._seen, total)
         held = self._held
         if held is not None and total >= held + n and self._overtaken(held, total):
             self.overrun += 1
@@ -318,6 +404,20 @@ class Frames:
         """All frames are taken (or the capture is over): leaving stops rather than aborts."""
         self._state = "ended"
         self._session.ended = True
+
+    def _total(self) -> int | None:
+        """The highest count of complete frames of this stream's run: asked of the board while
+        the stream holds it; once closed, where its end left the board (None: not known)."""
+        if self._state in ("open", "ended"):
+            total = self.board.query_status().total_frame_count
+        elif self._session.ended:
+            total = self._seen  # all frames taken or the capture over: nothing came after
+        elif self._session.final is not None:
+            total = self._session.final  # aborted: where the board stopped
+        else:
+            return None  # aborted, and the board could not say where it stopped
+        self._seen = max(self._seen, total)
+        return self._seen
 
     def _overtaken(self, number: int, total: int) -> bool:
         """Whether, by the board's count of complete frames, it has begun to write frame
@@ -357,104 +457,6 @@ def _log(message: str, *args: object) -> None:
 
 
 _logger: Any = None
-
-
-# ---- what differs between the boards -----------------------------------------------------------
-
-_SETTINGS: dict[type, Any] = {
-    unit.KX210: unit.KX210Param,
-    unit.KX310: unit.KX310Param,
-    unit.TR520: unit.TR520Param,
-}
-
-
-def _kind(board: object) -> type:
-    for cls in type(board).__mro__:
-        if cls in _SETTINGS:
-            return cls
-    names = ", ".join(cls.__name__ for cls in _SETTINGS)
-    raise TypeError(f"frames() takes a capture board ({names}), not {type(board).__name__}")
-
-
-class FrameFormat(NamedTuple):
-    """What a capture board sends: frame size, pixel format and significant bits per sample
-    (10 for Mono10 frames, which arrive in 16-bit samples)."""
-
-    width: int
-    height: int
-    pixel_format: core.ExPixelFormat
-    bits: int
-
-    @property
-    def frame_bytes(self) -> int:
-        """Bytes of one packed frame."""
-        return self.width * self.height * _BYTES_PER_PIXEL[int(self.pixel_format)]
-
-
-_BYTES_PER_PIXEL = {0: 1, 1: 2, 2: 3, 3: 3}  # Mono8, Mono16, RGB8, BGR8
-
-
-def frame_format(board: CaptureBoard) -> FrameFormat:
-    """The frame size and pixel format that `board` captures, from its settings."""
-    settings = _SETTINGS[_kind(board)].from_(board)
-    return FrameFormat(
-        settings.get_param("ImageWidth"),
-        settings.get_param("ImageHeight"),
-        core.ExPixelFormat(settings.get_param("ImageType")),
-        settings.get_param("ImageDepth"),
-    )
-
-
-def available_memory() -> int:
-    """Bytes of memory the machine can still give without swapping (MemAvailable), or the free
-    physical memory where the kernel does not say."""
-    try:
-        with open("/proc/meminfo") as f:
-            for line in f:
-                if line.startswith("MemAvailable:"):
-                    return int(line.split()[1]) * 1024
-    except OSError:
-        pass
-    return os.sysconf("SC_AVPHYS_PAGES") * os.sysconf("SC_PAGE_SIZE")
-
-
-def refuse_beyond_memory(need: int, what: str) -> None:
-    """Refuses (ValueError) to allocate `what`, of `need` bytes, when the machine does not have
-    that much memory available: before allocating, rather than run into the kernel's limit."""
-    have = available_memory()
-    if need > have:
-        raise ValueError(
-            f"{what} needs {need / 2**20:,.0f} MiB; the machine has {have / 2**20:,.0f} MiB "
-            "available"
-        )
-
-
-def ring_images(board: CaptureBoard, count: int) -> list[core.CxImage]:
-    """`count` images in the frame size and pixel format of `board`. A ring that would not fit
-    in the memory the machine has is refused before anything is allocated (ValueError)."""
-    fmt = frame_format(board)
-    refuse_beyond_memory(
-        count * fmt.frame_bytes,
-        f"a ring of {count} images of {fmt.width}x{fmt.height} {fmt.pixel_format.name}",
-    )
-    return [core.CxImage(fmt.width, fmt.height, fmt.pixel_format) for _ in range(count)]
-
-
-def _ring(board: CaptureBoard, ring: int | Sequence[core.CxImage]) -> list[core.CxImage]:
-    if hasattr(ring, "__index__"):
-        ring = operator.index(ring)
-        if ring < 2:
-            raise ValueError("a ring needs at least 2 images: the board writes one of them")
-        return ring_images(board, ring)
-    images = list(ring)
-    if len(images) < 2:
-        raise ValueError("a ring needs at least 2 images: the board writes one of them")
-    if not all(isinstance(image, core.CxImage) for image in images):
-        raise TypeError("the ring holds CxImage objects only")
-    if len({id(image) for image in images}) < len(images):
-        # Its slots would be one memory: a frame would show another frame's pixels.
-        raise ValueError("a ring holds each image once: the same image appears twice")
-    return images
 
 
 def _refuse_closed(board: CaptureBoardProtocol) -> None:
