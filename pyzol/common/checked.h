@@ -18,6 +18,17 @@
 #pragma once
 
 #include <Python.h>
+
+// Loading: another interpreter must reach the binding library's version check, which runs first
+// in each module's init function. The loader resolves every undefined symbol of a module when it
+// loads it, so a function that the other interpreter does not export would fail the load with
+// "undefined symbol" instead. The modules call only functions that the interpreters before and
+// after 3.12 export too (no 3.12-only API), save this one, which the binding library's headers
+// call for 3.12 and which 3.13 no longer exports: a weak reference, null under an interpreter
+// without it, where the version check has refused the module before anything could call it.
+// (tests/test_module.py loads each module under the other interpreters there are.)
+#pragma weak _PyThreadState_UncheckedGet
+
 #include <pybind11/pybind11.h>
 
 #include "common/pybind_internals.h"
