@@ -213,7 +213,7 @@ def test_every_writable_name_reaches_set_param_and_reads_back(board):
 
 def every_known_name():
     known = {n for board in TABLES for n in names(board)}
-    variants = {"", "width", "WIDTH", "Width ", " Width", "Width\0", "Widt", "Widths", "ENCCOMP2"}
+    variants = {"", "width", "WIDTH", "Width ", " Width", "Widt", "Widths", "ENCCOMP2"}
     return sorted(known | variants)
 
 

@@ -378,6 +378,29 @@ NUL_MEMBERS = {
         lambda: unit.TR520Param.from_(opened_capture("TR520")),
         lambda s, p: s.set_param("CameraMode", p.encode()),
     ),
+    # Setting and command names, which a note would otherwise show cut at the NUL too.
+    "KX210Param.get_param name": (
+        lambda: unit.KX210Param.from_(opened_capture("KX210")),
+        lambda s, p: s.get_param(p),
+    ),
+    "MB100Param.set_param name bytes": (
+        lambda: mb100_param(),
+        lambda s, p: s.set_param(p.encode(), 1),
+    ),
+    "KX310Encoder.get_param name": (
+        lambda: unit.KX310Encoder.from_(opened_capture("KX310")),
+        lambda s, p: s.get_param(p),
+    ),
+    "Video.get_param name": (lambda: unit.Video.from_file("cfg"), lambda v, p: v.get_param(p)),
+    "Video.set_param name": (lambda: unit.Video.from_file("cfg"), lambda v, p: v.set_param(p, 1)),
+    "KX310Param.send_command name": (
+        lambda: unit.KX310Param.from_(opened_capture("KX310")),
+        lambda s, p: s.send_command(p),
+    ),
+    "Video.send_command name": (
+        lambda: unit.Video.from_file("cfg"),
+        lambda v, p: v.send_command(p),
+    ),
     "Video.set_param": (
         lambda: unit.Video.from_file("cfg"),
         lambda v, p: v.set_param("CameraName", p),

@@ -172,13 +172,13 @@ template <class Result = py::object, class Cls>
 void def_by_name(Cls& cls, const NameTable& table, Refusers refusers) {
     using T = typename Cls::type;
     cls.def("get_param",
-            [&table, refusers](T& self, const std::string& name) {
+            [&table, refusers](T& self, const Name& name) {
                 const char* from = refusers.get ? refusers.get : __func__;
                 py::object value = get_by_table(self, table, from, name);
                 return py::reinterpret_steal<Result>(value.release());
             })
         .def("set_param",
-             [&table, refusers](T& self, const std::string& name, py::object value) {
+             [&table, refusers](T& self, const Name& name, py::object value) {
                  set_by_table(self, table, refusers.set ? refusers.set : __func__, name, value);
              });
 }
@@ -186,8 +186,8 @@ template <class Result = py::object, class Cls>
 void def_by_name(Cls& cls, const NameTable& table, Refusers refusers, const CommandSet& commands) {
     using T = typename Cls::type;
     def_by_name<Result>(cls, table, refusers);
-    cls.def("send_command", [&commands](T& self, const std::string& name) {
-        if (!commands.contains(name))
+    cls.def("send_command", [&commands](T& self, const Name& name) {
+        if (!commands.contains(name.text))
             PYZOL_THROW(1);
         send_by_name(&self, name);
     });
@@ -196,7 +196,7 @@ template <class Result = py::object, class Cls>
 void def_by_name_without_commands(Cls& cls, const NameTable& table) {
     using T = typename Cls::type;
     def_by_name<Result>(cls, table, Refusers{});
-    cls.def("send_command", [](T&, const std::string&) { PYZOL_THROW(1); });
+    cls.def("send_command", [](T&, const Name&) { PYZOL_THROW(1); });
 }
 
 } // namespace pyzol
