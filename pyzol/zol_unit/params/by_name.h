@@ -95,7 +95,14 @@ template <class S> py::object read_by_name(S* settings, const std::string& name,
     default: {
         zol::CxStringA text; // destroyed on every path
         settings->GetParam(name.c_str(), &text, model);
-        return py::str(text.Address(), text.Length());
+        // Written as bytes or by a camera file, a text need not be UTF-8: bytes that are not
+        // are kept as surrogates (as the os module decodes file names), so that every value
+        // reads back and .encode("utf-8", "surrogateescape") gives its bytes.
+        PyObject* value = PyUnicode_DecodeUTF8(
+            text.Address(), static_cast<Py_ssize_t>(text.Length()), "surrogateescape");
+        if (!value)
+            throw py::error_already_set();
+        return py::reinterpret_steal<py::object>(value);
     }
     }
 }
