@@ -6,6 +6,7 @@
 // description names (its table function), or from the bound member.
 #pragma once
 
+#include <exception>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -68,11 +69,13 @@ class CommandSet {
 [[noreturn]] void refuse_name(const char* function, const char* file, int line, py::handle owner,
                               const NameTable& table, bool writing, const std::string& name);
 
-// Rethrows the pending failure of writing `value` to `name` of kind `kind` on an object of class
-// `owner`, noting the name and the value where the value was refused: the binding library's cast
-// error (type and text unchanged) or the library's refusal of the value. Only failures come here.
+// Raises `failure`, the failure of writing `value` to `name` of kind `kind` on an object of class
+// `owner` (a cast error or the library's exception), noting the name and the value where the
+// value was refused: the binding library's cast error (type and text unchanged) or the library's
+// refusal of the value. Called outside any handler: the note runs Python code (the value's
+// repr), which must not run while an exception is being handled (see by_name.cpp).
 [[noreturn]] void refuse_value(py::handle owner, const std::string& name, ValueKind kind,
-                               py::handle value);
+                               py::handle value, std::exception_ptr failure);
 
 // The value model of a kind: built with TxModel() and then given its two words.
 zol::TxModel model_of(ValueKind kind);
@@ -110,7 +113,7 @@ template <class S> py::object read_by_name(S* settings, const std::string& name,
 // Writes `value` to `name` of kind `kind` through `settings->SetParam`; a value that does not
 // convert to the kind raises the binding library's cast error before the library is called.
 template <class S>
-void write_by_name(S* settings, const std::string& name, ValueKind kind, py::handle value) try {
+void write_value(S* settings, const std::string& name, ValueKind kind, py::handle value) {
     switch (kind) {
     case ValueKind::Signed: {
         int number = value.cast<int>();
@@ -133,8 +136,22 @@ void write_by_name(S* settings, const std::string& name, ValueKind kind, py::han
         break;
     }
     }
-} catch (...) {
-    refuse_value(py::type::of<S>(), name, kind, value);
+}
+
+// write_value, and where it fails as refuse_value knows, the failure with its note, built once
+// the failure is no longer being handled. Every other exception goes on as it is.
+template <class S>
+void write_by_name(S* settings, const std::string& name, ValueKind kind, py::handle value) {
+    std::exception_ptr failure;
+    try {
+        write_value(settings, name, kind, value);
+    } catch (const py::cast_error&) {
+        failure = std::current_exception();
+    } catch (const zol::CxException&) {
+        failure = std::current_exception();
+    }
+    if (failure)
+        refuse_value(py::type::of<S>(), name, kind, value, failure);
 }
 
 // Sends command `name` through `settings->SendCommand`. The library may write into the scratch
