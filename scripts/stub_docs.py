@@ -111,7 +111,11 @@ NO_COMMANDS = {
     "send_command": M("Always fails (RuntimeError): a {cls} accepts no command.", "command"),
 }
 BY_NAME = {
-    "get_param": M("The setting called `name`: an int, or a str for the text settings.", "name"),
+    "get_param": M(
+        "The setting called `name`: an int, or a str for the text settings (bytes that are not"
+        " UTF-8 as surrogates).",
+        "name",
+    ),
     "set_param": M(
         "Sets the setting called `name` to `value` (an int, or a str for text).",
         f"name, value: {VALUE}",

@@ -66,7 +66,6 @@ INTERPRETER_ATTRIBUTES = {
     "__spec__",
     "__file__",
 }
-UNIT_FILE = unit.__file__
 
 
 def test_dir_holds_exactly_the_registered_names_in_order():
@@ -109,11 +108,12 @@ def other_python(minor):
     return found[-1]
 
 
-LOAD_UNIT = """
-    import importlib.machinery, importlib.util, os, sys
-    sys.setdlopenflags(os.RTLD_LAZY)
-    loader = importlib.machinery.ExtensionFileLoader("unit", {path!r})
-    location = importlib.util.spec_from_file_location("unit", {path!r}, loader=loader)
+# Loaded with the interpreter's own flags, which resolve every symbol at once: a module that
+# needs a function the other interpreter does not export fails before its version check.
+LOAD_MODULE = """
+    import importlib.machinery, importlib.util, sys
+    loader = importlib.machinery.ExtensionFileLoader({name!r}, {path!r})
+    location = importlib.util.spec_from_file_location({name!r}, {path!r}, loader=loader)
     try:
         importlib.util.module_from_spec(location)
     except ImportError as e:
@@ -136,13 +136,17 @@ IMPORT_PACKAGE = """
 """
 
 
-# Both guards: the package's own, before any extension loads, and the extension module's, for a
+def load_module(module):
+    return LOAD_MODULE.format(name=module.__name__.rpartition(".")[2], path=module.__file__)
+
+
+# Both guards: the package's own, before any extension loads, and each extension module's, for a
 # script that loads it by path.
 @pytest.mark.parametrize("minor", [10, 11, 13])
 @pytest.mark.parametrize(
     "code",
-    [IMPORT_PACKAGE.format(path=PACKAGE_PARENT), LOAD_UNIT.format(path=UNIT_FILE)],
-    ids=["package", "module"],
+    [IMPORT_PACKAGE.format(path=PACKAGE_PARENT), *(load_module(m) for m in (unit, core, sim))],
+    ids=["package", "unit", "core", "sim"],
 )
 def test_other_interpreters_are_refused(minor, code, tmp_path):
     out = run_python(other_python(minor), code, cwd=tmp_path)
@@ -188,7 +192,7 @@ def fake_version_library(tmp_path_factory):
 def test_version_string_check(fake_version_library, version, accepted):
     out = run_python(
         sys.executable,
-        LOAD_UNIT.format(path=UNIT_FILE),
+        load_module(unit),
         env={"LD_PRELOAD": fake_version_library, "PYZOL_FAKE_VERSION": version},
     )
     assert out.returncode == 0, out.stderr

@@ -1,18 +1,21 @@
 """What a careless or hostile script cannot do: crash the process through the collector or
 through objects whose __init__ never ran, leak boards through reference cycles, lose Ctrl-C in a
-wait, or reach the library with a path or text cut at NUL, a str that is no UTF-8, a truncated
-number or a non-integer as an output state; and another interpreter gets the version message."""
+wait or while a refusal's note is built, reach the library with a path, text or name cut at NUL,
+a str that is no UTF-8, a truncated number or a non-integer as an output state, or crash its exit
+with daemon threads busy or a board still capturing; and another interpreter gets the version
+message."""
 
 import gc
-import threading
 import re
+import textwrap
+import threading
 from decimal import Decimal
 from fractions import Fraction
 
 import numpy as np
 import pytest
 
-from helpers import child_lines
+from helpers import child_lines, run_child
 from pyzol import core, sim, unit
 
 UNINITIALISED = "TypeError: uninitialised {} object: its __init__ was never called"
@@ -315,7 +318,6 @@ def test_ctrl_c_leaves_waits_on_other_threads_alone(cam):
     assert lines == ["KeyboardInterrupt", "True", "[4]"]
 
 
-
 @pytest.mark.parametrize("kind", ["MB100", "RM1600", "DQ160"])
 def test_an_io_board_rebound_under_its_waiters(kind):
     """Other threads wait, read and ask through a handle that the main thread opens again on a
@@ -329,8 +331,8 @@ def test_an_io_board_rebound_under_its_waiters(kind):
         while not stop.is_set():
             try:
                 codes.add(int(board.wait() if kind == "MB100" else board.wait().event_status))
-                board.read()
-                board.is_opened
+                if board.is_opened:
+                    board.read()
             except RuntimeError as e:
                 if e.status not in (core.ExStatus.NotOpened, core.ExStatus.Disposed):
                     errors.append(e)
@@ -350,6 +352,60 @@ def test_an_io_board_rebound_under_its_waiters(kind):
     assert codes <= {3, 4} and 3 in codes  # TIMEOUT, or ABORT when rebound mid-wait
     board.open(0)
     assert board.is_opened
+
+
+# Building the note of a refusal runs Python code: difflib for the close names of a refused name,
+# the repr of a refused value. A signal that arrives meanwhile (here raised from inside that code,
+# so that its handler runs there) is the script's: Ctrl-C and a handler's own exception reach it
+# instead of the refusal. Only a repr that fails by itself costs the refusal its note.
+NOTE_SIGNALS = """
+import difflib, signal
+from pyzol import sim, unit
+board = unit.KX210()
+board.open(0, 0)
+settings = unit.KX210Param.from_(board)
+if {handled}:
+    def handler(signum, frame):
+        raise LookupError("handled")
+    signal.signal(signal.SIGINT, handler)
+def ctrl_c(*args):
+    signal.raise_signal(signal.SIGINT)
+    return []
+class Value:
+    def __repr__(self):
+        return ctrl_c()
+class Text(str):  # a text setting's value, which the library is made to refuse
+    def __repr__(self):
+        return ctrl_c()
+class Broken:
+    def __repr__(self):
+        raise ValueError("no repr")
+difflib.get_close_matches = ctrl_c
+sim.fail("CxKX210Param::SetParam", status=4)
+try:
+    {call}
+except BaseException as e:
+    print(type(e).__name__, getattr(e, "__notes__", []))
+"""
+NOTE_CALLS = {
+    "close names": "settings.get_param('Widht')",
+    "value that does not convert": "settings.set_param('Width', Value())",
+    "value the library refuses": "settings.set_param('CameraName', Text('x'))",
+}
+
+
+@pytest.mark.parametrize("handled", [False, True], ids=["Ctrl-C", "handler raises"])
+@pytest.mark.parametrize("call", NOTE_CALLS)
+def test_signals_while_a_note_is_built_reach_the_script(tmp_path, call, handled):
+    lines = child_lines(NOTE_SIGNALS.format(handled=handled, call=NOTE_CALLS[call]), tmp_path)
+    assert lines == [("LookupError" if handled else "KeyboardInterrupt") + " []"]
+
+
+def test_a_repr_that_fails_by_itself_only_costs_the_note(tmp_path):
+    call = "settings.set_param('Width', Broken())"
+    lines = child_lines(NOTE_SIGNALS.format(handled=True, call=call), tmp_path)
+    assert lines == ["RuntimeError []"]  # the cast error, as without a note
+
 
 # ---- arguments that would reach the library changed ---------------------------------------------
 
@@ -414,6 +470,29 @@ NUL_MEMBERS = {
     "TR520Param.set_param bytes": (
         lambda: unit.TR520Param.from_(opened_capture("TR520")),
         lambda s, p: s.set_param("CameraMode", p.encode()),
+    ),
+    # Setting and command names, which a note would otherwise show cut at the NUL too.
+    "KX210Param.get_param name": (
+        lambda: unit.KX210Param.from_(opened_capture("KX210")),
+        lambda s, p: s.get_param(p),
+    ),
+    "MB100Param.set_param name bytes": (
+        lambda: mb100_param(),
+        lambda s, p: s.set_param(p.encode(), 1),
+    ),
+    "KX310Encoder.get_param name": (
+        lambda: unit.KX310Encoder.from_(opened_capture("KX310")),
+        lambda s, p: s.get_param(p),
+    ),
+    "Video.get_param name": (lambda: unit.Video.from_file("cfg"), lambda v, p: v.get_param(p)),
+    "Video.set_param name": (lambda: unit.Video.from_file("cfg"), lambda v, p: v.set_param(p, 1)),
+    "KX310Param.send_command name": (
+        lambda: unit.KX310Param.from_(opened_capture("KX310")),
+        lambda s, p: s.send_command(p),
+    ),
+    "Video.send_command name": (
+        lambda: unit.Video.from_file("cfg"),
+        lambda v, p: v.send_command(p),
     ),
     "Video.set_param": (
         lambda: unit.Video.from_file("cfg"),
@@ -536,9 +615,11 @@ def test_only_bools_and_integers_are_output_states(name, write):
         assert sim.outputs(name, 0) == expected
 
 
-def test_a_daemon_thread_waiting_at_exit_leaves_the_process_alone(tmp_path):
-    lines = child_lines(
-        """
+# Scripts that end while their daemon threads are busy in the library or in the binding's own
+# code, or with a board they never closed still capturing: the process exits cleanly, and the
+# sanitizer run (which runs these children under it too) reports nothing on their stderr.
+EXITS = {
+    "a thread waiting": """
         import threading, time
         from pyzol import sim, unit
         board = unit.MB100()
@@ -547,9 +628,69 @@ def test_a_daemon_thread_waiting_at_exit_leaves_the_process_alone(tmp_path):
         threading.Thread(target=board.wait, daemon=True).start()
         while not sim.waiters("MB100", 0):
             time.sleep(0.001)
-        print("exiting")
         """,
-        tmp_path,
-        timeout=30,
-    )
-    assert lines == ["exiting"]
+    # A refusal runs Python code for its note, here one that goes on (a slow search, a slow
+    # repr): the interpreter ends such a thread by force when it next asks for the interpreter
+    # lock, in the middle of the binding's frames.
+    "threads in the close-name search of a refused name": """
+        import difflib, threading, time
+        from pyzol import unit
+        board = unit.KX210()
+        board.open(0, 0)
+        settings = unit.KX210Param.from_(board)
+        inside = threading.Semaphore(0)
+        def search(*args):
+            inside.release()
+            while True:
+                time.sleep(0.001)  # takes the interpreter lock again and again
+        difflib.get_close_matches = search
+        for _ in range(4):
+            threading.Thread(target=settings.get_param, args=("Widht",), daemon=True).start()
+        for _ in range(4):
+            inside.acquire()
+        """,
+    "threads in the repr of a refused value": """
+        import threading, time
+        from pyzol import unit
+        board = unit.KX210()
+        board.open(0, 0)
+        settings = unit.KX210Param.from_(board)
+        inside = threading.Semaphore(0)
+        class Value:
+            def __repr__(self):
+                inside.release()
+                while True:
+                    time.sleep(0.001)
+        for _ in range(4):
+            args = ("Width", Value())
+            threading.Thread(target=settings.set_param, args=args, daemon=True).start()
+        for _ in range(4):
+            inside.acquire()
+        """,
+    # The waiting thread's frame keeps the board, which is never closed: its acquisition thread
+    # still writes frames while the process runs its exit handlers.
+    "a board capturing, a thread waiting": r"""
+        import threading, time
+        import numpy, tifffile
+        from pyzol import core, sim, unit
+        open("big.txt", "w").write("Width=2048\nHeight=2048\nTimeout=-1\n")
+        board = unit.KX210.from_file("big.txt")
+        board.lock([core.CxImage(2048, 2048) for _ in range(3)])
+        board.num = 0
+        board.start()
+        dio = unit.RM1600()
+        dio.open(0)
+        unit.RM1600Param.from_(dio).timeout = -1
+        def wait(dio=dio, board=board):
+            dio.wait()
+        threading.Thread(target=wait, daemon=True).start()
+        while not sim.waiters("RM1600", 0) or board.query_status().total_frame_count < 2:
+            time.sleep(0.001)
+        """,
+}
+
+
+@pytest.mark.parametrize("case", EXITS)
+def test_a_script_ending_with_busy_threads_exits_cleanly(tmp_path, case):
+    out = run_child(textwrap.dedent(EXITS[case]) + 'print("exiting")\n', tmp_path, timeout=60)
+    assert (out.returncode, out.stdout, out.stderr) == (0, "exiting\n", "")

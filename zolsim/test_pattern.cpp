@@ -144,12 +144,18 @@ void draw_number(zol::CxImage& image, std::uint32_t k, const Frame& f) {
 // see write_pattern. Made once per frame format and shared by every thread that writes frames
 // of that format (a capture's thread is new at every Start); the last one made is kept.
 using Master = std::shared_ptr<const std::vector<unsigned char>>;
+struct Masters {
+    std::mutex m;
+    Master last;
+    Frame made{0, 0, {zol::ExPixelFormat::Mono8, 0}};
+};
 Master master_for(const Frame& f, std::size_t bpp) {
-    static std::mutex m;
-    static Master last;
-    static Frame made{0, 0, {zol::ExPixelFormat::Mono8, 0}};
-    std::lock_guard<std::mutex> lock(m);
-    if (!last || made.width != f.width || made.height != f.height ||
+    // Never destroyed (see core.h): a board the process never closed still captures while the
+    // exit handlers run, and its acquisition thread comes here for every frame.
+    static Masters* const masters = new Masters;
+    std::lock_guard<std::mutex> lock(masters->m);
+    const Frame& made = masters->made;
+    if (!masters->last || made.width != f.width || made.height != f.height ||
         made.px.format != f.px.format || made.px.bits != f.px.bits) {
         const std::size_t row = static_cast<std::size_t>(f.width) * bpp;
         const std::size_t rows = static_cast<std::size_t>(f.height) + 256;
@@ -157,10 +163,10 @@ Master master_for(const Frame& f, std::size_t bpp) {
         for (std::size_t r = 0; r < rows; ++r)
             for (std::size_t x = 0; x < static_cast<std::size_t>(f.width); ++x)
                 pattern_pixel(&(*pixels)[r * row + x * bpp], x, r, f.px);
-        last = std::move(pixels);
-        made = f;
+        masters->last = std::move(pixels);
+        masters->made = f;
     }
-    return last;
+    return masters->last;
 }
 
 } // namespace

@@ -8,8 +8,9 @@
 //     integers); every other number (float, numpy.float32, Decimal, Fraction) matches no
 //     overload, instead of being truncated towards zero;
 //   - paths (`NarrowPath`, `WidePath`) and every other text the library reads as a C string
-//     (`NarrowText`) refuse an embedded NUL with ValueError, as Python's own open() does, instead
-//     of reaching the library cut short; a str that strict UTF-8 refuses matches no overload;
+//     (`NarrowText`, and `Name` for setting and command names) refuse an embedded NUL with
+//     ValueError, as Python's own open() does, instead of reaching the library cut short; a str
+//     that strict UTF-8 refuses matches no overload;
 //   - an output state (`OutputState`) takes bool, numpy.bool_ and integers only: None and other
 //     numbers (float, Decimal, numpy.float32) match no overload instead of giving their truth.
 // The build puts this header first in every translation unit of the three modules (the CMake
@@ -18,6 +19,17 @@
 #pragma once
 
 #include <Python.h>
+
+// Loading: another interpreter must reach the binding library's version check, which runs first
+// in each module's init function. The loader resolves every undefined symbol of a module when it
+// loads it, so a function that the other interpreter does not export would fail the load with
+// "undefined symbol" instead. The modules call only functions that the interpreters before and
+// after 3.12 export too (no 3.12-only API), save this one, which the binding library's headers
+// call for 3.12 and which 3.13 no longer exports: a weak reference, null under an interpreter
+// without it, where the version check has refused the module before anything could call it.
+// (tests/test_module.py loads each module under the other interpreters there are.)
+#pragma weak _PyThreadState_UncheckedGet
+
 #include <pybind11/pybind11.h>
 
 #include "common/pybind_internals.h"
@@ -72,6 +84,12 @@ struct NarrowPath {
 // Any other text the library reads as a C string (a serial text, an item name) converts the same
 // way.
 using NarrowText = NarrowPath;
+
+// A setting or command name: converted as a narrow text, but never None (a name is required).
+struct Name {
+    std::string text;
+    operator const std::string&() const { return text; }
+};
 
 // A wide path for the library: str (one wchar_t per code point) or None (null).
 struct WidePath {
@@ -213,6 +231,18 @@ template <class Path> struct path_caster {
 };
 template <> struct type_caster<pyzol::NarrowPath> : path_caster<pyzol::NarrowPath> {};
 template <> struct type_caster<pyzol::WidePath> : path_caster<pyzol::WidePath> {};
+
+// Names: str (as UTF-8), bytes or bytearray as a narrow text is read; a NUL is refused the same
+// way.
+template <> struct type_caster<pyzol::Name> {
+    bool load(handle src, bool) {
+        if (!src || !path_caster<pyzol::NarrowPath>::read(src.ptr(), value.text))
+            return false;
+        pyzol::refuse_nul_in(value.text);
+        return true;
+    }
+    PYBIND11_TYPE_CASTER(pyzol::Name, const_name("str"));
+};
 
 template <> struct type_caster<pyzol::OutputState> {
     bool load(handle src, bool) {

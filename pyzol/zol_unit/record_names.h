@@ -4,9 +4,9 @@
 // by their Python names instead; conversion is that of every library class (checked.h).
 #pragma once
 
-#include <pybind11/pybind11.h>
+#include "common/checked.h" // first: it decides how the module links to the interpreter
 
-#include "common/checked.h"
+#include <pybind11/pybind11.h>
 
 #include <zol/dio.h>
 #include <zol/video.h>

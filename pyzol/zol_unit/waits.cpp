@@ -165,13 +165,16 @@ bool finalizing() {
     return check && check() != 0;
 }
 
+void park_thread() {
+    for (;;)
+        pause();
+}
+
 void restore_thread(PyThreadState* state) {
-    if (finalizing()) {
-        // The interpreter is going away and this thread may not take the lock again; it has
-        // nothing left to do but wait for the process to end.
-        for (;;)
-            pause();
-    }
+    // The interpreter is going away and this thread may not take the lock again; it has
+    // nothing left to do but wait for the process to end.
+    if (finalizing())
+        park_thread();
     PyEval_RestoreThread(state);
 }
 

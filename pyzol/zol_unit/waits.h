@@ -18,6 +18,8 @@ namespace pyzol {
 // by force in the middle of C++ frames).
 void restore_thread(PyThreadState* state);
 bool finalizing(); // the interpreter is shutting down (any CPython version)
+// Where such a thread waits for the process to end, holding nothing.
+[[noreturn]] void park_thread();
 
 // Runs a blocking library call without the interpreter lock. Everything `call` touches must be
 // C++ state: arguments are converted before and results after.

@@ -43,11 +43,13 @@ py::object status_of(int code) {
 // description and what the module adds (Noted). Only failures come here, so the work costs a
 // successful call nothing. Nothing raised here replaces the error being translated.
 void attach_data(const zol::CxException& e) {
-    PyObject* raised = PyErr_GetRaisedException();
-    if (!raised)
+    if (!PyErr_Occurred())
         return;
+    // Taken through the binding library, which fetches it with what every interpreter exports
+    // (3.12's PyErr_GetRaisedException would keep the module from loading under another one).
+    py::error_already_set raised;
     try {
-        py::handle error(raised);
+        py::handle error = raised.value();
         error.attr("status") = status_of(e.Code());
         error.attr("function") = decoded(e.Function(), "replace");
         error.attr("file") = decoded(e.File(), "surrogateescape");
@@ -62,7 +64,7 @@ void attach_data(const zol::CxException& e) {
         // Dropped: the translated error is the one the script must see.
     } catch (const std::exception&) {
     }
-    PyErr_SetRaisedException(raised);
+    raised.restore();
 }
 
 // Every CxException that leaves a bound function becomes RuntimeError carrying its status, line,

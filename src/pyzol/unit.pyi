@@ -250,7 +250,7 @@ class RM1600Param:
         """Whether they refer to different library objects."""
 
     def get_param(self, name: str, /) -> typing.Any:
-        """The setting called `name`: an int, or a str for the text settings."""
+        """The setting called `name`: an int, or a str for the text settings (bytes that are not UTF-8 as surrogates)."""
 
     def get_register(self, register: int, /) -> int:
         """The value of register number `register`."""
@@ -703,7 +703,7 @@ class KX210Param:
         """Whether they refer to different library objects."""
 
     def get_param(self, name: str, /) -> typing.Any:
-        """The setting called `name`: an int, or a str for the text settings."""
+        """The setting called `name`: an int, or a str for the text settings (bytes that are not UTF-8 as surrogates)."""
 
     def get_register(self, register: int, /) -> int:
         """The value of register number `register`."""
@@ -1038,7 +1038,7 @@ class KX310Param:
         """Whether they refer to different library objects."""
 
     def get_param(self, name: str, /) -> typing.Any:
-        """The setting called `name`: an int, or a str for the text settings."""
+        """The setting called `name`: an int, or a str for the text settings (bytes that are not UTF-8 as surrogates)."""
 
     def get_register(self, register: int, /) -> int:
         """The value of register number `register`."""
@@ -1268,7 +1268,7 @@ class TR520Param:
         """Whether they refer to different library objects."""
 
     def get_param(self, name: str, /) -> typing.Any:
-        """The setting called `name`: an int, or a str for the text settings."""
+        """The setting called `name`: an int, or a str for the text settings (bytes that are not UTF-8 as surrogates)."""
 
     def get_register(self, register: int, /) -> int:
         """The value of register number `register`."""
@@ -1336,7 +1336,7 @@ class Video:
         """Triggers one frame when the device waits for a trigger."""
 
     def get_param(self, name: str, /) -> typing.Any:
-        """The setting called `name`: an int, or a str for the text settings."""
+        """The setting called `name`: an int, or a str for the text settings (bytes that are not UTF-8 as surrogates)."""
 
     @typing.overload
     def grab(self, image: pyzol.core.CxImage, /) -> None:

@@ -6,6 +6,7 @@
 // description names (its table function), or from the bound member.
 #pragma once
 
+#include <exception>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -68,11 +69,13 @@ class CommandSet {
 [[noreturn]] void refuse_name(const char* function, const char* file, int line, py::handle owner,
                               const NameTable& table, bool writing, const std::string& name);
 
-// Rethrows the pending failure of writing `value` to `name` of kind `kind` on an object of class
-// `owner`, noting the name and the value where the value was refused: the binding library's cast
-// error (type and text unchanged) or the library's refusal of the value. Only failures come here.
+// Raises `failure`, the failure of writing `value` to `name` of kind `kind` on an object of class
+// `owner` (a cast error or the library's exception), noting the name and the value where the
+// value was refused: the binding library's cast error (type and text unchanged) or the library's
+// refusal of the value. Called outside any handler: the note runs Python code (the value's
+// repr), which must not run while an exception is being handled (see by_name.cpp).
 [[noreturn]] void refuse_value(py::handle owner, const std::string& name, ValueKind kind,
-                               py::handle value);
+                               py::handle value, std::exception_ptr failure);
 
 // The value model of a kind: built with TxModel() and then given its two words.
 zol::TxModel model_of(ValueKind kind);
@@ -95,7 +98,14 @@ template <class S> py::object read_by_name(S* settings, const std::string& name,
     default: {
         zol::CxStringA text; // destroyed on every path
         settings->GetParam(name.c_str(), &text, model);
-        return py::str(text.Address(), text.Length());
+        // Written as bytes or by a camera file, a text need not be UTF-8: bytes that are not
+        // are kept as surrogates (as the os module decodes file names), so that every value
+        // reads back and .encode("utf-8", "surrogateescape") gives its bytes.
+        PyObject* value = PyUnicode_DecodeUTF8(
+            text.Address(), static_cast<Py_ssize_t>(text.Length()), "surrogateescape");
+        if (!value)
+            throw py::error_already_set();
+        return py::reinterpret_steal<py::object>(value);
     }
     }
 }
@@ -103,7 +113,7 @@ template <class S> py::object read_by_name(S* settings, const std::string& name,
 // Writes `value` to `name` of kind `kind` through `settings->SetParam`; a value that does not
 // convert to the kind raises the binding library's cast error before the library is called.
 template <class S>
-void write_by_name(S* settings, const std::string& name, ValueKind kind, py::handle value) try {
+void write_value(S* settings, const std::string& name, ValueKind kind, py::handle value) {
     switch (kind) {
     case ValueKind::Signed: {
         int number = value.cast<int>();
@@ -126,8 +136,22 @@ void write_by_name(S* settings, const std::string& name, ValueKind kind, py::han
         break;
     }
     }
-} catch (...) {
-    refuse_value(py::type::of<S>(), name, kind, value);
+}
+
+// write_value, and where it fails as refuse_value knows, the failure with its note, built once
+// the failure is no longer being handled. Every other exception goes on as it is.
+template <class S>
+void write_by_name(S* settings, const std::string& name, ValueKind kind, py::handle value) {
+    std::exception_ptr failure;
+    try {
+        write_value(settings, name, kind, value);
+    } catch (const py::cast_error&) {
+        failure = std::current_exception();
+    } catch (const zol::CxException&) {
+        failure = std::current_exception();
+    }
+    if (failure)
+        refuse_value(py::type::of<S>(), name, kind, value, failure);
 }
 
 // Sends command `name` through `settings->SendCommand`. The library may write into the scratch
@@ -172,13 +196,13 @@ template <class Result = py::object, class Cls>
 void def_by_name(Cls& cls, const NameTable& table, Refusers refusers) {
     using T = typename Cls::type;
     cls.def("get_param",
-            [&table, refusers](T& self, const std::string& name) {
+            [&table, refusers](T& self, const Name& name) {
                 const char* from = refusers.get ? refusers.get : __func__;
                 py::object value = get_by_table(self, table, from, name);
                 return py::reinterpret_steal<Result>(value.release());
             })
         .def("set_param",
-             [&table, refusers](T& self, const std::string& name, py::object value) {
+             [&table, refusers](T& self, const Name& name, py::object value) {
                  set_by_table(self, table, refusers.set ? refusers.set : __func__, name, value);
              });
 }
@@ -186,8 +210,8 @@ template <class Result = py::object, class Cls>
 void def_by_name(Cls& cls, const NameTable& table, Refusers refusers, const CommandSet& commands) {
     using T = typename Cls::type;
     def_by_name<Result>(cls, table, refusers);
-    cls.def("send_command", [&commands](T& self, const std::string& name) {
-        if (!commands.contains(name))
+    cls.def("send_command", [&commands](T& self, const Name& name) {
+        if (!commands.contains(name.text))
             PYZOL_THROW(1);
         send_by_name(&self, name);
     });
@@ -196,7 +220,7 @@ template <class Result = py::object, class Cls>
 void def_by_name_without_commands(Cls& cls, const NameTable& table) {
     using T = typename Cls::type;
     def_by_name<Result>(cls, table, Refusers{});
-    cls.def("send_command", [](T&, const std::string&) { PYZOL_THROW(1); });
+    cls.def("send_command", [](T&, const Name&) { PYZOL_THROW(1); });
 }
 
 } // namespace pyzol

@@ -125,7 +125,7 @@ void init_video(py::module_& m) {
                 &CxVideo::TriggerCycleTime);
     // Called through the class with None, these get no library object: status 2.
     cls.def("get_param",
-            [](CxVideo* self, const std::string& name) {
+            [](CxVideo* self, const Name& name) {
                 if (!self)
                     PYZOL_THROW(2);
                 py::object result;
@@ -135,7 +135,7 @@ void init_video(py::module_& m) {
                 return result;
             })
         .def("set_param",
-             [](CxVideo* self, const std::string& name, py::object value) {
+             [](CxVideo* self, const Name& name, py::object value) {
                  if (!self)
                      PYZOL_THROW(2);
                  py::object none;
@@ -146,8 +146,8 @@ void init_video(py::module_& m) {
                  if (!on_board_settings(*self, set, none))
                      PYZOL_THROW(1);
              })
-        .def("send_command", [](CxVideo& self, const std::string& name) {
-            if (!video_commands.contains(name))
+        .def("send_command", [](CxVideo& self, const Name& name) {
+            if (!video_commands.contains(name.text))
                 PYZOL_THROW(1);
             send_by_name(&self, name);
         });
