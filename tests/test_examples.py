@@ -13,6 +13,7 @@ ROOT = pathlib.Path(__file__).resolve().parent.parent
     "args, expect",
     [
         (["-m", "pyzol", "--io"], "wait ended by TIMEOUT"),
+        (["-m", "pyzol", "io"], "wait ended by TIMEOUT"),
         (["dio_events.py"], "DI: edges 0x00000008, inputs 0x0000000F"),
         (["capture_ring.py"], "finished: True, 12 frames, state 2"),
         (["frames_async.py"], "board 1: no edge within the time-out"),

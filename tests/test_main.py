@@ -1,6 +1,8 @@
-"""The main job, python -m pyzol: capture with a bar on terminals only, the status table, the
-image of the last frame in its own depth (with Pillow or the zlib fallback), one-line errors
-before anything is captured, and an output file that is whole or left as it was."""
+"""The command line, python -m pyzol: its subcommands (capture the default, record, io and the
+--io alias), loaded once; the capture job with a bar on terminals only (tqdm's, or none), the
+status table, the image of the last frame in its own depth (Pillow; without it, one line that
+names the extra), one-line errors before anything is captured, and an output file that is whole
+or left as it was."""
 
 import importlib.metadata
 import io
@@ -15,8 +17,8 @@ import pytest
 
 import pyzol
 from helpers import drawn
-from pyzol import __main__ as job
-from pyzol import _report
+from pyzol import cli as job
+from pyzol.cli import report
 
 np = pytest.importorskip("numpy")
 Image = pytest.importorskip("PIL.Image")  # reads what either writer wrote
@@ -28,18 +30,8 @@ class Terminal(io.StringIO):
         return True
 
 
-@pytest.fixture(params=["zlib", "Pillow"])
-def writer(request, monkeypatch):
-    """Which PNG writer the job finds: Pillow when installed, or none (the fallback)."""
-    if request.param == "Pillow":
-        pytest.importorskip("PIL")
-    else:
-        monkeypatch.setitem(sys.modules, "PIL", None)  # import fails
-    return request.param
-
-
 def read_image(path):
-    """Pixels and mode of an image file, read by Pillow (also what the zlib fallback wrote)."""
+    """Pixels and mode of an image file, read by Pillow."""
     with pytest.MonkeyPatch.context() as patch:
         patch.setitem(sys.modules, "PIL", PIL)  # where a test hides it from the job
         with Image.open(path) as image:
@@ -69,14 +61,11 @@ def run(capsys, *argv):
         ("KX310", "BGR8", "frame.png", lambda p: p[..., ::-1]),
     ],
 )
-def test_captures_and_writes_the_last_frame(tmp_path, capsys, writer, board, fmt, name, stored):
+@pytest.mark.parametrize("command", [[], ["capture"]], ids=["default", "capture"])
+def test_captures_and_writes_the_last_frame(tmp_path, capsys, command, board, fmt, name, stored):
     out_file = tmp_path / name
-    args = ["--board", board, "--size", "96x64", "--format", fmt, "--frames", "7"]
+    args = [*command, "--board", board, "--size", "96x64", "--format", fmt, "--frames", "7"]
     status, out, err = run(capsys, *args, "-o", str(out_file), "--ring", "3")
-    if writer == "zlib" and name.endswith((".tif", ".tiff")):  # TIFF is written by Pillow only
-        assert (status, out, err.count("\n")) == (1, "", 1)
-        assert err.startswith(f"pyzol: cannot write '{out_file}': writing TIFF needs Pillow")
-        return
     assert (status, err) == (0, "")  # no bar: standard error is no terminal
     lines = out.splitlines()
     bits = int(fmt[4:]) if fmt.startswith("Mono") else 8
@@ -87,7 +76,7 @@ def test_captures_and_writes_the_last_frame(tmp_path, capsys, writer, board, fmt
     assert head.split()[:4] == ["time", "(s)", "frames", "last"]
     assert len(rule) == len(head) and all(len(row) == len(head) for row in rows)
     assert rows[-1].split()[1:4] == ["7", "6", "64"]  # frames, last frame, lines
-    assert lines[-1] == f"frame 6 written to {out_file} ({writer})"
+    assert lines[-1] == f"frame 6 written to {out_file} (Pillow)"
     pixels, mode = read_image(out_file)
     assert mode == {"Mono16": "I;16", "RGB8": "RGB", "BGR8": "RGB"}.get(sent, "L")
     np.testing.assert_array_equal(pixels, stored(drawn(6, 96, 64, fmt)))
@@ -110,13 +99,44 @@ def test_runs_as_a_module_without_a_terminal(tmp_path):
     assert written.stat().st_mode & 0o777 == 0o666 & ~mask  # an ordinary new file
 
 
-def test_help_lists_the_options(capsys):
+@pytest.mark.parametrize(
+    "argv, listed",
+    [
+        (["--help"], ["capture", "record", "io", "COMMAND --help"]),
+        (["capture", "--help"],
+         ["--board", "--frames", "--size", "--format", "--camera", "--output", "--io"]),
+        (["record", "--help"], ["--board", "--frames", "--pool", "--rate", "--output"]),
+        (["io", "--help"], ["MB100"]),
+    ],
+)  # fmt: skip
+def test_help_lists_the_commands_and_their_options(capsys, argv, listed):
     with pytest.raises(SystemExit) as ended:
-        job.main(["--help"])
+        job.main(argv)
     assert ended.value.code == 0
     usage = capsys.readouterr().out
-    for option in ("--board", "--frames", "--size", "--format", "--camera", "--output", "--io"):
+    assert usage.startswith(f"usage: python -m pyzol {argv[0] if len(argv) > 1 else '[-h]'}")
+    for option in listed:
         assert option in usage
+
+
+@pytest.mark.parametrize("argv", [["io"], ["--io"], ["--io", "-q"]])
+def test_io_command_and_its_alias_run_the_io_session(capsys, argv):
+    status, out, err = run(capsys, *argv)
+    assert (status, err) == (0, "")
+    assert out.startswith("MB100 #0 open: True") and "wait ended by TIMEOUT" in out
+
+
+@pytest.mark.parametrize("name", ["frame.png", "frame.tif"])
+def test_without_pillow_the_job_names_the_extra_before_capturing(tmp_path, capsys, monkeypatch,
+                                                                 name):  # fmt: skip
+    monkeypatch.setitem(sys.modules, "PIL", None)  # import fails
+    out_file = tmp_path / name
+    status, out, err = run(capsys, "--frames", "3", "-o", str(out_file))
+    kind = "PNG" if name.endswith(".png") else "TIFF"
+    assert (status, out) == (1, "")  # nothing captured
+    needs = f"writing {kind} needs Pillow: pip install 'pyzol[demo]'"
+    assert err == f"pyzol: cannot write '{out_file}': {needs}\n"
+    assert list(tmp_path.iterdir()) == []
 
 
 @pytest.mark.parametrize(
@@ -178,6 +198,8 @@ def test_bad_options_are_usage_errors(capsys):
         "--io takes no capture options: --board, --frames, -o/--output": [
             "--io", "--frames", "3", "--board", "KX210", "-o", "x.png",
         ],
+        "unrecognized arguments: --frames": ["io", "--frames", "3"],
+        "invalid choice: 'bogus'": ["bogus"],
     }  # fmt: skip
     for text, args in bad.items():
         with pytest.raises(SystemExit) as ended:
@@ -250,20 +272,46 @@ def test_a_write_that_fails_keeps_the_file_that_was_there(tmp_path):
 
 
 @pytest.mark.parametrize("tqdm", [False, True])
-def test_bar_shows_frames_and_rate_on_a_terminal_only(monkeypatch, tqdm):
+def test_bar_shows_frames_and_rate_on_a_terminal_with_tqdm_only(monkeypatch, tqdm):
     if tqdm:
         pytest.importorskip("tqdm")
     else:
-        monkeypatch.setitem(sys.modules, "tqdm", None)
+        monkeypatch.setitem(sys.modules, "tqdm", None)  # import fails
     quiet = io.StringIO()
-    bar = _report.progress(10, quiet)
+    bar = report.progress(10, quiet)
     bar.update(10)
     bar.close()
     assert quiet.getvalue() == ""
     screen = Terminal()
-    bar = _report.progress(10, screen)
+    bar = report.progress(10, screen)
     for _ in range(10):
         bar.update(1)
     bar.close()
     shown = screen.getvalue()
-    assert "10/10" in shown and "frames/s" in shown
+    if tqdm:
+        assert "10/10" in shown and "frames/s" in shown
+    else:
+        assert shown == ""
+
+
+COUNT_MAIN = """
+import runpy, sys
+runs = []
+def hook(event, args):
+    if event == "exec" and getattr(args[0], "co_filename", "").endswith("pyzol/__main__.py"):
+        runs.append(args[0].co_filename)
+sys.addaudithook(hook)
+sys.argv = ["pyzol", *sys.argv[1:]]
+try:
+    runpy.run_module("pyzol", run_name="__main__", alter_sys=True)
+except SystemExit as end:
+    print("status", end.code, "runs", len(runs), file=sys.stderr)
+"""
+
+
+@pytest.mark.parametrize("argv", [["record", "--frames", "3", "-o", "run.tif"], ["--frames", "3"]])
+def test_the_command_line_loads_its_main_module_once(tmp_path, argv):
+    # As `python -m pyzol` runs the package: each time the code of pyzol/__main__.py runs.
+    done = subprocess.run([sys.executable, "-P", "-c", COUNT_MAIN, *argv], capture_output=True,
+                          text=True, timeout=120, cwd=tmp_path)  # fmt: skip
+    assert done.stderr.splitlines()[-1] == "status 0 runs 1", done.stderr

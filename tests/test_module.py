@@ -1,7 +1,10 @@
 """The module spine: import, version check, registration order, exception translation."""
 
+import ast
 import glob
+import graphlib
 import os
+import pathlib
 import subprocess
 import sys
 import textwrap
@@ -290,6 +293,85 @@ def test_threads_translate_their_own_text():
 
 def test_package_imports_core_first():
     assert pyzol.core is core and pyzol.unit is unit
+
+
+def package_imports(root):
+    """The modules of the package in folder `root` (its .py files and extension modules), each
+    with the package's modules it imports anywhere in its source (at the top, in a function,
+    for type checkers only) and the private names (`_name`) it takes from another module."""
+    modules = {}
+    for path in root.rglob("*"):
+        if path.suffix in (".py", ".so"):
+            parts = path.relative_to(root.parent).parts
+            parts = (*parts[:-1], parts[-1].split(".")[0])
+            is_package = parts[-1] == "__init__"
+            modules[".".join(parts[:-1] if is_package else parts)] = (path, is_package)
+    graph, private = {}, []
+    for name, (path, is_package) in modules.items():
+        if path.suffix != ".py":
+            graph[name] = set()
+            continue
+        package = name if is_package else name.rpartition(".")[0]
+        found = set()
+        for node in ast.walk(ast.parse(path.read_text())):
+            if isinstance(node, ast.Import):
+                found.update(a.name for a in node.names if a.name in modules)
+            elif isinstance(node, ast.ImportFrom):
+                base = node.module or ""
+                if node.level:
+                    anchor = package.rsplit(".", node.level - 1)[0]
+                    base = f"{anchor}.{base}" if base else anchor
+                if base not in modules:
+                    continue  # another library's
+                for alias in node.names:
+                    if f"{base}.{alias.name}" in modules:
+                        found.add(f"{base}.{alias.name}")  # a module of the package
+                        continue
+                    found.add(base)
+                    if alias.name.startswith("_") and not alias.name.endswith("__"):
+                        private.append(f"{name} imports {base}.{alias.name}")
+        graph[name] = found - {name}
+    return graph, private
+
+
+def test_no_module_of_the_package_imports_another_in_a_circle_or_its_private_names():
+    graph, private = package_imports(pathlib.Path(pyzol.__file__).parent)
+    # The walk finds what the modules import: top-level, relative and absolute imports.
+    assert {"pyzol.stream", "pyzol.boards", "pyzol._linked_last"} <= graph["pyzol.recorder"]
+    assert graph["pyzol.__main__"] == {"pyzol.cli"} and graph["pyzol"] == {
+        "pyzol.core",
+        "pyzol.unit",
+    }
+    assert "pyzol.cli.record" in graph["pyzol.cli"] and "pyzol.cli" not in graph["pyzol.cli.record"]
+    graphlib.TopologicalSorter(graph).prepare()  # CycleError names the circle
+    assert private == []
+
+
+@pytest.mark.parametrize(
+    "files, found",
+    [
+        ({"a.py": "from . import b", "b.py": "from pkg.a import x"}, ["pkg.a", "pkg.b", "pkg.a"]),
+        ({"a.py": "def f():\n    from .b import _y", "b.py": "from . import a"}, None),
+        ({"a.py": "from .b import _y", "b.py": ""}, "pkg.a imports pkg.b._y"),
+        ({"a.py": "import pkg.b", "b.py": "from pkg import __version__"}, []),
+    ],
+    ids=["circle", "circle in a function", "private name", "none"],
+)
+def test_the_import_walk_finds_circles_and_private_names(tmp_path, files, found):
+    (tmp_path / "pkg").mkdir()
+    (tmp_path / "pkg" / "__init__.py").write_text("")
+    for name, text in files.items():
+        (tmp_path / "pkg" / name).write_text(text)
+    graph, private = package_imports(tmp_path / "pkg")
+    if isinstance(found, str):
+        assert private == [found]
+        return
+    try:
+        graphlib.TopologicalSorter(graph).prepare()
+    except graphlib.CycleError as e:
+        assert found is None or sorted(e.args[1]) == sorted(found)
+    else:
+        assert found == []
 
 
 def test_the_installed_package_says_what_it_is_and_needs():

@@ -9,7 +9,7 @@ import time
 import numpy as np
 import pytest
 
-import pyzol._boards
+import pyzol.boards
 import pyzol.stream
 from helpers import Background, camera, drawn
 from pyzol import core, frames, sim, unit
@@ -145,7 +145,7 @@ def test_a_ring_that_does_not_fit_in_memory_is_refused_before_allocating(
     no_leaks, camera_file, monkeypatch
 ):
     board = unit.KX210.from_file(camera_file(w=4096, h=4096, PixelFormat="RGB8"))
-    monkeypatch.setattr(pyzol._boards, "available_memory", lambda: 100 * 2**20)
+    monkeypatch.setattr(pyzol.boards, "available_memory", lambda: 100 * 2**20)
     before = sim.live_objects()
     with sim.recording() as calls, pytest.raises(ValueError) as refused:
         frames(board, 4)

@@ -131,3 +131,40 @@ def test_package_and_examples_type_check_strictly(tmp_path):
     out = run(sys.executable, "-m", "mypy", "--strict", "--cache-dir", str(tmp_path),
               "examples", "src/pyzol")  # fmt: skip
     assert out.returncode == 0, out.stdout + out.stderr
+
+
+@pytest.fixture
+def jedi(tmp_path, monkeypatch):
+    """jedi, the completion engine of IPython and editors, run in this interpreter and keeping
+    its cache in `tmp_path`."""
+    jedi = pytest.importorskip("jedi")
+    monkeypatch.setattr(jedi.settings, "cache_directory", str(tmp_path))
+    return jedi
+
+
+def script(jedi, code):
+    environment = jedi.api.environment.InterpreterEnvironment()
+    return jedi.Script(code, environment=environment)
+
+
+def test_jedi_completes_every_public_name_of_the_package(jedi):
+    found = {c.name for c in script(jedi, "import pyzol\npyzol.").complete(2, 6)}
+    assert set(pyzol.__all__) <= found  # frames, record, Recorder, ...: loaded lazily
+    found = {c.name for c in script(jedi, "import pyzol\npyzol.fr").complete(2, 8)}
+    assert {"frames", "Frame", "Frames"} <= found
+
+
+@pytest.mark.parametrize(
+    "call, name, parameters",
+    [
+        ("pyzol.frames(", "frames", ["board", "ring", "count"]),
+        ("pyzol.record(", "Recorder", ["board", "path", "count", "ring", "pool", "camera"]),
+        ("pyzol.Recorder(", "Recorder", ["board", "path", "count", "ring", "pool", "camera"]),
+        ("pyzol.unit.KX210.open(", "open", ["self", "id", "ch"]),
+        ("pyzol.demo_camera(", "demo_camera", []),
+    ],
+)
+def test_jedi_shows_signatures(jedi, call, name, parameters):
+    signatures = script(jedi, f"import pyzol\n{call}").get_signatures(2, len(call))
+    assert [s.name for s in signatures] == [name]
+    assert [p.name for p in signatures[0].params][: len(parameters)] == parameters

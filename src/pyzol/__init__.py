@@ -26,13 +26,8 @@ from . import (  # noqa: E402
 # What the package adds in Python is loaded when first named, so that `import pyzol` (or
 # pyzol.unit, pyzol.core) costs the two extension modules alone: the frame iterator
 # (pyzol.frames, Frame, Frames; it needs typing), the recorder (pyzol.record, Recorder) and the
-# awaitable waits (pyzol.aio; asyncio, which costs more than everything else together).
-TYPE_CHECKING = False
-if TYPE_CHECKING:
-    from . import aio
-    from .recorder import Recorder, record
-    from .stream import Frame, Frames, frames
-
+# awaitable waits (pyzol.aio; asyncio, which costs more than everything else together). Type
+# checkers and completion engines (jedi) read the names from __init__.pyi beside this file.
 __all__ = ["core", "unit", "aio", "Frame", "Frames", "frames", "Recorder", "record", "demo_camera"]
 
 # The names each module of the package gives, loaded together when one is first asked for.

@@ -51,10 +51,10 @@ import weakref
 from collections.abc import Sequence
 from typing import TYPE_CHECKING, Any, NamedTuple
 
-from . import _boards, core
-from ._boards import _SETTINGS, CaptureBoard, FrameFormat, _kind, frame_format
+from . import boards, core
 from ._linked_last import LinkedLast
-from .stream import Frames
+from .boards import CaptureBoard, FrameFormat, frame_format
+from .stream import Frames, StreamState
 
 if TYPE_CHECKING:
     import numpy  # noqa: F401
@@ -132,7 +132,7 @@ class Recorder:
         size = fmt.frame_bytes
         if size == 0:
             raise ValueError(
-                f"{_kind(board).__name__} is set up for {fmt.width}x{fmt.height} frames: "
+                f"{boards.kind(board).__name__} is set up for {fmt.width}x{fmt.height} frames: "
                 "nothing to record"
             )
         if pool is None:
@@ -229,7 +229,7 @@ class Recorder:
         once: `wait()` waits for the file to be closed."""
         self._stopping = True
         with self._lock:
-            if self._stream._state == "open":
+            if self._stream._state is StreamState.OPEN:
                 try:
                     self._stream._cancel()
                 except RuntimeError:
@@ -407,8 +407,8 @@ def _run_record(
     """What the first page records about the whole run."""
     import tempfile
 
-    kind = _kind(board)
-    settings = _SETTINGS[kind].from_(board)
+    kind = boards.kind(board)
+    settings = boards.SETTINGS[kind].from_(board)
     run: dict[str, Any] = {
         "board": kind.__name__,
         "id": settings.get_param("DeviceID"),
@@ -445,7 +445,7 @@ def _refuse_beyond_memory(fmt: FrameFormat, ring: object, pool: int) -> None:
     if hasattr(ring, "__index__") and operator.index(ring) >= 2:  # smaller: Frames refuses it
         ring = operator.index(ring)
         parts.insert(0, (f"a ring of {ring} images of {what}", ring * size))
-    have, need = _boards.available_memory(), sum(n for _, n in parts)
+    have, need = boards.available_memory(), sum(n for _, n in parts)
     if need <= have:
         return
     alone = [(w, n) for w, n in parts if n > have]

@@ -24,6 +24,7 @@ is a larger ring or a faster consumer.
 
 from __future__ import annotations
 
+import enum
 import operator
 import threading
 import time
@@ -32,18 +33,28 @@ from collections.abc import AsyncIterator, Callable, Iterator, Sequence
 from typing import TYPE_CHECKING, Any, Protocol, Union, cast
 
 from . import core, unit
-from ._boards import CaptureBoard, FrameFormat, _kind, _ring, frame_format, ring_images
+from .boards import CaptureBoard, FrameFormat, frame_format, kind, make_ring, ring_images
 
 if TYPE_CHECKING:
     import numpy
 
 __all__ = [
     "CaptureBoard", "CaptureBoardProtocol", "CaptureStatus", "Frame", "FrameFormat", "Frames",
-    "frame_format", "frames", "ring_images",
+    "StreamState", "frame_format", "frames", "ring_images",
 ]  # fmt: skip
 
 CaptureStatus = Union[unit.TxKX210CaptureStatus, unit.TxKX310CaptureStatus,
                       unit.TxTR520CaptureStatus]  # fmt: skip
+
+
+class StreamState(enum.Enum):
+    """Where a frame stream is: made (NEW), capturing (OPEN), all its frames taken or its
+    capture over while still open (ENDED), or CLOSED."""
+
+    NEW = "new"
+    OPEN = "open"
+    ENDED = "ended"
+    CLOSED = "closed"
 
 
 class _Status(Protocol):
@@ -254,14 +265,14 @@ class Frames:
                 raise ValueError(f"count must be None (no end) or 1 to {_MAX_COUNT}")
         self.board: CaptureBoard = board
         self.count: int | None = count
-        self.images: list[core.CxImage] = _ring(board, ring)
+        self.images: list[core.CxImage] = make_ring(board, ring)
         self.dropped: int = 0  # frames the board overwrote before the script asked for them
         self.overrun: int = 0  # frames the board began to overwrite while the script held them
         self._views: list[numpy.ndarray] = []
         self._next = 0  # number of the next frame to hand out
         self._held: int | None = None  # number of the frame handed out last
         self._limit: float | None = None  # KX310: the board's Timeout setting, in seconds
-        self._state = "new"  # new, open, ended (all frames taken), closed
+        self._state = StreamState.NEW
         self._seen = 0  # the highest count of complete frames seen in this stream's run
         self._session = _Session(board, f"an open frame stream ({self!r})")
         self._finalizer: weakref.finalize[[], Frames] | None = None
@@ -271,7 +282,7 @@ class Frames:
 
     def open(self) -> Frames:
         """Locks the ring and starts the board (what entering the block does)."""
-        if self._state != "new":
+        if self._state is not StreamState.NEW:
             raise RuntimeError("a frame stream is opened only once")
         import numpy
 
@@ -296,7 +307,7 @@ class Frames:
             raise
         for image in self.images:
             _last_lock[id(image)] = self._ref
-        self._state = "open"
+        self._state = StreamState.OPEN
         self._finalizer = weakref.finalize(self, session.end_collected)
         try:
             session.saved_num = board.num
@@ -310,8 +321,8 @@ class Frames:
 
     def close(self) -> None:
         """Stops or aborts the board, unlocks it and restores its frame count. Idempotent."""
-        opened = self._state in ("open", "ended")
-        self._state = "closed"
+        opened = self._state in (StreamState.OPEN, StreamState.ENDED)
+        self._state = StreamState.CLOSED
         if opened and self._finalizer is not None and self._finalizer.detach():
             self._session.end()
 
@@ -361,8 +372,8 @@ class Frames:
 
     def __next__(self) -> Frame:
         """Blocks until the next frame that is still whole."""
-        if self._state != "open":
-            if self._state == "new":
+        if self._state is not StreamState.OPEN:
+            if self._state is StreamState.NEW:
                 raise RuntimeError("open the frame stream first: with pyzol.frames(...) as stream")
             raise StopIteration
         k, n, count = self._next, len(self._views), self.count
@@ -402,13 +413,13 @@ class Frames:
 
     def _ended(self) -> None:
         """All frames are taken (or the capture is over): leaving stops rather than aborts."""
-        self._state = "ended"
+        self._state = StreamState.ENDED
         self._session.ended = True
 
     def _total(self) -> int | None:
         """The highest count of complete frames of this stream's run: asked of the board while
         the stream holds it; once closed, where its end left the board (None: not known)."""
-        if self._state in ("open", "ended"):
+        if self._state in (StreamState.OPEN, StreamState.ENDED):
             total = self.board.query_status().total_frame_count
         elif self._session.ended:
             total = self._seen  # all frames taken or the capture over: nothing came after
@@ -499,4 +510,4 @@ def _wait_events(stream: Frames, k: int) -> tuple[CaptureStatus, int]:
 
 
 def _waiter(board: object) -> Callable[[Frames, int], tuple[CaptureStatus, int]]:
-    return _wait_events if _kind(board) is unit.KX310 else _wait_numbered
+    return _wait_events if kind(board) is unit.KX310 else _wait_numbered

@@ -2,13 +2,13 @@
 
     python -m pyzol record -o run.tif --frames 1000 --size 1920x1080 --rate 100
 
-Opens the board as the main job does (board, id, camera file, frame size and pixel format), paces
-it at ``--rate`` frames per second if asked, and records through `pyzol.record`. A bar on a
-terminal shows the frames written, frames/s, MB/s and frames dropped; a table sums the run up at
-the end. Ctrl-C, SIGTERM (a `timeout`, a service stop) and SIGHUP (the terminal gone) end the
-recording early alike: the file is left whole, the summary printed, and the status is 128 + the
-signal's number (130 for Ctrl-C). A failure ends the job with one line on standard error and
-status 1.
+Opens the board as the capture job does (board, id, camera file, frame size and pixel format),
+paces it at ``--rate`` frames per second if asked, and records through `pyzol.record`. A bar on a
+terminal (with tqdm) shows the frames written, frames/s, MB/s and frames dropped; a table sums
+the run up at the end. Ctrl-C, SIGTERM (a `timeout`, a service stop) and SIGHUP (the terminal
+gone) end the recording early alike: the file is left whole, the summary printed, and the status
+is 128 + the signal's number (130 for Ctrl-C). A failure ends the job with one line on standard
+error and status 1.
 """
 
 from __future__ import annotations
@@ -22,8 +22,10 @@ from collections.abc import Iterator
 from contextlib import contextmanager
 from types import FrameType
 
-from pyzol import _report, recorder
-from pyzol.__main__ import (
+from .. import recorder
+from ..boards import CaptureBoard, frame_format
+from . import report
+from .common import (
     JobError,
     add_board_options,
     apply_settings,
@@ -32,7 +34,6 @@ from pyzol.__main__ import (
     run_job,
     whole,
 )
-from pyzol.stream import CaptureBoard, frame_format
 
 
 def frame_rate(text: str) -> float:
@@ -49,11 +50,8 @@ def frame_rate(text: str) -> float:
     return value
 
 
-def parse(argv: list[str]) -> argparse.Namespace:
-    parser = argparse.ArgumentParser(
-        prog="python -m pyzol record",
-        description="Record the frames of a simulated capture board into a multi-page TIFF file.",
-    )
+def add_options(parser: argparse.ArgumentParser) -> None:
+    """The record job's options, with their defaults."""
     add_board_options(parser, "record", ring=(2, 4096, 8))
     parser.set_defaults(board="KX210", id=0, frames=200, ring=8)
     parser.add_argument(
@@ -66,7 +64,6 @@ def parse(argv: list[str]) -> argparse.Namespace:
     )
     parser.add_argument("-o", "--output", default="run.tif", help="TIFF file (run.tif)")
     parser.add_argument("-q", "--quiet", action="store_true", help="no progress bar")
-    return parser.parse_args(argv)
 
 
 def pace(board: CaptureBoard, rate: float, folder: str) -> None:
@@ -86,7 +83,7 @@ def record(args: argparse.Namespace, board: CaptureBoard) -> None:
         )
     except OSError as e:
         raise JobError(f"cannot write {args.output!r}: {e.strerror or e}") from None
-    bar = _report.progress(args.frames, quiet=args.quiet)
+    bar = report.progress(args.frames, quiet=args.quiet)
     shown = 0
 
     def show() -> None:
@@ -128,7 +125,7 @@ def summary(rec: recorder.Recorder, output: str) -> None:
     print(f"recorded {p.written} frames to {os.path.abspath(output)} in {p.elapsed:.2f} s")
     header = ["written", "dropped", "pool full", "missed", "overrun", "MB", "frames/s", "MB/s"]
     row = [p.written, p.dropped, rec.pool_full, rec.missed, rec.overrun, f"{p.nbytes / 1e6:.1f}"]
-    print(_report.table(header, [row + [f"{p.frames_per_s:.1f}", f"{p.mb_per_s:.1f}"]]))
+    print(report.table(header, [row + [f"{p.frames_per_s:.1f}", f"{p.mb_per_s:.1f}"]]))
 
 
 class Signalled(KeyboardInterrupt):
@@ -163,8 +160,8 @@ def signals_end_the_job() -> Iterator[None]:
             signal.signal(each, handler)
 
 
-def main(argv: list[str]) -> int:
-    args = parse(argv)
+def main(args: argparse.Namespace) -> int:
+    """Runs the record job on parsed options; returns the exit status."""
 
     def job() -> None:
         with tempfile.TemporaryDirectory(prefix="pyzol-") as folder:

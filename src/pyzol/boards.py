@@ -1,6 +1,7 @@
 """What differs between the capture boards, and the frames they send: the settings class of
 each board, the frame format a board is set up for, and rings of images in that format, refused
-before anything is allocated when the machine does not have the memory."""
+before anything is allocated when the machine does not have the memory. The frame stream and
+the recorder build on these."""
 
 from __future__ import annotations
 
@@ -11,20 +12,28 @@ from typing import Any, NamedTuple, Union
 
 from . import core, unit
 
+__all__ = [
+    "SETTINGS", "CaptureBoard", "FrameFormat", "available_memory", "frame_format", "kind",
+    "make_ring", "refuse_beyond_memory", "ring_images",
+]  # fmt: skip
+
 CaptureBoard = Union[unit.KX210, unit.KX310, unit.TR520]
 
-_SETTINGS: dict[type, Any] = {
+# Each capture board class and its settings class.
+SETTINGS: dict[type, Any] = {
     unit.KX210: unit.KX210Param,
     unit.KX310: unit.KX310Param,
     unit.TR520: unit.TR520Param,
 }
 
 
-def _kind(board: object) -> type:
+def kind(board: object) -> type:
+    """The capture board class (a key of `SETTINGS`) that `board` is, or is a subclass of;
+    TypeError for anything else."""
     for cls in type(board).__mro__:
-        if cls in _SETTINGS:
+        if cls in SETTINGS:
             return cls
-    names = ", ".join(cls.__name__ for cls in _SETTINGS)
+    names = ", ".join(cls.__name__ for cls in SETTINGS)
     raise TypeError(f"frames() takes a capture board ({names}), not {type(board).__name__}")
 
 
@@ -48,7 +57,7 @@ _BYTES_PER_PIXEL = {0: 1, 1: 2, 2: 3, 3: 3}  # Mono8, Mono16, RGB8, BGR8
 
 def frame_format(board: CaptureBoard) -> FrameFormat:
     """The frame size and pixel format that `board` captures, from its settings."""
-    settings = _SETTINGS[_kind(board)].from_(board)
+    settings = SETTINGS[kind(board)].from_(board)
     return FrameFormat(
         settings.get_param("ImageWidth"),
         settings.get_param("ImageHeight"),
@@ -92,7 +101,9 @@ def ring_images(board: CaptureBoard, count: int) -> list[core.CxImage]:
     return [core.CxImage(fmt.width, fmt.height, fmt.pixel_format) for _ in range(count)]
 
 
-def _ring(board: CaptureBoard, ring: int | Sequence[core.CxImage]) -> list[core.CxImage]:
+def make_ring(board: CaptureBoard, ring: int | Sequence[core.CxImage]) -> list[core.CxImage]:
+    """The ring a stream captures into: `ring` new images in the board's format, or the given
+    images (at least two, each once)."""
     if hasattr(ring, "__index__"):
         ring = operator.index(ring)
         if ring < 2:

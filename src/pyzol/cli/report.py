@@ -1,8 +1,9 @@
-"""What the main job shows: a progress bar on a terminal, an aligned table, and an image file of
-a frame.
+"""What the jobs show: a progress bar on a terminal, an aligned table, and an image file of a
+frame.
 
-The bar uses tqdm and the image writer Pillow when they are installed (``pip install
-pyzol[demo]``); without them a small bar of our own and a PNG written with zlib do the same.
+The bar is tqdm's and the image is written by Pillow, the two libraries of the ``demo`` extra
+(``pip install 'pyzol[demo]'``): without tqdm a job shows no bar; without Pillow the capture job
+refuses, before capturing, with one line that names the extra.
 Frames keep their depth: 8-bit mono as 8-bit gray, Mono10/12/16 as 16-bit gray (samples scaled
 to the full 16 bits, the significant bits recorded in the PNG), RGB8 and BGR8 as RGB.
 """
@@ -12,54 +13,16 @@ from __future__ import annotations
 import contextlib
 import errno
 import os
-import struct
 import sys
 import tempfile
-import time
-import zlib
 from typing import IO, TYPE_CHECKING, Any, Protocol, TextIO
 
-from pyzol import core
+from .. import core
 
 if TYPE_CHECKING:
     import numpy
 
 # ---- progress bar ----------------------------------------------------------------------------
-
-
-class _PlainBar:
-    """frames 120/200 [############........] 199.8 frames/s, redrawn at most ten times a second."""
-
-    WIDTH = 30
-
-    def __init__(self, total: int, stream: TextIO) -> None:
-        self.total, self.stream, self.n = total, stream, 0
-        self.start = self.drawn = time.monotonic()
-        self.postfix = ""
-
-    def set_postfix_str(self, text: str) -> None:
-        """Text shown after the rate (as tqdm's method of that name)."""
-        self.postfix = f", {text}" if text else ""
-
-    def update(self, n: int) -> None:
-        self.n += n
-        now = time.monotonic()
-        if now - self.drawn >= 0.1 or self.n >= self.total:
-            self.drawn = now
-            self._draw(now)
-
-    def _draw(self, now: float) -> None:
-        filled = self.WIDTH * self.n // max(self.total, 1)
-        rate = self.n / max(now - self.start, 1e-9)
-        bar = "#" * filled + "." * (self.WIDTH - filled)
-        line = f"\rframes {self.n}/{self.total} [{bar}] {rate:.1f} frames/s{self.postfix}"
-        self.stream.write(line)
-        self.stream.flush()
-
-    def close(self) -> None:
-        self._draw(time.monotonic())
-        self.stream.write("\n")
-        self.stream.flush()
 
 
 class Bar(Protocol):
@@ -85,15 +48,16 @@ class _NoBar:
 
 
 def progress(total: int, stream: TextIO | None = None, quiet: bool = False) -> Bar:
-    """A bar of `total` frames on `stream` (standard error), or nothing when it is not a
-    terminal or `quiet` is set. Has update(n), set_postfix_str(text) and close()."""
+    """A tqdm bar of `total` frames on `stream` (standard error), or nothing when it is not a
+    terminal, `quiet` is set or tqdm is not installed. Has update(n), set_postfix_str(text) and
+    close()."""
     stream = stream if stream is not None else sys.stderr
     if quiet or not stream.isatty():
         return _NoBar()
     try:
         from tqdm import tqdm
     except ImportError:
-        return _PlainBar(total, stream)
+        return _NoBar()  # the demo extra's bar is not installed
     bar: Bar = tqdm(total=total, file=stream, unit="frames", desc="capture", dynamic_ncols=True)
     return bar
 
@@ -112,7 +76,7 @@ def table(header: list[str], rows: list[list[object]]) -> str:
 
 # ---- image files --------------------------------------------------------------------------------
 
-# File name extensions and the formats they name; TIFF is written by Pillow only.
+# File name extensions and the formats they name.
 IMAGE_FORMATS = {".png": "PNG", ".tif": "TIFF", ".tiff": "TIFF"}
 
 
@@ -127,7 +91,7 @@ def _pillow() -> Any:
 
 def image_format(path: str) -> str:
     """The image format that `path`'s extension names ("PNG" or "TIFF"); ValueError for an
-    extension that names none, or TIFF without Pillow."""
+    extension that names none, or where Pillow, which writes them, is not installed."""
     extension = os.path.splitext(path)[1].lower()
     kind = IMAGE_FORMATS.get(extension)
     if kind is None:
@@ -135,8 +99,8 @@ def image_format(path: str) -> str:
             f"cannot tell an image format from {extension or 'no extension'!r}: "
             "name the file .png, .tif or .tiff"
         )
-    if kind == "TIFF" and _pillow() is None:
-        raise ValueError("writing TIFF needs Pillow (pip install pillow); .png works without it")
+    if _pillow() is None:
+        raise ValueError(f"writing {kind} needs Pillow: pip install 'pyzol[demo]'")
     return kind
 
 
@@ -166,10 +130,6 @@ def samples(
     return numpy.ascontiguousarray(pixels, dtype=numpy.uint8)
 
 
-def _chunk(kind: bytes, data: bytes) -> bytes:
-    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
-
-
 def _significant(pixels: numpy.ndarray, bits: int) -> bytes | None:
     """The sBIT chunk's data: the significant bits of each channel, where fewer than stored."""
     depth = 8 * pixels.dtype.itemsize
@@ -177,33 +137,11 @@ def _significant(pixels: numpy.ndarray, bits: int) -> bytes | None:
     return bytes([bits] * channels) if bits < depth else None
 
 
-def png_bytes(pixels: numpy.ndarray, bits: int = 16) -> bytes:
-    """A PNG file of 8 or 16-bit gray (height, width) or 8-bit RGB (height, width, 3) pixels,
-    rows unfiltered; `bits` below the stored depth is recorded as the significant bits."""
-    import numpy
-
-    height, width = pixels.shape[:2]
-    depth = 8 * pixels.dtype.itemsize
-    rows = pixels.astype(f">u{depth // 8}").view(numpy.uint8).reshape(height, -1)
-    raw = numpy.hstack([numpy.zeros((height, 1), numpy.uint8), rows]).tobytes()
-    colour = 0 if pixels.ndim == 2 else 2  # gray or RGB
-    header = struct.pack(">IIBBBBB", width, height, depth, colour, 0, 0, 0)
-    significant = _significant(pixels, bits)
-    return (
-        b"\x89PNG\r\n\x1a\n"
-        + _chunk(b"IHDR", header)
-        + (_chunk(b"sBIT", significant) if significant else b"")
-        + _chunk(b"IDAT", zlib.compress(raw, 6))
-        + _chunk(b"IEND", b"")
-    )
-
-
 def _save(file: IO[bytes], kind: str, pixels: numpy.ndarray, bits: int) -> str:
-    """Writes the image to an open file; returns the writer used."""
+    """Writes the image to an open file with Pillow; returns the writer used."""
     Image = _pillow()
     if Image is None:
-        file.write(png_bytes(pixels, bits))
-        return "zlib"
+        raise ValueError(f"writing {kind} needs Pillow: pip install 'pyzol[demo]'")
     image = Image.fromarray(pixels)
     significant = _significant(pixels, bits)
     if kind == "PNG" and significant:
@@ -232,7 +170,7 @@ def write_image(
     path: str, pixels: numpy.ndarray, pixel_format: core.ExPixelFormat, bits: int = 8
 ) -> str:
     """Writes a frame's pixels to `path` in the format its extension names (`image_format`);
-    returns the writer used ("Pillow" or "zlib").
+    returns the writer used ("Pillow").
 
     The file is whole or not written at all: the image goes to a temporary file in the same
     folder, which replaces `path` only once it is complete and on disk; a failure removes it
