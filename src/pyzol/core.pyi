@@ -1,8 +1,12 @@
+# Type stub of pyzol.core, kept by hand: each member's documentation is written here, once (the
+# API reference site is built from it). tests/test_typing.py checks it against the built module.
 """Shared types of the zol device library: ExStatus, ExDevice, CxImage, the interfaces, and the as_... adapters that view a board as an interface."""
 from __future__ import annotations
 import pyzol.unit
 import typing
 import typing_extensions
+
+# ---- enumerations --------------------------------------------------------------------------------
 
 class ExStatus:
     """Status of a library call; the code of its errors.
@@ -263,6 +267,8 @@ Members:
     def value(self) -> int:
         """The member's value."""
 
+# ---- images --------------------------------------------------------------------------------------
+
 class CxImage:
     """An image of one pixel format. numpy.asarray(img) is a writable zero-copy view: (height, width) uint8 or uint16, or (height, width, 3) uint8, rows `stride` bytes apart. The view keeps the image alive."""
 
@@ -311,6 +317,8 @@ class CxImage:
     def width(self) -> int:
         """Pixels per row."""
 
+# ---- interfaces: what the boards and their settings are seen as ----------------------------------
+
 class IxModule:
     """A board or video device as the library's IxModule (from as_module); keeps its board alive."""
 
@@ -347,6 +355,8 @@ class IxVideoControl:
     def __repr__(self) -> str:
         """<pyzol.core.Name of the object it views>"""
 
+# ---- the answer of an item query -----------------------------------------------------------------
+
 class TxItemValue:
     """The answer of unit.get_device_info or unit.get_xml_item: pass it as their last argument; the library writes a number or a text into it. A text longer than the capacity is cut (the call returns ExStatus.Truncated)."""
 
@@ -377,6 +387,8 @@ class TxItemValue:
     @property
     def value(self) -> int | str | None:
         """The answer: an int, a str, or None before any answer."""
+
+# ---- adapters: a board or its settings as an interface -------------------------------------------
 
 def as_device_module(settings: pyzol.unit.MB100Param | pyzol.unit.RM1600Param | pyzol.unit.DQ160Param | pyzol.unit.KX210Param | pyzol.unit.KX310Param | pyzol.unit.TR520Param) -> IxDeviceModule:
     """The settings object as IxDeviceModule (unit.get_device_module). Keeps it alive."""

@@ -1,3 +1,5 @@
+# Type stub of pyzol.sim, kept by hand: each member's documentation is written here, once (the
+# API reference site is built from it). tests/test_typing.py checks it against the built module.
 """Control surface of the simulated device library: journal of library calls, fault injection, live-object count and the simulated rack."""
 from __future__ import annotations
 import typing

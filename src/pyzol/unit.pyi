@@ -1,9 +1,13 @@
+# Type stub of pyzol.unit, kept by hand: each member's documentation is written here, once (the
+# API reference site is built from it). tests/test_typing.py checks it against the built module.
 """The zol device library's boards: capture boards, their serial links, encoders and settings, the generic Video device and the digital-I/O boards."""
 from __future__ import annotations
 import builtins
 import pyzol.core
 import typing
 import typing_extensions
+
+# ---- digital-I/O boards: MB100, RM1600, DQ160, their settings and wait records -------------------
 
 class EventStatus:
     """Event that ended a wait of an I/O board."""
@@ -458,6 +462,8 @@ class DQ160WaitStatus:
     def event_status(self) -> int:
         """Code of the event that ended the wait (EventStatus: 1 INT to 4 ABORT)."""
 
+# ---- capture boards: KX210, with its encoder, settings and serial link ---------------------------
+
 class KX210:
     """KX210 capture board (Camera Link, two channels)."""
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
@@ -779,6 +785,8 @@ class KX210Sio:
     @property
     def is_valid(self) -> bool:
         """Whether the object is usable."""
+
+# ---- KX310, with its encoder, settings and serial link -------------------------------------------
 
 class KX310:
     """KX310 capture board (Camera Link, two channels, event waits)."""
@@ -1115,6 +1123,8 @@ class KX310Sio:
     def is_valid(self) -> bool:
         """Whether the object is usable."""
 
+# ---- TR520 and its settings ----------------------------------------------------------------------
+
 class TR520:
     """TR520 capture board (analog cameras)."""
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
@@ -1286,6 +1296,8 @@ class TR520Param:
     def is_valid(self) -> bool:
         """Whether the object is usable."""
 
+# ---- Video: the board type its camera file names -------------------------------------------------
+
 class Video:
     """Any capture board, chosen by its device type (the camera file says which)."""
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
@@ -1395,6 +1407,8 @@ class Video:
     @property
     def is_valid(self) -> bool:
         """Whether the object still refers to a usable board."""
+
+# ---- capture and encoder status records ----------------------------------------------------------
 
 class TxKX210CaptureStatus:
     """Capture status of a KX210 board."""
@@ -1576,8 +1590,12 @@ class TxTR520CaptureStatus:
     def total_frame_count(self) -> int:
         """Frames captured in total since start()."""
 
+# ---- the module's exception ----------------------------------------------------------------------
+
 class Exception(builtins.Exception):
     """The library's exception type; failures reach Python as RuntimeError."""
+
+# ---- functions over the interfaces of pyzol.core -------------------------------------------------
 
 def abort(control: pyzol.core.IxVideoControl, /) -> None:
     """Ends the capture at once."""
@@ -1632,6 +1650,8 @@ def write_status(dio: pyzol.core.IxDIO, /) -> int:
 @typing.overload
 def write_status(dio: pyzol.core.IxIndexedDIO, index: int, /) -> bool:
     """Whether output `index` is on."""
+# ---- EventStatus members, also at module level ---------------------------------------------------
+
 ABORT: EventStatus
 """EventStatus.ABORT"""
 DI: EventStatus
