@@ -273,15 +273,15 @@ void clear_trigger_mask(Board& b, const char* op, int ch) {
 
 void get_param(Board& b, const char* op, const char* name, void* value, zol::TxModel model) {
     // The image geometry follows the frame size; it is brought up to date when it is read.
-    if (name && name[0] == 'I' && b.geometry_stale.exchange(false))
+    if (name && derived_from_frame_geometry(name) && b.geometry_stale.exchange(false))
         sync_derived(b);
     b.settings.get(op, name, value, model);
 }
 
 void set_param(Board& b, const char* op, const char* name, const void* value, zol::TxModel model) {
     b.settings.set(op, name, value, model);
-    // Width, Height, PixelFormat (and a few others: harmless)
-    if (name[0] == 'W' || name[0] == 'H' || name[0] == 'P')
+    // The read-only image geometry is brought up to date when next read.
+    if (sets_frame_geometry(name))
         b.geometry_stale.store(true);
 }
 
@@ -293,4 +293,25 @@ void send_command(Board& b, const char* op, const char* name, zol::TxModel model
 }
 
 } // namespace capture
+
+// The settings of the frame's geometry, and the read-only values made from them (sync_derived).
+namespace {
+constexpr std::string_view kFrameGeometry[] = {"Width", "Height", "PixelFormat"};
+constexpr std::string_view kDerivedFromFrameGeometry[] = {
+    "ImageWidth", "ImageHeight", "ImageType", "ImageDepth", "ImageChannels", "ImageSize"};
+
+template <std::size_t N> bool listed(const std::string_view (&names)[N], std::string_view name) {
+    for (std::string_view listed_name : names)
+        if (listed_name == name)
+            return true;
+    return false;
+}
+} // namespace
+
+bool sets_frame_geometry(std::string_view name) { return listed(kFrameGeometry, name); }
+
+bool derived_from_frame_geometry(std::string_view name) {
+    return listed(kDerivedFromFrameGeometry, name);
+}
+
 } // namespace zolsim

@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -81,6 +82,11 @@ struct PixelLayout {
 bool pixel_layout(const std::string& name, PixelLayout* out);
 // Keeps the read-only Image* values in step with Width, Height and PixelFormat.
 void sync_derived(Board& b);
+// Whether a setting is one the frame's geometry is made from: Width, Height, PixelFormat.
+bool sets_frame_geometry(std::string_view name);
+// Whether a setting is one of the read-only values sync_derived writes: ImageWidth, ImageHeight,
+// ImageType, ImageDepth, ImageChannels, ImageSize.
+bool derived_from_frame_geometry(std::string_view name);
 
 // ---- acquisition session behind one board (or video) handle -----------------------------------
 
