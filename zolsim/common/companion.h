@@ -44,55 +44,55 @@ inline std::unique_ptr<CompanionHandle> detached_handle() {
 
 // The handle of a copy: attached where the original is.
 template <class C> std::unique_ptr<CompanionHandle> copied_handle(const C& other) {
-    return std::make_unique<CompanionHandle>(*Access::handle(other));
+    return std::make_unique<CompanionHandle>(*PrivateAccess::handle(other));
 }
 
 // The handle of a move: it takes the attachment over and leaves the object moved from
 // detached (but usable, as a board handle moved from is left unbound).
 template <class C> std::unique_ptr<CompanionHandle> taken_handle(C& other) {
     std::unique_ptr<CompanionHandle> h = detached_handle();
-    h.swap(Access::handle(other));
+    h.swap(PrivateAccess::handle(other));
     return h;
 }
 
 // Copy assignment: attached where `other` is.
 template <class C> C& companion_assign(C& self, const C& other) {
-    *Access::handle(self) = *Access::handle(other);
+    *PrivateAccess::handle(self) = *PrivateAccess::handle(other);
     return self;
 }
 
 // operator== (operator!= negates it).
 template <class F, class C> bool companion_equal(const C& self, const C& other, const char* op) {
-    call(&self, op, &other);
-    return F::same(*Access::handle(self), *Access::handle(other));
+    journal_and_fault(&self, op, &other);
+    return F::same(*PrivateAccess::handle(self), *PrivateAccess::handle(other));
 }
 
 // The static From of class `cls`: a companion attached to `module`.
 template <class F, class C, class Kind>
 C companion_from(const char* cls, zol::IxModule* module, Kind kind, const char* op) {
-    call_static(cls, op, module);
+    journal_and_fault_as(cls, op, module);
     C made;
-    F::attach(*Access::handle(made), module, kind, op);
+    F::attach(*PrivateAccess::handle(made), module, kind, op);
     return made;
 }
 
 // The board handle as a `B` (Controller(), GetDeviceModule), or null.
 template <class B, class C> B* companion_controller(const C& self, const char* op) {
-    call(&self, op);
-    return controller_as<B>(*Access::handle(self));
+    journal_and_fault(&self, op);
+    return controller_as<B>(*PrivateAccess::handle(self));
 }
 
 // Controller(module): attaches to `module`, or detaches when it is null.
 template <class F, class C, class Kind>
 void companion_attach(C& self, zol::IxModule* module, Kind kind, const char* op) {
-    call(&self, op, module);
-    F::attach(*Access::handle(self), module, kind, op);
+    journal_and_fault(&self, op, module);
+    F::attach(*PrivateAccess::handle(self), module, kind, op);
 }
 
 // IsValid.
 template <class F, class C> bool companion_valid(const C& self, const char* op) {
-    call(&self, op);
-    return F::valid(*Access::handle(self));
+    journal_and_fault(&self, op);
+    return F::valid(*PrivateAccess::handle(self));
 }
 
 } // namespace zolsim

@@ -23,7 +23,7 @@
 namespace zolsim {
 
 // ---- access to the private parts of the public classes ------------------------------------
-struct Access {
+struct PrivateAccess {
     static unsigned int serial(const zol::CxModule* m) { return m->serial_; }
     static const char* class_name(const zol::CxModule* m) { return m->class_; }
     template <class T> static auto& handle(T& obj) { return obj.h_; }
@@ -104,7 +104,7 @@ void check_fault(const char* class_name, const char* op); // throws when one is 
 
 // Journals an operation of class `cls` (the entry is written first) and then applies an
 // injected fault.
-template <class... A> void call_static(const char* cls, const char* op, const A&... args) {
+template <class... A> void journal_and_fault_as(const char* cls, const char* op, const A&... args) {
     if (journal_on()) {
         std::string s = cls;
         s += "::";
@@ -118,8 +118,9 @@ template <class... A> void call_static(const char* cls, const char* op, const A&
         check_fault(cls, op);
 }
 // The same for an operation of `self`, under the object's own class.
-template <class... A> void call(const zol::CxModule* self, const char* op, const A&... args) {
-    call_static(Access::class_name(self), op, args...);
+template <class... A>
+void journal_and_fault(const zol::CxModule* self, const char* op, const A&... args) {
+    journal_and_fault_as(PrivateAccess::class_name(self), op, args...);
 }
 
 // ---- registry of live objects (registry.cpp) ------------------------------------------------

@@ -85,10 +85,10 @@ void put(std::string& s, const zol::CxModule* v) {
         s += "null";
         return;
     }
-    const char* cls = Access::class_name(v);
+    const char* cls = PrivateAccess::class_name(v);
     s += std::strcmp(cls, "CxImage") == 0 ? "img" : cls;
     s += '#';
-    s += std::to_string(Access::serial(v));
+    s += std::to_string(PrivateAccess::serial(v));
 }
 
 void put(std::string& s, const zol::IxModule* v) {

@@ -50,7 +50,7 @@ void leave(const zol::CxModule* object) {
 Ref make_ref(zol::CxModule* object) {
     Ref r;
     r.object = object;
-    r.serial = object ? Access::serial(object) : 0;
+    r.serial = object ? PrivateAccess::serial(object) : 0;
     return r;
 }
 

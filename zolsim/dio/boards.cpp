@@ -12,21 +12,21 @@ namespace {
 
 using zol::DIO::CxDIOPort;
 
-const DioHandle& handle(const CxDIOPort& port) { return *Access::handle(port); }
+const DioHandle& handle(const CxDIOPort& port) { return *PrivateAccess::handle(port); }
 
 bool equal(const CxDIOPort& self, const char* op, const CxDIOPort& other) {
-    call(&self, op, &other);
+    journal_and_fault(&self, op, &other);
     return same_board(handle(self), handle(other));
 }
 
 void abort(const CxDIOPort& self, const char* op) {
-    call(&self, op);
+    journal_and_fault(&self, op);
     abort_waits(handle(self), op);
 }
 
 // The record of a wait that reports the DI events and the inputs with the event.
 template <class Record> Record wait_status(const CxDIOPort& self, const char* op) {
-    call(&self, op);
+    journal_and_fault(&self, op);
     Outcome o = wait_event(handle(self), op);
     return Record(o.code, o.di_events, o.di);
 }
@@ -41,7 +41,7 @@ template <class Record> bool same_record(const Record& a, const Record& b) {
 // more content in later versions: every value saves and loads the settings alone.
 
 template <class Char> void load(CxDIOPort& board, const char* op, const Char* path, int option) {
-    call(&board, op, path, option);
+    journal_and_fault(&board, op, path, option);
     std::shared_ptr<DioBoard> b = dio_open_board(board, op);
     const std::string file = path_of(path, op);
     b->settings.apply(op, read_name_values(op, file));
@@ -50,7 +50,7 @@ template <class Char> void load(CxDIOPort& board, const char* op, const Char* pa
 
 template <class Char>
 void save(const CxDIOPort& board, const char* op, const Char* path, int option) {
-    call(&board, op, path, option);
+    journal_and_fault(&board, op, path, option);
     std::shared_ptr<DioBoard> b = dio_open_board(board, op);
     write_file(op, path_of(path, op), b->settings.dump());
 }
@@ -102,7 +102,7 @@ bool CxMB100::operator!=(const CxMB100& o) const { return !dio::equal(*this, __f
 void CxMB100::Abort() { dio::abort(*this, __func__); }
 
 void CxMB100::Wait(unsigned int* event) {
-    zolsim::call(this, __func__, zolsim::Out{event});
+    zolsim::journal_and_fault(this, __func__, zolsim::Out{event});
     { dio::OpenBoard open(dio::handle(*this), __func__); }
     ZOLSIM_REQUIRE(event, __func__);
     // Nothing of *this is touched after the wait: another thread may have destroyed it.

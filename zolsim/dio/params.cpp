@@ -16,7 +16,7 @@ namespace dio_param {
 namespace {
 
 template <class Param> CompanionHandle& handle(const Param& self) {
-    return *Access::handle(self);
+    return *PrivateAccess::handle(self);
 }
 
 // The open board behind a settings object: NoController when detached, NoObject when its board
@@ -52,8 +52,8 @@ struct DioCompanions {
     }
     // Valid while attached to a board handle that exists and was not disposed.
     static bool valid(const CompanionHandle& h) {
-        zol::CxModule* m = live_controller(h);
-        return m && !Access::handle(*static_cast<const zol::DIO::CxDIOPort*>(m))->disposed.load();
+        const auto* port = static_cast<const zol::DIO::CxDIOPort*>(live_controller(h));
+        return port && !PrivateAccess::handle(*port)->disposed.load();
     }
 };
 
@@ -62,20 +62,20 @@ struct DioCompanions {
 // A typed setting: the setter and getter of the same name read and write the board's setting of
 // that name, the one GetParam and SetParam reach.
 template <class Param, class T> void set_setting(Param& self, const char* setting, T value) {
-    call(&self, setting, value);
+    journal_and_fault(&self, setting, value);
     std::shared_ptr<DioBoard> b = board(self, setting);
     b->settings.number(setting, value);
     dio_settings_changed(*b);
 }
 
 template <class T, class Param> T setting(const Param& self, const char* setting) {
-    call(&self, setting);
+    journal_and_fault(&self, setting);
     return static_cast<T>(board(self, setting)->settings.number(setting));
 }
 
 template <class Param>
 void get_param(Param& self, const char* op, const char* name, void* value, zol::TxModel model) {
-    call(&self, op, name, Out{value}, model);
+    journal_and_fault(&self, op, name, Out{value}, model);
     ZOLSIM_REQUIRE(name, op);
     ZOLSIM_REQUIRE(value, op);
     board(self, op)->settings.get(op, name, value, model);
@@ -84,7 +84,7 @@ void get_param(Param& self, const char* op, const char* name, void* value, zol::
 template <class Param>
 void set_param(Param& self, const char* op, const char* name, const void* value,
                zol::TxModel model) {
-    call(&self, op, name, Value{value, model}, model);
+    journal_and_fault(&self, op, name, Value{value, model}, model);
     ZOLSIM_REQUIRE(name, op);
     ZOLSIM_REQUIRE(value, op);
     std::shared_ptr<DioBoard> b = board(self, op);
@@ -95,7 +95,7 @@ void set_param(Param& self, const char* op, const char* name, const void* value,
 template <class Param>
 void send_command(Param& self, const char* op, const char* name, void* scratch,
                   zol::TxModel model) {
-    call(&self, op, name, Out{scratch}, model);
+    journal_and_fault(&self, op, name, Out{scratch}, model);
     ZOLSIM_REQUIRE(name, op);
     ZOLSIM_RAISE(UnknownCommand, op,
                  std::string("the I/O board settings have no command '") + name + "'");
@@ -110,7 +110,7 @@ void check_register(unsigned int reg, const char* op) {
 
 template <class Param>
 void set_register(Param& self, const char* op, unsigned int reg, unsigned int value) {
-    call(&self, op, reg, value);
+    journal_and_fault(&self, op, reg, value);
     std::shared_ptr<DioBoard> b = board(self, op);
     check_register(reg, op);
     std::lock_guard<std::mutex> lock(b->mutex);
@@ -119,7 +119,7 @@ void set_register(Param& self, const char* op, unsigned int reg, unsigned int va
 
 template <class Param>
 void get_register(const Param& self, const char* op, unsigned int reg, unsigned int* value) {
-    call(&self, op, reg, Out{value});
+    journal_and_fault(&self, op, reg, Out{value});
     ZOLSIM_REQUIRE(value, op);
     std::shared_ptr<DioBoard> b = board(self, op);
     check_register(reg, op);

@@ -33,40 +33,40 @@ bool CxDIOPort::same_board(const CxDIOPort& other) const {
 }
 
 void CxDIOPort::Dispose() {
-    zolsim::call(this, __func__);
+    zolsim::journal_and_fault(this, __func__);
     if (!h_->disposed.exchange(true))
         dio::release(*h_);
 }
 
 bool CxDIOPort::IsValid() const {
-    zolsim::call(this, __func__);
+    zolsim::journal_and_fault(this, __func__);
     return !h_->disposed.load(std::memory_order_acquire);
 }
 
 void CxDIOPort::Open(int id) {
-    zolsim::call(this, __func__, id);
+    zolsim::journal_and_fault(this, __func__, id);
     dio::open(*h_, id, __func__);
 }
 
 void CxDIOPort::Close() {
-    zolsim::call(this, __func__);
+    zolsim::journal_and_fault(this, __func__);
     dio::close(*h_, __func__);
 }
 
 bool CxDIOPort::IsOpened() const {
-    zolsim::call(this, __func__);
+    zolsim::journal_and_fault(this, __func__);
     return dio::is_opened(*h_, __func__);
 }
 
 void CxDIOPort::Read(unsigned int* word) {
-    zolsim::call(this, __func__, zolsim::Out{word});
+    zolsim::journal_and_fault(this, __func__, zolsim::Out{word});
     dio::OpenBoard b(*h_, __func__);
     ZOLSIM_REQUIRE(word, __func__);
     *word = b->inputs.load(std::memory_order_acquire);
 }
 
 void CxDIOPort::Write(unsigned int word) {
-    zolsim::call(this, __func__, word);
+    zolsim::journal_and_fault(this, __func__, word);
     dio::OpenBoard b(*h_, __func__);
     std::lock_guard<std::mutex> lock(b->mutex);
     b->outputs.store(word, std::memory_order_release);
@@ -75,14 +75,14 @@ void CxDIOPort::Write(unsigned int word) {
 }
 
 void CxDIOPort::WriteStatus(unsigned int* word) {
-    zolsim::call(this, __func__, zolsim::Out{word});
+    zolsim::journal_and_fault(this, __func__, zolsim::Out{word});
     dio::OpenBoard b(*h_, __func__);
     ZOLSIM_REQUIRE(word, __func__);
     *word = b->outputs.load(std::memory_order_acquire);
 }
 
 void CxDIOPort::Read(int index, bool* state) {
-    zolsim::call(this, __func__, index, zolsim::Out{state});
+    zolsim::journal_and_fault(this, __func__, index, zolsim::Out{state});
     dio::OpenBoard b(*h_, __func__);
     ZOLSIM_REQUIRE(state, __func__);
     dio::check_index(index, __func__);
@@ -90,7 +90,7 @@ void CxDIOPort::Read(int index, bool* state) {
 }
 
 void CxDIOPort::Write(int index, bool state) {
-    zolsim::call(this, __func__, index, state);
+    zolsim::journal_and_fault(this, __func__, index, state);
     dio::OpenBoard b(*h_, __func__);
     dio::check_index(index, __func__);
     std::lock_guard<std::mutex> lock(b->mutex);
@@ -102,7 +102,7 @@ void CxDIOPort::Write(int index, bool state) {
 }
 
 void CxDIOPort::WriteStatus(int index, bool* state) {
-    zolsim::call(this, __func__, index, zolsim::Out{state});
+    zolsim::journal_and_fault(this, __func__, index, zolsim::Out{state});
     dio::OpenBoard b(*h_, __func__);
     ZOLSIM_REQUIRE(state, __func__);
     dio::check_index(index, __func__);
@@ -111,7 +111,7 @@ void CxDIOPort::WriteStatus(int index, bool* state) {
 
 // I/O boards are not capture devices.
 ExDevice CxDIOPort::ModuleDevice() const {
-    zolsim::call(this, __func__);
+    zolsim::journal_and_fault(this, __func__);
     dio::usable(*h_, __func__);
     return static_cast<ExDevice>(0);
 }

@@ -321,7 +321,7 @@ void abort_waits(const DioHandle& h, const char* op) {
 // ---- what the settings objects reach ------------------------------------------------------------
 
 std::shared_ptr<DioBoard> dio_open_board(const zol::DIO::CxDIOPort& port, const char* op) {
-    const DioHandle& h = *Access::handle(port);
+    const DioHandle& h = *PrivateAccess::handle(port);
     dio::OpenBoard open(h, op);
     return h.board;
 }

@@ -183,7 +183,7 @@ ExStatus file_item(const std::string& path, const char* item, void* value) {
 }
 
 template <class Char> ExStatus xml_item_of(const Char* file, const char* item, void* value) {
-    zolsim::call_static("Api", "GetXmlItem", file, item, zolsim::Out{value});
+    zolsim::journal_and_fault_as("Api", "GetXmlItem", file, item, zolsim::Out{value});
     const std::string path = zolsim::path_of(file, "GetXmlItem");
     ZOLSIM_REQUIRE(item, "GetXmlItem");
     return file_item(path, item, value);
@@ -192,7 +192,7 @@ template <class Char> ExStatus xml_item_of(const Char* file, const char* item, v
 } // namespace
 
 ExStatus Api::GetDeviceInfo(ExDevice device, const char* item, void* value) {
-    zolsim::call_static("Api", "GetDeviceInfo", device, item, zolsim::Out{value});
+    zolsim::journal_and_fault_as("Api", "GetDeviceInfo", device, item, zolsim::Out{value});
     ZOLSIM_REQUIRE(item, "GetDeviceInfo");
     if (!zolsim::known_device(static_cast<int>(device)))
         return ExStatus::NoDevice;

@@ -18,7 +18,7 @@ namespace zolsim {
 namespace member {
 
 // The boards' class names and device types. FromFile opens the board, then applies the file.
-template <class B, zol::ExDevice D> struct BoardModel {
+template <class B, zol::ExDevice D> struct BoardTraits {
     static constexpr zol::ExDevice device = D;
     static B make(const char* op, const std::string& path, int id, int ch) {
         B b;
@@ -29,15 +29,15 @@ template <class B, zol::ExDevice D> struct BoardModel {
     }
 };
 template <>
-struct Model<zol::Video::CxKX210> : BoardModel<zol::Video::CxKX210, zol::ExDevice::KX210> {
+struct ClassTraits<zol::Video::CxKX210> : BoardTraits<zol::Video::CxKX210, zol::ExDevice::KX210> {
     static constexpr const char* name = "CxKX210";
 };
 template <>
-struct Model<zol::Video::CxKX310> : BoardModel<zol::Video::CxKX310, zol::ExDevice::KX310> {
+struct ClassTraits<zol::Video::CxKX310> : BoardTraits<zol::Video::CxKX310, zol::ExDevice::KX310> {
     static constexpr const char* name = "CxKX310";
 };
 template <>
-struct Model<zol::Video::CxTR520> : BoardModel<zol::Video::CxTR520, zol::ExDevice::TR520> {
+struct ClassTraits<zol::Video::CxTR520> : BoardTraits<zol::Video::CxTR520, zol::ExDevice::TR520> {
     static constexpr const char* name = "CxTR520";
 };
 
@@ -45,48 +45,48 @@ struct Model<zol::Video::CxTR520> : BoardModel<zol::Video::CxTR520, zol::ExDevic
 // ones so that overloads such as `validate` are found together.
 
 template <class B> void validate(B& b, const char* op, zol::CxImage** images, int count) {
-    call(&b, op, Images{images, count}, count);
+    journal_and_fault(&b, op, Images{images, count}, count);
     capture::validate(live(b, op), op, images, count);
 }
 
 // Lock(image, option): a ring of one image.
 template <class B> void lock(B& b, const char* op, const zol::CxImage& image, int option) {
-    call(&b, op, image, option);
+    journal_and_fault(&b, op, image, option);
     zol::CxImage* ring[1] = {const_cast<zol::CxImage*>(&image)};
     capture::lock(live(b, op), op, ring, 1);
 }
 
 template <class B> void lock(B& b, const char* op, zol::CxImage** images, int count, int option) {
-    call(&b, op, Images{images, count}, count, option);
+    journal_and_fault(&b, op, Images{images, count}, count, option);
     capture::lock(live(b, op), op, images, count);
 }
 
 template <class B> void unlock(B& b, const char* op) {
-    call(&b, op);
+    journal_and_fault(&b, op);
     capture::unlock(live(b, op));
 }
 
 // Start: Num frames (0: until Stop or Abort).
 template <class B> void start(B& b, const char* op) {
-    call(&b, op);
+    journal_and_fault(&b, op);
     capture::start(live(b, op), op, -1);
 }
 
 // Wait: until the acquisition ends, at most the Timeout setting.
 template <class B> void wait(B& b, const char* op) {
-    call(&b, op);
+    journal_and_fault(&b, op);
     // the session outlives this object if another thread destroys it meanwhile
     auto s = live(b, op).shared_from_this();
     capture::wait(*s, op);
 }
 
 template <class B> void num(B& b, const char* op, int frames) {
-    call(&b, op, frames);
+    journal_and_fault(&b, op, frames);
     capture::num(live(b, op), op, frames);
 }
 
 template <class B> void lock_id(B& b, const char* op, int id) {
-    call(&b, op, id);
+    journal_and_fault(&b, op, id);
     Session& s = live(b, op);
     std::lock_guard<std::mutex> lock(s.m);
     s.lock_id = id;
@@ -94,7 +94,7 @@ template <class B> void lock_id(B& b, const char* op, int id) {
 
 // Num() and LockId(): a number the session keeps.
 template <class B> int number(const B& b, const char* op, int Session::*field) {
-    call(&b, op);
+    journal_and_fault(&b, op);
     Session& s = live(b, op);
     std::lock_guard<std::mutex> lock(s.m);
     return s.*field;
@@ -106,14 +106,14 @@ static std::int64_t frame_of(unsigned int frame) { return frame; }
 
 // QueryStatus() and QueryStatus(frame): the status now, as the board's record `R`.
 template <class R, class B, class... F> R query_status(B& b, const char* op, const F&... frame) {
-    call(&b, op, frame...);
+    journal_and_fault(&b, op, frame...);
     return capture::record<R>(capture::snapshot(live(b, op), frame_of(frame...)));
 }
 
 // WaitStatus() (until the acquisition ends) and WaitStatus(frame) (until that frame is
 // captured), at most the Timeout setting.
 template <class R, class B, class... F> R wait_status(B& b, const char* op, const F&... frame) {
-    call(&b, op, frame...);
+    journal_and_fault(&b, op, frame...);
     auto s = live(b, op).shared_from_this();
     return capture::record<R>(capture::wait_status(*s, op, frame_of(frame...)));
 }
@@ -125,7 +125,7 @@ namespace zol {
 namespace Video {
 
 namespace {
-template <class B> using M = member::Model<B>;
+template <class B> using Traits = member::ClassTraits<B>;
 } // namespace
 
 // ---- the shared base ----------------------------------------------------------------------------
@@ -166,9 +166,9 @@ ExDevice CxCaptureBoard::ModuleDevice() const { return member::module_device(*th
 
 // ---- CxKX210 ------------------------------------------------------------------------------------
 
-CxKX210::CxKX210() : CxCaptureBoard(M<CxKX210>::name, M<CxKX210>::device) {}
-CxKX210::CxKX210(const CxKX210& other) : CxCaptureBoard(M<CxKX210>::name, other) {}
-CxKX210::CxKX210(CxKX210&& other) : CxCaptureBoard(M<CxKX210>::name, std::move(other)) {}
+CxKX210::CxKX210() : CxCaptureBoard(Traits<CxKX210>::name, Traits<CxKX210>::device) {}
+CxKX210::CxKX210(const CxKX210& other) : CxCaptureBoard(Traits<CxKX210>::name, other) {}
+CxKX210::CxKX210(CxKX210&& other) : CxCaptureBoard(Traits<CxKX210>::name, std::move(other)) {}
 CxKX210& CxKX210::operator=(const CxKX210& other) {
     assign(other);
     return *this;
@@ -215,8 +215,8 @@ void CxKX210::Validate(CxImage** images, int count) {
     member::validate(*this, __func__, images, count);
 }
 // The reserved slots of the board's table do nothing; they are journaled as any operation.
-void CxKX210::Reserved1() { zolsim::call(this, __func__); }
-void CxKX210::Reserved2() { zolsim::call(this, __func__); }
+void CxKX210::Reserved1() { zolsim::journal_and_fault(this, __func__); }
+void CxKX210::Reserved2() { zolsim::journal_and_fault(this, __func__); }
 void CxKX210::Lock(const CxImage& image, int option) {
     member::lock(*this, __func__, image, option);
 }
@@ -256,9 +256,9 @@ void CxKX210::Abort(unsigned int option) {
 
 // ---- CxKX310 ------------------------------------------------------------------------------------
 
-CxKX310::CxKX310() : CxCaptureBoard(M<CxKX310>::name, M<CxKX310>::device) {}
-CxKX310::CxKX310(const CxKX310& other) : CxCaptureBoard(M<CxKX310>::name, other) {}
-CxKX310::CxKX310(CxKX310&& other) : CxCaptureBoard(M<CxKX310>::name, std::move(other)) {}
+CxKX310::CxKX310() : CxCaptureBoard(Traits<CxKX310>::name, Traits<CxKX310>::device) {}
+CxKX310::CxKX310(const CxKX310& other) : CxCaptureBoard(Traits<CxKX310>::name, other) {}
+CxKX310::CxKX310(CxKX310&& other) : CxCaptureBoard(Traits<CxKX310>::name, std::move(other)) {}
 CxKX310& CxKX310::operator=(const CxKX310& other) {
     assign(other);
     return *this;
@@ -305,8 +305,8 @@ void CxKX310::Validate(CxImage** images, int count) {
     member::validate(*this, __func__, images, count);
 }
 // The reserved slots of the board's table do nothing; they are journaled as any operation.
-void CxKX310::Reserved1() { zolsim::call(this, __func__); }
-void CxKX310::Reserved2() { zolsim::call(this, __func__); }
+void CxKX310::Reserved1() { zolsim::journal_and_fault(this, __func__); }
+void CxKX310::Reserved2() { zolsim::journal_and_fault(this, __func__); }
 void CxKX310::Lock(const CxImage& image, int option) {
     member::lock(*this, __func__, image, option);
 }
@@ -327,15 +327,15 @@ int CxKX310::Num() const { return member::number(*this, __func__, &zolsim::Sessi
 void CxKX310::LockId(int id) { member::lock_id(*this, __func__, id); }
 int CxKX310::LockId() const { return member::number(*this, __func__, &zolsim::Session::lock_id); }
 
-void CxKX310::Reserved3() { zolsim::call(this, __func__); }
-void CxKX310::Reserved4() { zolsim::call(this, __func__); }
+void CxKX310::Reserved3() { zolsim::journal_and_fault(this, __func__); }
+void CxKX310::Reserved4() { zolsim::journal_and_fault(this, __func__); }
 
 TxKX310CaptureStatus CxKX310::QueryStatus() {
     return member::query_status<TxKX310CaptureStatus>(*this, __func__);
 }
 
 void CxKX310::QueryStatus(TxKX310CaptureStatus* result) {
-    call(this, __func__, zolsim::Out{result});
+    journal_and_fault(this, __func__, zolsim::Out{result});
     zolsim::Session& s = member::live(*this, __func__);
     ZOLSIM_REQUIRE(result, __func__);
     *result = cap::record<TxKX310CaptureStatus>(cap::snapshot(s, -1));
@@ -347,7 +347,7 @@ TxKX310CaptureStatus CxKX310::WaitStatus() {
 
 // Fills `result` whatever happens and tells whether the acquisition has ended.
 bool CxKX310::WaitStatus(TxKX310CaptureStatus* result, int timeout) {
-    call(this, __func__, zolsim::Out{result}, timeout);
+    journal_and_fault(this, __func__, zolsim::Out{result}, timeout);
     auto s = member::live(*this, __func__).shared_from_this();
     ZOLSIM_REQUIRE(result, __func__);
     bool done = cap::wait_ms(*s, __func__, timeout);
@@ -356,56 +356,56 @@ bool CxKX310::WaitStatus(TxKX310CaptureStatus* result, int timeout) {
 }
 
 bool CxKX310::Wait(int timeout) {
-    call(this, __func__, timeout);
+    journal_and_fault(this, __func__, timeout);
     auto s = member::live(*this, __func__).shared_from_this();
     return cap::wait_ms(*s, __func__, timeout);
 }
 
 bool CxKX310::WaitEvent(int event, int timeout, int* value) {
-    call(this, __func__, event, timeout, zolsim::IntPtr{value});
+    journal_and_fault(this, __func__, event, timeout, zolsim::IntPtr{value});
     auto s = member::live(*this, __func__).shared_from_this();
     return cap::wait_event(*s, __func__, event, timeout, value);
 }
 
 void CxKX310::CancelWaitEvent(int event) {
-    call(this, __func__, event);
+    journal_and_fault(this, __func__, event);
     cap::cancel_wait_event(member::live(*this, __func__), __func__, event);
 }
 
 void CxKX310::ForceTrigger(int ch) { member::force_trigger(*this, __func__, ch, ch); }
 
 void CxKX310::StopPG(int ch) {
-    call(this, __func__, ch);
+    journal_and_fault(this, __func__, ch);
     cap::pg(*member::board(*this, __func__), __func__, ch, false);
 }
 
 void CxKX310::ResetPG(int ch) {
-    call(this, __func__, ch);
+    journal_and_fault(this, __func__, ch);
     cap::pg(*member::board(*this, __func__), __func__, ch, true);
 }
 
 void CxKX310::ClearTriggerMask(int ch) {
-    call(this, __func__, ch);
+    journal_and_fault(this, __func__, ch);
     cap::clear_trigger_mask(*member::board(*this, __func__), __func__, ch);
 }
 
 // The board command of the same name.
 void CxKX310::PLLReconfig() {
-    call(this, __func__);
+    journal_and_fault(this, __func__);
     cap::command(*member::board(*this, __func__), __func__, __func__);
 }
 
 void CxKX310::Validate(IxModule* module) { member::validate(*this, __func__, module); }
 void CxKX310::Lock(IxModule* module, int option) {
-    call(this, __func__, module, option);
+    journal_and_fault(this, __func__, module, option);
     cap::lock(member::live(*this, __func__), __func__, module);
 }
 
 // ---- CxTR520 ------------------------------------------------------------------------------------
 
-CxTR520::CxTR520() : CxCaptureBoard(M<CxTR520>::name, M<CxTR520>::device) {}
-CxTR520::CxTR520(const CxTR520& other) : CxCaptureBoard(M<CxTR520>::name, other) {}
-CxTR520::CxTR520(CxTR520&& other) : CxCaptureBoard(M<CxTR520>::name, std::move(other)) {}
+CxTR520::CxTR520() : CxCaptureBoard(Traits<CxTR520>::name, Traits<CxTR520>::device) {}
+CxTR520::CxTR520(const CxTR520& other) : CxCaptureBoard(Traits<CxTR520>::name, other) {}
+CxTR520::CxTR520(CxTR520&& other) : CxCaptureBoard(Traits<CxTR520>::name, std::move(other)) {}
 CxTR520& CxTR520::operator=(const CxTR520& other) {
     assign(other);
     return *this;
@@ -452,8 +452,8 @@ void CxTR520::Validate(CxImage** images, int count) {
     member::validate(*this, __func__, images, count);
 }
 // The reserved slots of the board's table do nothing; they are journaled as any operation.
-void CxTR520::Reserved1() { zolsim::call(this, __func__); }
-void CxTR520::Reserved2() { zolsim::call(this, __func__); }
+void CxTR520::Reserved1() { zolsim::journal_and_fault(this, __func__); }
+void CxTR520::Reserved2() { zolsim::journal_and_fault(this, __func__); }
 void CxTR520::Lock(const CxImage& image, int option) {
     member::lock(*this, __func__, image, option);
 }

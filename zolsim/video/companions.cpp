@@ -38,9 +38,9 @@ bool VideoCompanions::valid(const CompanionHandle& h) {
     zol::CxModule* object = h.controller.object;
     const CaptureHandle* ch = nullptr;
     if (auto* b = dynamic_cast<zol::Video::CxCaptureBoard*>(object))
-        ch = Access::handle(*b).get();
+        ch = PrivateAccess::handle(*b).get();
     else if (auto* v = dynamic_cast<zol::Video::CxVideo*>(object))
-        ch = Access::handle(*v).get();
+        ch = PrivateAccess::handle(*v).get();
     return ch && !ch->disposed.load();
 }
 

@@ -34,8 +34,8 @@ std::shared_ptr<Board> board_of(const CompanionHandle& h, const char* op);
 // injected there), then gives the rack board `self` works on.
 template <class C, class... A>
 std::shared_ptr<Board> board_for(const C& self, const char* op, const A&... args) {
-    call(&self, op, args...);
-    return board_of(*Access::handle(self), op);
+    journal_and_fault(&self, op, args...);
+    return board_of(*PrivateAccess::handle(self), op);
 }
 
 // A typed setting of the board's store, named after its member `op` with `prefix` before it

@@ -19,7 +19,7 @@ namespace member {
 
 // FromFile reads the camera file first: its DeviceType line (default KX210) says which board
 // to open.
-template <> struct Model<zol::Video::CxVideo> {
+template <> struct ClassTraits<zol::Video::CxVideo> {
     static constexpr const char* name = "CxVideo";
     static zol::Video::CxVideo make(const char* op, const std::string& path, int id, int ch) {
         int device;
@@ -39,11 +39,11 @@ template <> struct Model<zol::Video::CxVideo> {
 
 // TriggerMode, ExposureTime, TriggerCycleTime: the board setting of the member's name.
 template <class T> void set_number(T& obj, const char* op, int value) {
-    call(&obj, op, value);
+    journal_and_fault(&obj, op, value);
     board(obj, op)->settings.number(op, value);
 }
 template <class T> int number(const T& obj, const char* op) {
-    call(&obj, op);
+    journal_and_fault(&obj, op);
     return static_cast<int>(board(obj, op)->settings.number(op));
 }
 
@@ -53,17 +53,17 @@ template <class T> int number(const T& obj, const char* op) {
 namespace zol {
 namespace Video {
 
-CxVideo::CxVideo() : CxModule(member::Model<CxVideo>::name), h_(new zolsim::VideoHandle) {}
+CxVideo::CxVideo() : CxModule(member::ClassTraits<CxVideo>::name), h_(new zolsim::VideoHandle) {}
 
 // A copy stands for the same board with the same controller; the acquisition stays with the
 // original.
 CxVideo::CxVideo(const CxVideo& other)
-    : CxModule(member::Model<CxVideo>::name), h_(new zolsim::VideoHandle) {
+    : CxModule(member::ClassTraits<CxVideo>::name), h_(new zolsim::VideoHandle) {
     operator=(other);
 }
 
 CxVideo::CxVideo(CxVideo&& other)
-    : CxModule(member::Model<CxVideo>::name, std::move(other)), h_(std::move(other.h_)) {
+    : CxModule(member::ClassTraits<CxVideo>::name, std::move(other)), h_(std::move(other.h_)) {
     other.h_.reset(new zolsim::VideoHandle);
 }
 
@@ -110,14 +110,14 @@ CxVideo CxVideo::FromFile(const wchar_t* camerafile, int id, int ch, int option)
 }
 
 IxModule* CxVideo::Controller() const {
-    call(this, __func__);
+    journal_and_fault(this, __func__);
     std::lock_guard<std::mutex> lock(h_->cm);
     return zolsim::alive(h_->controller) ? h_->module : nullptr;
 }
 
 void CxVideo::Controller(IxModule* module) {
     const char* op = __func__;
-    call(this, op, module);
+    journal_and_fault(this, op, module);
     zolsim::Session& s = member::live(*this, op);
     if (!module) {
         std::lock_guard<std::mutex> lock(h_->cm);
@@ -157,14 +157,14 @@ void CxVideo::Controller(IxModule* module) {
 }
 
 ExDevice CxVideo::DeviceType() const {
-    call(this, __func__);
+    journal_and_fault(this, __func__);
     member::live(*this, __func__);
     return ExDevice(h_->device.load());
 }
 
 // Another device type means another board: the one it stood for is closed.
 void CxVideo::DeviceType(ExDevice device) {
-    call(this, __func__, device);
+    journal_and_fault(this, __func__, device);
     zolsim::Session& s = member::live(*this, __func__);
     if (h_->device.exchange(static_cast<int>(device)) != static_cast<int>(device))
         cap::close(s);
@@ -182,19 +182,19 @@ void CxVideo::Validate(CxImage& image) { member::validate(*this, __func__, image
 void CxVideo::Validate(IxModule* module) { member::validate(*this, __func__, module); }
 
 void CxVideo::Grab(CxImage& image) {
-    call(this, __func__, image);
+    journal_and_fault(this, __func__, image);
     cap::grab(member::live(*this, __func__), __func__, &image, nullptr);
 }
 
 void CxVideo::Grab(IxModule* module) {
-    call(this, __func__, module);
+    journal_and_fault(this, __func__, module);
     zolsim::Session& s = member::live(*this, __func__);
     ZOLSIM_REQUIRE(module, __func__);
     cap::grab(s, __func__, nullptr, module);
 }
 
 void CxVideo::Start(CxImage& image) {
-    call(this, __func__, image);
+    journal_and_fault(this, __func__, image);
     zolsim::Session& s = member::live(*this, __func__);
     cap::board(s, __func__);
     CxImage* ring[1] = {&image};
@@ -203,7 +203,7 @@ void CxVideo::Start(CxImage& image) {
 }
 
 void CxVideo::Start(IxModule* module) {
-    call(this, __func__, module);
+    journal_and_fault(this, __func__, module);
     zolsim::Session& s = member::live(*this, __func__);
     ZOLSIM_REQUIRE(module, __func__);
     cap::board(s, __func__);
@@ -213,7 +213,7 @@ void CxVideo::Start(IxModule* module) {
 
 // Waits for the next frame, at most the Timeout setting.
 void CxVideo::Wait() {
-    call(this, __func__);
+    journal_and_fault(this, __func__);
     auto s = member::live(*this, __func__).shared_from_this();
     cap::wait_frame(*s, __func__, zolsim::kForever, true);
 }
@@ -232,17 +232,17 @@ void CxVideo::TriggerCycleTime(int value) { member::set_number(*this, __func__, 
 int CxVideo::TriggerCycleTime() const { return member::number(*this, __func__); }
 
 void CxVideo::GetParam(const char* name, void* value, TxModel model) {
-    call(this, __func__, name, zolsim::Out{value}, model);
+    journal_and_fault(this, __func__, name, zolsim::Out{value}, model);
     cap::get_param(*member::board(*this, __func__), __func__, name, value, model);
 }
 
 void CxVideo::SetParam(const char* name, const void* value, TxModel model) {
-    call(this, __func__, name, zolsim::Value{value, model}, model);
+    journal_and_fault(this, __func__, name, zolsim::Value{value, model}, model);
     cap::set_param(*member::board(*this, __func__), __func__, name, value, model);
 }
 
 void CxVideo::SendCommand(const char* name, void* scratch, TxModel model) {
-    call(this, __func__, name, zolsim::Out{scratch}, model);
+    journal_and_fault(this, __func__, name, zolsim::Out{scratch}, model);
     cap::send_command(*member::board(*this, __func__), __func__, name, model);
 }
 

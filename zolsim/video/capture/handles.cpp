@@ -90,12 +90,12 @@ std::shared_ptr<Session> session_of(zol::CxModule* object, const char* op) {
     ZOLSIM_REQUIRE(object, op);
     const CaptureHandle* h = nullptr;
     if (auto* b = dynamic_cast<zol::Video::CxCaptureBoard*>(object))
-        h = Access::handle(*b).get();
+        h = PrivateAccess::handle(*b).get();
     else if (auto* v = dynamic_cast<zol::Video::CxVideo*>(object))
-        h = Access::handle(*v).get();
+        h = PrivateAccess::handle(*v).get();
     else
         ZOLSIM_RAISE(InvalidArgument, op,
-                     std::string("a ") + Access::class_name(object) + " has no capture");
+                     std::string("a ") + PrivateAccess::class_name(object) + " has no capture");
     if (!h)
         ZOLSIM_RAISE(NoObject, op, "the module has no state");
     return live(*h, op).shared_from_this();
@@ -104,9 +104,9 @@ std::shared_ptr<Session> session_of(zol::CxModule* object, const char* op) {
 int device_of(const zol::CxModule* object) {
     const CaptureHandle* h = nullptr;
     if (auto* b = dynamic_cast<const zol::Video::CxCaptureBoard*>(object))
-        h = Access::handle(*b).get();
+        h = PrivateAccess::handle(*b).get();
     else if (auto* v = dynamic_cast<const zol::Video::CxVideo*>(object))
-        h = Access::handle(*v).get();
+        h = PrivateAccess::handle(*v).get();
     return h ? h->device.load() : -1;
 }
 
