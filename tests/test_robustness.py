@@ -9,6 +9,7 @@ import gc
 import re
 import textwrap
 import threading
+import time
 from decimal import Decimal
 from fractions import Fraction
 
@@ -345,12 +346,15 @@ def test_an_io_board_rebound_under_its_waiters(kind):
         if i == 0:
             for t in threads:
                 t.start()
+    # On a loaded machine the waiters may not have had a turn yet: give them one.
+    deadline = time.monotonic() + 30
+    while 3 not in codes and time.monotonic() < deadline:
+        time.sleep(0.001)
     stop.set()
     for t in threads:
         t.join()
     assert not errors
     assert codes <= {3, 4} and 3 in codes  # TIMEOUT, or ABORT when rebound mid-wait
-    board.open(0)
     assert board.is_opened
 
 

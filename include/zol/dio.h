@@ -62,7 +62,7 @@ class ZOL_API CxDIOPort : public CxModule, public IxModule, public IxDIO, public
     bool same_board(const CxDIOPort& other) const;
 
   private:
-    friend struct zolsim::Access;
+    friend struct zolsim::PrivateAccess;
     std::unique_ptr<zolsim::DioHandle> h_;
 };
 
@@ -137,7 +137,7 @@ class ZOL_API CxMB100Param : public CxModule, public IxRegister, public IxDevice
     IxModule* GetDeviceModule() const override;
 
   private:
-    friend struct zolsim::Access;
+    friend struct zolsim::PrivateAccess;
     std::unique_ptr<zolsim::CompanionHandle> h_;
 };
 
@@ -173,7 +173,7 @@ class ZOL_API CxRM1600Param : public CxModule, public IxRegister, public IxDevic
     IxModule* GetDeviceModule() const override;
 
   private:
-    friend struct zolsim::Access;
+    friend struct zolsim::PrivateAccess;
     std::unique_ptr<zolsim::CompanionHandle> h_;
 };
 
@@ -217,7 +217,7 @@ class ZOL_API CxDQ160Param : public CxModule, public IxRegister, public IxDevice
     IxModule* GetDeviceModule() const override;
 
   private:
-    friend struct zolsim::Access;
+    friend struct zolsim::PrivateAccess;
     std::unique_ptr<zolsim::CompanionHandle> h_;
 };
 

@@ -86,7 +86,7 @@ class ZOL_API CxCaptureBoard : public CxModule, public IxModule {
     bool same_board(const CxCaptureBoard& other) const;
 
   private:
-    friend struct zolsim::Access;
+    friend struct zolsim::PrivateAccess;
     std::unique_ptr<zolsim::CaptureHandle> h_;
 };
 
@@ -306,7 +306,7 @@ class ZOL_API CxKX210Param : public CxModule, public IxRegister, public IxDevice
     IxModule* GetDeviceModule() const override;
 
   private:
-    friend struct zolsim::Access;
+    friend struct zolsim::PrivateAccess;
     std::unique_ptr<zolsim::CompanionHandle> h_;
 };
 
@@ -339,7 +339,7 @@ class ZOL_API CxKX310Param : public CxModule, public IxRegister, public IxDevice
     IxModule* GetDeviceModule() const override;
 
   private:
-    friend struct zolsim::Access;
+    friend struct zolsim::PrivateAccess;
     std::unique_ptr<zolsim::CompanionHandle> h_;
 };
 
@@ -372,7 +372,7 @@ class ZOL_API CxTR520Param : public CxModule, public IxRegister, public IxDevice
     IxModule* GetDeviceModule() const override;
 
   private:
-    friend struct zolsim::Access;
+    friend struct zolsim::PrivateAccess;
     std::unique_ptr<zolsim::CompanionHandle> h_;
 };
 
@@ -406,7 +406,7 @@ class ZOL_API CxKX210Sio : public CxModule {
     virtual void Purge();
 
   private:
-    friend struct zolsim::Access;
+    friend struct zolsim::PrivateAccess;
     std::unique_ptr<zolsim::CompanionHandle> h_;
 };
 
@@ -438,7 +438,7 @@ class ZOL_API CxKX310Sio : public CxModule {
     virtual void SetCameraMode(const char* mode);
 
   private:
-    friend struct zolsim::Access;
+    friend struct zolsim::PrivateAccess;
     std::unique_ptr<zolsim::CompanionHandle> h_;
 };
 
@@ -491,7 +491,7 @@ class ZOL_API CxKX210Encoder : public CxModule {
     virtual void SetParam(const char* name, const void* value, TxModel model);
 
   private:
-    friend struct zolsim::Access;
+    friend struct zolsim::PrivateAccess;
     std::unique_ptr<zolsim::CompanionHandle> h_;
 };
 
@@ -541,7 +541,7 @@ class ZOL_API CxKX310Encoder : public CxModule {
     virtual void SetParam(const char* name, const void* value, TxModel model);
 
   private:
-    friend struct zolsim::Access;
+    friend struct zolsim::PrivateAccess;
     std::unique_ptr<zolsim::CompanionHandle> h_;
 };
 
@@ -598,7 +598,7 @@ class ZOL_API CxVideo : public CxModule, public IxModule {
     ExDevice ModuleDevice() const override;
 
   private:
-    friend struct zolsim::Access;
+    friend struct zolsim::PrivateAccess;
     std::unique_ptr<zolsim::VideoHandle> h_;
 };
 

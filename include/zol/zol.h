@@ -17,7 +17,7 @@
 
 namespace zolsim {
 // Library-private state behind the handle classes (defined by the library).
-struct Access;
+struct PrivateAccess;
 struct DioHandle;
 struct CaptureHandle;
 struct CompanionHandle;
@@ -141,7 +141,7 @@ class ZOL_API CxModule {
     CxModule& operator=(const CxModule&) { return *this; } // identity is never assigned
 
   private:
-    friend struct zolsim::Access;
+    friend struct zolsim::PrivateAccess;
     const char* class_;
     unsigned int serial_;
 };

@@ -13,10 +13,16 @@
 //     that strict UTF-8 refuses matches no overload;
 //   - an output state (`OutputState`) takes bool, numpy.bool_ and integers only: None and other
 //     numbers (float, Decimal, numpy.float32) match no overload instead of giving their truth.
-// The build puts this header first in every translation unit of the three modules (the CMake
-// target pyzol_common force-includes it), so all of them see the same casters whatever they
-// include.
+// Every translation unit of the three modules includes this header before any of pybind11's
+// (pyzol.unit's through its umbrella header zol_unit.h, core's and sim's as their first include),
+// so all of them see the same casters; coming after pybind11 is a compile error (below).
 #pragma once
+
+// The weak reference below must precede pybind11's headers, whose inline functions call it.
+#ifdef PYBIND11_VERSION_MAJOR
+#error "common/checked.h must be included before any pybind11 header"
+#endif
+#define PYZOL_CHECKED_H
 
 #include <Python.h>
 

@@ -4,9 +4,9 @@
 // passed as that `void*`.
 #pragma once
 
-#include <pybind11/pybind11.h>
+#include "common/checked.h" // first (before pybind11); converted like the library's classes
 
-#include "common/checked.h" // converted like the library's classes (below)
+#include <pybind11/pybind11.h>
 
 #include <cstddef>
 #include <memory>

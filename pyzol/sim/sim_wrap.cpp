@@ -1,6 +1,8 @@
 // Module pyzol.sim: the control surface of the simulated device library, for tests and scripts.
 // It shows what the library was asked to do (the journal), makes operations fail on demand,
 // counts live library objects and drives the simulated hardware of the rack.
+#include "common/checked.h" // first: before pybind11's headers (checked.h refuses to follow them)
+
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
@@ -12,8 +14,6 @@
 #include <zol/sim.h>
 #include <zol/sim_video.h>
 #include <zol/zol.h>
-
-#include "common/checked.h"
 
 namespace py = pybind11;
 

@@ -5,8 +5,8 @@
 // Results the library delivers through a pointer come back as the function's result, read from
 // a zeroed local. Interfaces are taken by reference, so None matches no overload and nothing is
 // called.
+#include "dio/port.h" // first: through zol_unit.h, the casters and the record names
 #include "common/item_value.h"
-#include "dio/port.h"
 
 namespace pyzol {
 

@@ -42,3 +42,8 @@ struct process_attribute<pyzol::copies_controller>
 };
 } // namespace detail
 } // namespace pybind11
+
+// Reached only through zol_unit.h, which brings the casters and record names first.
+#ifndef PYZOL_RECORD_NAMES_H
+#error "include zol_unit.h before this header"
+#endif

@@ -102,3 +102,8 @@ template <class P, class Cls> void def_companion_head(Cls& cls) {
 }
 
 } // namespace pyzol
+
+// Reached only through zol_unit.h, which brings the casters and record names first.
+#ifndef PYZOL_RECORD_NAMES_H
+#error "include zol_unit.h before this header"
+#endif

@@ -91,3 +91,8 @@ template <class B> auto aborts(B& board) {
 }
 
 } // namespace pyzol
+
+// Reached only through zol_unit.h, which brings the casters and record names first.
+#ifndef PYZOL_RECORD_NAMES_H
+#error "include zol_unit.h before this header"
+#endif

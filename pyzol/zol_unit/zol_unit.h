@@ -1,19 +1,19 @@
 // Shared declarations of module pyzol.unit: the registration functions of every family and the
-// module's own throw; through the headers below, everything a binding file uses (argument rules,
-// the holding facility, blocking calls, the shared members). The build puts the checked casters
-// and the record names (record_names.h) first in every translation unit.
+// module's own throw; through the headers below, everything a binding file uses. Every file of
+// the module includes it before anything of pybind11: it starts with the casters and records.
 #pragma once
+
+#include "common/checked.h" // first: before pybind11's headers (checked.h refuses to follow them)
+#include "record_names.h"   // the records' Python names in every signature of the module
 
 #include <Python.h>
 #include <pybind11/pybind11.h>
-
 #include <string>
 
 #include <zol/dio.h>
 #include <zol/video.h>
 #include <zol/zol.h>
 
-#include "common/checked.h"
 #include "common/pybind_internals.h"
 #include "holds.h"
 #include "members.h"

@@ -63,6 +63,17 @@ static void test_kx210() {
     int w = 320;
     p.SetParam("Width", &w, TxModel(8, 1));
     CHECK(geti(p, "ImageWidth") == 320);
+    // Height and PixelFormat are the frame's geometry too: the read-only image values follow.
+    int h = 200;
+    p.SetParam("Height", &h, TxModel(8, 1));
+    CxStringA rgb("RGB8");
+    p.SetParam("PixelFormat", &rgb, TxModel(0, 0));
+    CHECK(geti(p, "ImageHeight") == 200);
+    CHECK(geti(p, "ImageType") == static_cast<int>(ExPixelFormat::RGB8));
+    CHECK(geti(p, "ImageChannels") == 3 && geti(p, "ImageDepth") == 8);
+    CxStringA mono("Mono8");
+    p.SetParam("PixelFormat", &mono, TxModel(0, 0));
+    CHECK(geti(p, "ImageChannels") == 1);
     THROWS(ReadOnly, p.SetParam("DeviceID", &w, TxModel(8, 1)));
     THROWS(ParamKind, p.SetParam("Width", &w, TxModel(4, 1)));
     THROWS(UnknownParam, p.SetParam("width", &w, TxModel(8, 1)));
