@@ -306,8 +306,8 @@ class Recorder:
                 except queue.Empty:
                     self.pool_full += 1
                     continue
-                # BGR8 frames are stored in RGB order, so that every reader shows their colours.
-                numpy.copyto(buffer, frame.array[..., ::-1] if self._bgr else frame.array)
+                # A plain copy: it must be done before the board comes back to the slot.
+                numpy.copyto(buffer, frame.array)
                 frame.release()  # the copy is checked here, not by the stream
                 if not frame.intact:  # the board came back to the slot during the copy
                     self.overrun += 1
@@ -344,7 +344,9 @@ class Recorder:
                     if run is not None:
                         page["run"], run = run, None
                     tiff.write(
-                        buffer,
+                        # BGR8 frames are stored in RGB order, so that every reader shows their
+                        # colours: reordered here, off the capture thread's copy.
+                        buffer[..., ::-1] if self._bgr else buffer,
                         photometric=self._photometric,
                         description=json.dumps(page),
                         metadata=None,
