@@ -4,7 +4,7 @@
 // passed as that `void*`.
 #pragma once
 
-#include "common/checked.h" // first (before pybind11); converted like the library's classes
+#include "common/argument_casters.h" // first (before pybind11); converted like the library's classes
 
 #include <pybind11/pybind11.h>
 

@@ -5,7 +5,7 @@
 // pyzol.unit names these types in its signatures without registering them; it registers its
 // classes without bases, so a board is never an interface by itself. The adapters are the
 // explicit conversion, found by trying the casters of the classes that implement the interface.
-#include "common/checked.h" // first: before pybind11's headers (checked.h refuses to follow them)
+#include "common/argument_casters.h" // first: it refuses to follow pybind11's headers
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 

@@ -1,7 +1,7 @@
 // Module pyzol.sim: the control surface of the simulated device library, for tests and scripts.
 // It shows what the library was asked to do (the journal), makes operations fail on demand,
 // counts live library objects and drives the simulated hardware of the rack.
-#include "common/checked.h" // first: before pybind11's headers (checked.h refuses to follow them)
+#include "common/argument_casters.h" // first: it refuses to follow pybind11's headers
 
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -46,7 +46,7 @@ class Recording {
     std::size_t first_ = 0;
     py::list calls_;
 };
-// Converted by the checked caster (checked.h): `Recording.__new__(Recording)` is refused, not used.
+// Converted by the checked caster (common/argument_casters.h): `Recording.__new__(Recording)` is refused, not used.
 // Defined, though only its type is ever asked for: a function of this unit that is only declared
 // draws a warning.
 [[maybe_unused]] pyzol::library_type_tag pyzol_library_type(Recording*) { return {}; }

@@ -101,7 +101,7 @@ void init_video_control_functions(py::module_& m) {
     m.def("start", [](IxVideoControl& self) { self.Start(); })
         .def("stop", [](IxVideoControl& self) { self.Stop(); })
         .def("abort", [](IxVideoControl& self) { self.Abort(); })
-        .def("wait", [](IxVideoControl& self) { interruptible_wait(aborts(self), [&] { self.Wait(); }); })
+        .def("wait", [](IxVideoControl& self) { interruptible_wait(abort_of(self), [&] { self.Wait(); }); })
         .def("is_running", [](const IxVideoControl& self) { return self.IsRunning(); });
 }
 

@@ -1,15 +1,15 @@
 // Templates that give every handle class its shared members: comparisons, dispose/is_valid,
 // typed settings, registers, and the head of every companion class.
 //
-// What differs between the classes of a family is said in one notation: a `Description<T>` of
-// each class, specialized in the file that registers it, whose members are named (a type, an
-// enumerator, a table), never a bare `bool` template argument.
+// What differs between the classes of a family is in a `Description<T>` of each class,
+// specialized in the file that registers it, with named members (a type, an enumerator, a
+// table) that the family's templates read.
 #pragma once
 
 #include <Python.h>
 #include <pybind11/pybind11.h>
 
-#include "holds.h"
+#include "keep_alive.h"
 #include "common/pybind_internals.h"
 
 namespace py = pybind11;
@@ -69,12 +69,12 @@ template <class P, class Cls> void def_registers(Cls& cls) {
 // last given, so the library never refers to a board that Python has freed.
 template <class P, class Cls> void def_companion_head(Cls& cls) {
     using B = typename Description<P>::Board;
-    require_holds_references(cls);
+    require_keep_alive_slots(cls);
     cls.def_static("from_", [](py::object board) {
         B* pointer = board.cast<B*>(); // None gives null; another type the cast error
         py::object result = py::cast(P::From(pointer));
         if (pointer)
-            hold(result, Slot::Controller, board);
+            keep_alive(result, Kept::Controller, board);
         return result;
     });
     cls.def(py::init<>());
@@ -97,7 +97,7 @@ template <class P, class Cls> void def_companion_head(Cls& cls) {
         [](P& self, py::object board) {
             B* pointer = board.cast<B*>();
             self.Controller(pointer);
-            hold(owner_of(&self), Slot::Controller, pointer ? board : py::none());
+            keep_alive(owner_of(&self), Kept::Controller, pointer ? board : py::none());
         });
 }
 

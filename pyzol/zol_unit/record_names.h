@@ -1,11 +1,11 @@
 // The record classes are registered after the members that return or take them (the module's
 // registration order is fixed), so pybind11 would write their C++ names into those members'
 // signatures. zol_unit.h includes these casters, which name the records by their Python names
-// instead, in every translation unit of the module (conversion is that of checked.h).
+// instead, in every translation unit of the module (conversion is that of argument_casters.h).
 #pragma once
 #define PYZOL_RECORD_NAMES_H
 
-#include "common/checked.h" // first: it decides how the module links to the interpreter
+#include "common/argument_casters.h" // first: it decides how the module links to the interpreter
 
 #include <pybind11/pybind11.h>
 

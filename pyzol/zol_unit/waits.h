@@ -86,7 +86,7 @@ auto interruptible_wait(Abort&& abort, F&& call) -> decltype(call()) {
 }
 
 // The abort of a board's waits, for interruptible_wait.
-template <class B> auto aborts(B& board) {
+template <class B> auto abort_of(B& board) {
     return [&board] { board.Abort(); };
 }
 

@@ -40,8 +40,8 @@ py::object status_of(int code) {
 
 // Gives the pending RuntimeError the exception's data as attributes (status, function, file,
 // line; a null function or file is "" as in the text) and, as notes, the library's own
-// description and what the module adds (Noted). Only failures come here, so the work costs a
-// successful call nothing. Nothing raised here replaces the error being translated.
+// description and what the module adds (ExceptionWithNote). Only failures come here, so the work
+// costs a successful call nothing. Nothing raised here replaces the error being translated.
 void attach_data(const zol::CxException& e) {
     if (!PyErr_Occurred())
         return;
@@ -57,7 +57,7 @@ void attach_data(const zol::CxException& e) {
         const char* message = e.Message();
         if (message && *message)
             error.attr("add_note")(decoded(message, "replace"));
-        auto* noted = dynamic_cast<const Noted*>(&e);
+        auto* noted = dynamic_cast<const ExceptionWithNote*>(&e);
         if (noted && !noted->note().empty())
             error.attr("add_note")(decoded(noted->note().c_str(), "replace"));
     } catch (py::error_already_set&) {

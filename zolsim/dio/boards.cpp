@@ -1,5 +1,5 @@
 // The three I/O boards, MB100, RM1600 and DQ160, with their wait records and the DQ160's
-// settings files. What the boards share is written once below; each member forwards to it under
+// settings files. What the boards share is in templates below; each member forwards to them under
 // its own name (`__func__`: in a constructor, the class's name, which the object is journaled
 // and counted under).
 #include "dio/dio.h"

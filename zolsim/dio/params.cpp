@@ -1,9 +1,8 @@
 // Settings objects of the digital-I/O boards: CxMB100Param, CxRM1600Param, CxDQ160Param. What
 // every companion shares comes from common/companion.h, under the rules of DioCompanions below;
-// what the three share beyond it is written once below as templates over the settings class;
-// each member forwards to them under its own name (`__func__`: in a constructor, the class's
-// name, which the object is journaled and counted under), and that name also names it in its
-// errors. The board class a settings class attaches to is named where it attaches (From,
+// what the three share beyond it is below as templates over the settings class; each member
+// forwards to them under its own name (`__func__`: in a constructor, the class's name, which the
+// object is journaled and counted under), and that name also names it in its errors. The board class a settings class attaches to is named where it attaches (From,
 // Controller) and where it is handed back (Controller(), GetDeviceModule).
 #include "common/companion.h"
 #include "dio/dio.h"

@@ -1,6 +1,6 @@
 // The capture boards CxKX210, CxKX310 and CxTR520: thin forwarders to the acquisition engine
-// (video/capture/session.cpp). Every member is written out and forwards, with its own name, to code
-// written once: what the boards share with the video device in video/capture/members.h, what only
+// (video/capture/session.cpp). Every member is written out and forwards, with its own name, to
+// templates: what the boards share with the video device in video/capture/members.h, what only
 // the boards share below. What differs between them:
 //   - TR520: FromFile and Setup take no option;
 //   - KX210 and TR520: status by value, QueryStatus/WaitStatus(frame), Abort(option),

@@ -23,7 +23,7 @@ template <> struct Description<CxDQ160> {
 
 // The RM1600 and DQ160 waits return their record.
 template <class B> auto wait_for_record(B& self) {
-    return interruptible_wait(aborts(self), [&] { return self.Wait(); });
+    return interruptible_wait(abort_of(self), [&] { return self.Wait(); });
 }
 
 void init_mb100(py::module_& m) {
@@ -31,7 +31,7 @@ void init_mb100(py::module_& m) {
         .def("wait",
              [](CxMB100& self) {
                  unsigned int event = 0;
-                 interruptible_wait(aborts(self), [&] { self.Wait(&event); });
+                 interruptible_wait(abort_of(self), [&] { self.Wait(&event); });
                  return event;
              })
         .def("abort", [](CxMB100& self) { self.Abort(); });

@@ -36,7 +36,7 @@ enum class OpenId { Positional, DefaultZero };
 // The port members of I/O board class B, in their order; its description says how `open` takes
 // its id (`open_id`).
 template <class B> py::class_<B> def_dio_port(py::module_& m, const char* name) {
-    py::class_<B> cls(m, name, holds_references());
+    py::class_<B> cls(m, name, keep_alive_slots());
     cls.def(py::init<>());
     def_comparisons<B>(cls);
     def_dispose_is_valid<B>(cls);

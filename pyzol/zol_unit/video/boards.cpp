@@ -1,7 +1,7 @@
 // The capture boards KX210, KX310 and TR520.
 //
-// The members the three share are registered once (def_board_head, def_board_tail, and the
-// status members def_status ... def_abort_option). What differs is stated here and nowhere else:
+// The members the three share are registered by templates (def_board_head, def_board_tail, and
+// the status members def_status ... def_abort_option). What differs between the boards:
 //   - TR520: `from_file` and `setup` take no option (its description's `file_option`);
 //   - KX310: `validate` and `lock` also take another module's images (`other_modules`);
 //   - the status members and their order: each board's init function below lists them;
@@ -9,7 +9,7 @@
 //     adds waits with a time-out, event waits and per-channel commands.
 //
 // Images the library keeps using after `lock` returns are held by the board's Python object
-// (Slot::Images) until a library call that lets go of them has succeeded. Waiting members let
+// (Kept::Images) until a library call that lets go of them has succeeded. Waiting members let
 // other Python threads run while the library waits; nothing else releases the interpreter.
 #include "video/from_file.h"
 #include "video/image_list.h"
@@ -40,7 +40,7 @@ namespace {
 // What the board holds for the library: set after a successful lock, cleared after a
 // successful unlock, close or dispose.
 template <class B> void hold_images(const B& board, py::object value) {
-    hold(owner_of(&board), Slot::Images, std::move(value));
+    keep_alive(owner_of(&board), Kept::Images, std::move(value));
 }
 
 template <class B> void def_setup(py::class_<B>& cls) {
@@ -61,7 +61,7 @@ template <class B> void def_setup(py::class_<B>& cls) {
 
 // From the factories to `is_running`: the same members in the same order on every board.
 template <class B> py::class_<B> def_board_head(py::module_& m, const char* name) {
-    py::class_<B> cls(m, name, holds_references());
+    py::class_<B> cls(m, name, keep_alive_slots());
     def_from_file(cls);
     cls.def(py::init<>()).def(py::init<const B&>());
     def_comparisons<B>(cls);
@@ -97,7 +97,7 @@ template <class B> py::class_<B> def_board_head(py::module_& m, const char* name
         .def(
             "lock",
             [](B& self, const py::list& images, int option) {
-                ImageList list(images, held(owner_of(&self), Slot::Images));
+                ImageList list(images, kept_alive(owner_of(&self), Kept::Images));
                 self.Lock(list.data(), list.count(), option);
                 hold_images(self, list.items());
             },
@@ -119,7 +119,7 @@ template <class B> py::class_<B> def_board_head(py::module_& m, const char* name
         .def("start", [](B& self) { self.Start(); })
         .def("stop", [](B& self) { self.Stop(); })
         .def("abort", [](B& self) { self.Abort(); })
-        .def("wait", [](B& self) { interruptible_wait(aborts(self), [&] { self.Wait(); }); })
+        .def("wait", [](B& self) { interruptible_wait(abort_of(self), [&] { self.Wait(); }); })
         .def_property_readonly("is_running", [](const B& self) { return self.IsRunning(); });
     return cls;
 }
@@ -147,12 +147,12 @@ template <class B> void def_query_status_frame(py::class_<B>& cls) {
 }
 template <class B> void def_wait_status(py::class_<B>& cls) {
     cls.def("wait_status", [](B& self) {
-        return interruptible_wait(aborts(self), [&] { return self.WaitStatus(); });
+        return interruptible_wait(abort_of(self), [&] { return self.WaitStatus(); });
     });
 }
 template <class B> void def_wait_status_frame(py::class_<B>& cls) {
     cls.def("wait_status", [](B& self, unsigned int frame) {
-        return interruptible_wait(aborts(self), [&] { return self.WaitStatus(frame); });
+        return interruptible_wait(abort_of(self), [&] { return self.WaitStatus(frame); });
     });
 }
 template <class B> void def_force_trigger(py::class_<B>& cls) {
@@ -166,14 +166,14 @@ template <class B> void def_abort_option(py::class_<B>& cls) {
 // back once the interpreter lock is held again, whether the call returned or threw.
 bool wait_status_into(CxKX310& self, TxKX310CaptureStatus* result, int timeout) {
     if (!result)
-        return interruptible_wait(aborts(self),
+        return interruptible_wait(abort_of(self),
                                   [&] { return self.WaitStatus(nullptr, timeout); });
     struct WriteBack {
         TxKX310CaptureStatus* target;
         TxKX310CaptureStatus local;
         ~WriteBack() { *target = local; }
     } copy{result, *result};
-    return interruptible_wait(aborts(self),
+    return interruptible_wait(abort_of(self),
                               [&] { return self.WaitStatus(&copy.local, timeout); });
 }
 
@@ -203,7 +203,7 @@ void init_kx310(py::module_& m) {
     def_status(cls);
     cls.def("wait",
             [](CxKX310& self, int timeout) {
-                return interruptible_wait(aborts(self), [&] { return self.Wait(timeout); });
+                return interruptible_wait(abort_of(self), [&] { return self.Wait(timeout); });
             })
         // What the library writes through the pointer is not handed back.
         .def("wait_event",

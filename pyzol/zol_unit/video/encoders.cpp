@@ -7,19 +7,28 @@
 // is accepted.
 #include <string>
 
-#include "params/by_name.h"
+#include "settings/settings.h"
 
 namespace pyzol {
 
 using namespace zol::Video;
 
-template <> struct Description<CxKX210Encoder> : CompanionOf<CxKX210, Copy::Allowed> {};
-template <> struct Description<CxKX310Encoder> : CompanionOf<CxKX310, Copy::Allowed> {};
-
-namespace {
+// An encoder unit refuses an unknown name in its bound members and accepts no command.
+template <> struct Description<CxKX210Encoder> : CompanionOf<CxKX210, Copy::Allowed> {
+    static constexpr TableFunctions table_functions{};
+    using GetResult = py::int_;
+    static const NameTable names;
+    static constexpr NoCommands commands{};
+};
+template <> struct Description<CxKX310Encoder> : CompanionOf<CxKX310, Copy::Allowed> {
+    static constexpr TableFunctions table_functions{};
+    using GetResult = py::int_;
+    static const NameTable names;
+    static constexpr NoCommands commands{};
+};
 
 // Every name of an encoder table is readable and writable.
-const NameTable kx210_encoder_names = name_table({
+const NameTable Description<CxKX210Encoder>::names = name_table({
     {ValueKind::Signed,
      Access::ReadWrite,
      {"EncoderMode", "ENCSampling", "ENCStart", "ENCComp1", "ENCInit", "ENCDir", "ENCSwapAB",
@@ -27,7 +36,7 @@ const NameTable kx210_encoder_names = name_table({
     {ValueKind::Unsigned, Access::ReadWrite, {"ENCComp2"}},
 });
 
-const NameTable kx310_encoder_names = name_table({
+const NameTable Description<CxKX310Encoder>::names = name_table({
     {ValueKind::Signed,
      Access::ReadWrite,
      {"EncoderMode", "ENCSampling", "ENCStart", "ENCComp1", "ENCResetSource", "ENCDir", "ENCSwapAB",
@@ -35,9 +44,11 @@ const NameTable kx310_encoder_names = name_table({
     {ValueKind::Unsigned, Access::ReadWrite, {"ENCComp2"}},
 });
 
+namespace {
+
 // The companion members and the settings both units share, in their order.
 template <class E> py::class_<E> def_encoder_head(py::module_& m, const char* name) {
-    py::class_<E> cls(m, name, holds_references());
+    py::class_<E> cls(m, name, keep_alive_slots());
     def_companion_head<E>(cls);
     def_setting(cls, "encoder_mode", &E::EncoderMode, &E::EncoderMode);
     def_setting(cls, "sampling", &E::Sampling, &E::Sampling);
@@ -80,7 +91,7 @@ void init_kx210_encoder(py::module_& m) {
     def_action(cls, "clear_overflow", &E::ClearOverflow);
     def_action(cls, "clear_underflow", &E::ClearUnderflow);
     def_action(cls, "clear_all_counter", &E::ClearAllCounter);
-    def_by_name_without_commands<py::int_>(cls, kx210_encoder_names);
+    def_by_name(cls);
 }
 
 void init_kx310_encoder(py::module_& m) {
@@ -97,7 +108,7 @@ void init_kx310_encoder(py::module_& m) {
             [](E& self, TxKX310EncoderStatus* status) { self.EncoderStatus(status); });
     def_counters(cls, "encoder_counter", &E::EncoderCounter);
     def_setting(cls, "encoder_act_mode", &E::EncoderActMode, &E::EncoderActMode);
-    def_by_name_without_commands<py::int_>(cls, kx310_encoder_names);
+    def_by_name(cls);
 }
 
 } // namespace pyzol

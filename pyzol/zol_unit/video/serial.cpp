@@ -73,7 +73,7 @@ template <class S> py::str read_text(S& self, int size) {
 }
 
 template <class S> void def_serial_link(py::module_& m, const char* name) {
-    py::class_<S> cls(m, name, holds_references());
+    py::class_<S> cls(m, name, keep_alive_slots());
     def_companion_head<S>(cls);
     cls.def("open", [](S& self) { self.Open(); })
         .def("close", [](S& self) { self.Close(); })

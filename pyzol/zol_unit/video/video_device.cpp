@@ -4,13 +4,13 @@
 // on a settings object made for the call.
 //
 // Like the boards, the device's Python object holds what the library keeps using: the image or
-// module given to the last successful `start` (Slot::Images, until the next start, `close`,
-// `dispose` or the object's end) and the module given to `controller` (Slot::Controller).
+// module given to the last successful `start` (Kept::Images, until the next start, `close`,
+// `dispose` or the object's end) and the module given to `controller` (Kept::Controller).
 // `grab` and `wait` let other Python threads run while the library waits.
 #include <memory>
 #include <string>
 
-#include "params/settings.h"
+#include "settings/settings.h"
 #include "video/from_file.h"
 
 namespace pyzol {
@@ -52,13 +52,13 @@ const CommandSet video_commands{"SelfCalibration",  "ClearTriggerMask",   "Reset
 // What the device holds for the library once a start has succeeded, or after close/dispose
 // (None).
 void hold_started(const CxVideo& video, py::object value) {
-    hold(owner_of(&video), Slot::Images, std::move(value));
+    keep_alive(owner_of(&video), Kept::Images, std::move(value));
 }
 
 } // namespace
 
 void init_video(py::module_& m) {
-    py::class_<CxVideo> cls(m, "Video", holds_references());
+    py::class_<CxVideo> cls(m, "Video", keep_alive_slots());
     def_from_file(cls);
     cls.def(py::init<>()).def(py::init<const CxVideo&>(), copies_controller());
     def_comparisons<CxVideo>(cls);
@@ -74,7 +74,7 @@ void init_video(py::module_& m) {
            },
            [](CxVideo& self, IxModule* module) {
                self.Controller(module);
-               hold(owner_of(&self), Slot::Controller, module ? object_of(module) : py::none());
+               keep_alive(owner_of(&self), Kept::Controller, module ? object_of(module) : py::none());
            })
         .def_property(
             "device_type", [](const CxVideo& self) { return self.DeviceType(); },
@@ -98,11 +98,11 @@ void init_video(py::module_& m) {
         .def("validate", [](CxVideo& self, IxModule* module) { self.Validate(module); })
         .def("grab",
              [](CxVideo& self, CxImage& image) {
-                 interruptible_wait(aborts(self), [&] { self.Grab(image); });
+                 interruptible_wait(abort_of(self), [&] { self.Grab(image); });
              })
         .def("grab",
              [](CxVideo& self, IxModule* module) {
-                 interruptible_wait(aborts(self), [&] { self.Grab(module); });
+                 interruptible_wait(abort_of(self), [&] { self.Grab(module); });
              })
         .def("start",
              [](CxVideo& self, CxImage& image) {
@@ -114,7 +114,7 @@ void init_video(py::module_& m) {
                  self.Start(module);
                  hold_started(self, object_of(module));
              })
-        .def("wait", [](CxVideo& self) { interruptible_wait(aborts(self), [&] { self.Wait(); }); })
+        .def("wait", [](CxVideo& self) { interruptible_wait(abort_of(self), [&] { self.Wait(); }); })
         .def("abort", [](CxVideo& self) { self.Abort(); })
         .def_property_readonly("is_running", [](const CxVideo& self) { return self.IsRunning(); })
         .def("status", [](CxVideo& self) { return self.Status(); })

@@ -1,5 +1,5 @@
 // What the capture boards (CxKX210, CxKX310, CxTR520) and the video device (CxVideo) do alike,
-// written once. Each public member forwards here with its own name (`__func__`) as `op`: the
+// as templates over the public class. Each public member forwards here with its own name (`__func__`) as `op`: the
 // function journals the call under that name (which also applies an injected fault), then
 // drives the acquisition engine, refusing under the same name.
 //

@@ -1,7 +1,7 @@
-// The holding facility: strong references from an owner object to the objects the library uses
+// Keep-alive slots: strong references from an owner object to the objects the library uses
 // on its behalf, replaced on assignment and released when the owner ends.
 //
-// Owners are instances of classes registered with `holds_references()`. Their type's slots do
+// Owners are instances of classes registered with `keep_alive_slots()`. Their type's slots do
 // the releasing, always after the owner's library object is gone, because that object may use
 // what is held up to its last moment (a capture board's acquisition thread writes into the
 // locked images until the board is destroyed):
@@ -21,7 +21,7 @@
 namespace pyzol {
 namespace {
 
-using Values = std::map<Slot, py::object>;
+using Values = std::map<Kept, py::object>;
 
 // Never destroyed: entries may still be alive when the interpreter shuts down.
 std::unordered_map<PyObject*, Values>& table() {
@@ -68,7 +68,7 @@ bool is_owner_type(PyTypeObject* type) {
 
 } // namespace
 
-py::custom_type_setup holds_references() {
+py::custom_type_setup keep_alive_slots() {
     return py::custom_type_setup([](PyHeapTypeObject* heap_type) {
         PyTypeObject* type = &heap_type->ht_type;
         type->tp_flags |= Py_TPFLAGS_HAVE_GC;
@@ -78,17 +78,17 @@ py::custom_type_setup holds_references() {
     });
 }
 
-void require_holds_references(py::handle type) {
+void require_keep_alive_slots(py::handle type) {
     auto* t = reinterpret_cast<PyTypeObject*>(type.ptr());
     if (!is_owner_type(t))
         py::pybind11_fail(std::string("pyzol: ") + t->tp_name +
-                          " holds references but was registered without holds_references()");
+                          " holds references but was registered without keep_alive_slots()");
 }
 
-void hold(py::handle owner, Slot slot, py::object value) {
+void keep_alive(py::handle owner, Kept slot, py::object value) {
     if (!owner)
         return;
-    require_holds_references(reinterpret_cast<PyObject*>(Py_TYPE(owner.ptr())));
+    require_keep_alive_slots(reinterpret_cast<PyObject*>(Py_TYPE(owner.ptr())));
     PyObject* key = owner.ptr();
     py::object previous;
     auto it = table().find(key);
@@ -107,7 +107,7 @@ void hold(py::handle owner, Slot slot, py::object value) {
     // other owners and re-enter this facility.
 }
 
-py::object held(py::handle owner, Slot slot) {
+py::object kept_alive(py::handle owner, Kept slot) {
     auto it = table().find(owner.ptr());
     if (it == table().end())
         return py::none();

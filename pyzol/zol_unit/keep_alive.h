@@ -1,4 +1,4 @@
-// The holding facility (holds.cpp): references from an owner object to the Python objects the
+// Keep-alive slots (keep_alive.cpp): references from an owner object to the Python objects the
 // library uses on its behalf.
 #pragma once
 
@@ -15,14 +15,14 @@ namespace pyzol {
 // is attached to, the images a board has locked. One value per (owner, slot); assigning replaces
 // (the old value is released after the new one is stored), None clears, and everything is
 // released when the owner dies.
-// An owner's class must be registered with `holds_references()` (py::class_<T>(m, name,
-// holds_references())): its instances then release what they hold only after their library
+// An owner's class must be registered with `keep_alive_slots()` (py::class_<T>(m, name,
+// keep_alive_slots())): its instances then release what they hold only after their library
 // object is gone, and the cyclic collector sees those references. `hold` refuses other owners.
-enum class Slot : int { Controller = 0, Images = 1 };
-py::custom_type_setup holds_references();
-void require_holds_references(py::handle type); // fails registration of a class without it
-void hold(py::handle owner, Slot slot, py::object value);
-py::object held(py::handle owner, Slot slot); // None when nothing is held
+enum class Kept : int { Controller = 0, Images = 1 };
+py::custom_type_setup keep_alive_slots();
+void require_keep_alive_slots(py::handle type); // fails registration of a class without it
+void keep_alive(py::handle owner, Kept slot, py::object value);
+py::object kept_alive(py::handle owner, Kept slot); // None when nothing is held
 
 // Call policy of a companion's copying `__init__`: the copy refers to the same board as the
 // original, so it holds the same board object.
@@ -36,8 +36,8 @@ template <>
 struct process_attribute<pyzol::copies_controller>
     : process_attribute_default<pyzol::copies_controller> {
     static void postcall(function_call& call, handle) {
-        pyzol::hold(call.init_self, pyzol::Slot::Controller,
-                    pyzol::held(call.args[1], pyzol::Slot::Controller));
+        pyzol::keep_alive(call.init_self, pyzol::Kept::Controller,
+                    pyzol::kept_alive(call.args[1], pyzol::Kept::Controller));
     }
 };
 } // namespace detail

@@ -1,5 +1,4 @@
-// Argument rules shared by pyzol.core, pyzol.unit and pyzol.sim, decided here once for every
-// member:
+// Argument casters shared by pyzol.core, pyzol.unit and pyzol.sim; for every member of the three:
 //   - an instance of a library class whose __init__ never ran (or whose library object the
 //     collector has already destroyed) is refused with TypeError, as self or as an argument,
 //     before anything is called: the binding library would otherwise hand the member a block
@@ -20,9 +19,9 @@
 
 // The weak reference below must precede pybind11's headers, whose inline functions call it.
 #ifdef PYBIND11_VERSION_MAJOR
-#error "common/checked.h must be included before any pybind11 header"
+#error "common/argument_casters.h must be included before any pybind11 header"
 #endif
-#define PYZOL_CHECKED_H
+#define PYZOL_ARGUMENT_CASTERS_H
 
 #include <Python.h>
 

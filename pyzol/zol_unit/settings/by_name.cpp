@@ -1,4 +1,5 @@
-#include "params/by_name.h"
+// Settings by name: the tables' lookups, the value models, and the refusals with their notes.
+#include "settings/settings.h"
 
 #include <algorithm>
 #include <optional>
@@ -154,7 +155,7 @@ void refuse_name(const char* function, const char* file, int line, py::handle ow
     std::string close = close_names(name_text, asked);
     if (!close.empty())
         note += std::string("; close ") + (writing ? "writable" : "readable") + " names: " + close;
-    throw Noted(zol::CxException(zol::ExStatus::Failed, function, file, line), note);
+    throw ExceptionWithNote(zol::CxException(zol::ExStatus::Failed, function, file, line), note);
 }
 
 void refuse_value(py::handle owner, const std::string& name, ValueKind kind, py::handle value,
@@ -182,7 +183,7 @@ void refuse_value(py::handle owner, const std::string& name, ValueKind kind, py:
                "', " + *text + "): " + (unconverted ? kind_text(kind)
                                                      : "the library refused the value");
     if (refused)
-        throw Noted(*refused, note);
+        throw ExceptionWithNote(*refused, note);
     // The binding library's own error, as it would raise it, with the note added.
     unconverted->set_error();
     py::error_already_set error;

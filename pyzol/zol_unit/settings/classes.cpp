@@ -2,7 +2,7 @@
 // the typed settings, settings by name through the board's table, commands and registers, each
 // as the class's description (settings.h) says. What is left to each class is the list of its
 // typed settings, below.
-#include "params/settings.h"
+#include "settings/settings.h"
 
 namespace pyzol {
 
@@ -13,10 +13,10 @@ namespace {
 
 template <class P> void def_settings(py::module_& m) {
     using D = Description<P>;
-    py::class_<P> cls(m, D::name, holds_references());
+    py::class_<P> cls(m, D::name, keep_alive_slots());
     def_companion_head<P>(cls);
     D::typed(cls);
-    def_by_name<typename D::GetResult>(cls, D::names, D::refusers, D::commands);
+    def_by_name(cls);
     def_registers<P>(cls);
 }
 

@@ -1,15 +1,23 @@
-// Settings by name: a table says which names may be read and which written, and with which kind
-// of value; the value then goes through the settings object's generic GetParam/SetParam with the
-// value model of its kind. The library interprets the name.
+// Settings by name, and the classes that have them: the six boards' settings objects and the two
+// encoder units.
 //
-// A name a table does not have is refused with status 1 from the function the object's
-// description names (its table function), or from the bound member.
+// A table says which names may be read and which written, and with which kind of value; the
+// value then goes through the object's generic GetParam/SetParam with the value model of its
+// kind. The library interprets the name. A name a table does not have is refused with status 1
+// from the function the class's description names (its table function), or from the bound
+// member. Every class registers its get_param, set_param and send_command through
+// `def_by_name<T>`, from its `Description<T>`.
+//
+// This header: the tables and their value conversions (by_name.cpp), the registrar, then the
+// descriptions of the six settings objects (their tables in tables.cpp, their registration in
+// classes.cpp). The encoders' descriptions are in video/encoders.cpp.
 #pragma once
 
 #include <exception>
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -61,6 +69,11 @@ class CommandSet {
 
   private:
     std::unordered_set<std::string_view> names_;
+};
+
+// The commands of a class that has no SendCommand in the library: none.
+struct NoCommands {
+    static constexpr bool contains(std::string_view) { return false; }
 };
 
 // Refuses `name`, which `table` does not have in the direction asked (`writing`): the module's
@@ -164,7 +177,7 @@ template <class S> void send_by_name(S* settings, const std::string& name) {
 // Where a refused name is reported from: the named table functions of a settings class
 // ("kx210_get_param", "kx210_set_param"), or, where these are null, the bound member itself
 // ("operator()").
-struct Refusers {
+struct TableFunctions {
     const char* get = nullptr;
     const char* set = nullptr;
 };
@@ -188,39 +201,109 @@ void set_by_table(S& settings, const NameTable& table, const char* function,
     write_by_name(&settings, name, *kind, value);
 }
 
-// get_param and set_param: settings by name through `table`, refused from `refusers`. Then
-// send_command: of the commands in `commands` (an empty set accepts none), or, for a class with no
-// commands at all, refusing every name. Each member has its own throw site, and a command's name
-// is converted before it is refused. `Result` is the declared result of get_param.
-template <class Result = py::object, class Cls>
-void def_by_name(Cls& cls, const NameTable& table, Refusers refusers) {
-    using T = typename Cls::type;
+// get_param, set_param and send_command of class T, from its description D:
+//   - `D::names`, the table; a name not in it is refused from `D::table_functions`;
+//   - `D::commands`, the commands send_command accepts (an empty set accepts none; NoCommands
+//     for a class without SendCommand);
+//   - `D::GetResult`, the declared result of get_param.
+// Each member has its own throw site, and a command's name is converted before it is refused.
+template <class T> void def_by_name(py::class_<T>& cls) {
+    using D = Description<T>;
     cls.def("get_param",
-            [&table, refusers](T& self, const Name& name) {
-                const char* from = refusers.get ? refusers.get : __func__;
-                py::object value = get_by_table(self, table, from, name);
-                return py::reinterpret_steal<Result>(value.release());
+            [](T& self, const Name& name) {
+                const char* from = D::table_functions.get ? D::table_functions.get : __func__;
+                py::object value = get_by_table(self, D::names, from, name);
+                return py::reinterpret_steal<typename D::GetResult>(value.release());
             })
         .def("set_param",
-             [&table, refusers](T& self, const Name& name, py::object value) {
-                 set_by_table(self, table, refusers.set ? refusers.set : __func__, name, value);
-             });
+             [](T& self, const Name& name, py::object value) {
+                 const char* from = D::table_functions.set ? D::table_functions.set : __func__;
+                 set_by_table(self, D::names, from, name, value);
+             })
+        .def("send_command", [](T& self, const Name& name) {
+            if (!D::commands.contains(name.text))
+                PYZOL_THROW(1);
+            if constexpr (!std::is_same_v<std::decay_t<decltype(D::commands)>, NoCommands>)
+                send_by_name(&self, name);
+        });
 }
-template <class Result = py::object, class Cls>
-void def_by_name(Cls& cls, const NameTable& table, Refusers refusers, const CommandSet& commands) {
-    using T = typename Cls::type;
-    def_by_name<Result>(cls, table, refusers);
-    cls.def("send_command", [&commands](T& self, const Name& name) {
-        if (!commands.contains(name.text))
-            PYZOL_THROW(1);
-        send_by_name(&self, name);
-    });
+
+// ---- the settings objects -----------------------------------------------------------------------
+// Each described by its board, its Python name, whether Python may copy it, where a refused name
+// is reported from, the declared result of get_param, its name table and commands (tables.cpp),
+// and its typed settings (classes.cpp). The generic video device reaches a board's table through
+// the same description. The capture boards' settings objects refuse names from their table
+// functions, named after the board; the I/O boards' ones refuse in their bound members and
+// accept no command.
+
+template <>
+struct Description<zol::Video::CxKX210Param> : CompanionOf<zol::Video::CxKX210, Copy::Allowed> {
+    static constexpr const char* name = "KX210Param";
+    static constexpr TableFunctions table_functions{"kx210_get_param", "kx210_set_param"};
+    using GetResult = py::object;
+    static const NameTable names;
+    static const CommandSet commands;
+    static void typed(py::class_<zol::Video::CxKX210Param>& cls);
+};
+
+template <>
+struct Description<zol::Video::CxKX310Param> : CompanionOf<zol::Video::CxKX310, Copy::Allowed> {
+    static constexpr const char* name = "KX310Param";
+    static constexpr TableFunctions table_functions{"kx310_get_param", "kx310_set_param"};
+    using GetResult = py::object;
+    static const NameTable names;
+    static const CommandSet commands;
+    static void typed(py::class_<zol::Video::CxKX310Param>& cls);
+};
+
+template <>
+struct Description<zol::Video::CxTR520Param> : CompanionOf<zol::Video::CxTR520, Copy::Allowed> {
+    static constexpr const char* name = "TR520Param";
+    static constexpr TableFunctions table_functions{"tr520_get_param", "tr520_set_param"};
+    using GetResult = py::object;
+    static const NameTable names;
+    static const CommandSet commands;
+    static void typed(py::class_<zol::Video::CxTR520Param>& cls);
+};
+
+template <>
+struct Description<zol::DIO::CxMB100Param> : CompanionOf<zol::DIO::CxMB100, Copy::Refused> {
+    static constexpr const char* name = "MB100Param";
+    static constexpr TableFunctions table_functions{};
+    using GetResult = py::int_;
+    static const NameTable names;
+    static const CommandSet commands;
+    static void typed(py::class_<zol::DIO::CxMB100Param>& cls);
+};
+
+template <>
+struct Description<zol::DIO::CxRM1600Param> : CompanionOf<zol::DIO::CxRM1600, Copy::Refused> {
+    static constexpr const char* name = "RM1600Param";
+    static constexpr TableFunctions table_functions{};
+    using GetResult = py::object; // it has text names too
+    static const NameTable names;
+    static const CommandSet commands;
+    static void typed(py::class_<zol::DIO::CxRM1600Param>& cls);
+};
+
+template <>
+struct Description<zol::DIO::CxDQ160Param> : CompanionOf<zol::DIO::CxDQ160, Copy::Refused> {
+    static constexpr const char* name = "DQ160Param";
+    static constexpr TableFunctions table_functions{};
+    using GetResult = py::int_;
+    static const NameTable names;
+    static const CommandSet commands;
+    static void typed(py::class_<zol::DIO::CxDQ160Param>& cls);
+};
+
+// Settings by name on a capture board's settings object, refused from its table functions.
+template <class P> py::object get_param(P& settings, const std::string& name) {
+    using D = Description<P>;
+    return get_by_table(settings, D::names, D::table_functions.get, name);
 }
-template <class Result = py::object, class Cls>
-void def_by_name_without_commands(Cls& cls, const NameTable& table) {
-    using T = typename Cls::type;
-    def_by_name<Result>(cls, table, Refusers{});
-    cls.def("send_command", [](T&, const Name&) { PYZOL_THROW(1); });
+template <class P> void set_param(P& settings, const std::string& name, py::handle value) {
+    using D = Description<P>;
+    set_by_table(settings, D::names, D::table_functions.set, name, value);
 }
 
 } // namespace pyzol
