@@ -7,7 +7,7 @@
 // is accepted.
 #include <string>
 
-#include "settings/settings.h"
+#include "params/settings.h"
 
 namespace pyzol {
 

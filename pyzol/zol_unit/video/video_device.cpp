@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "settings/settings.h"
+#include "params/settings.h"
 #include "video/from_file.h"
 
 namespace pyzol {

@@ -1,5 +1,5 @@
 // Settings by name: the tables' lookups, the value models, and the refusals with their notes.
-#include "settings/settings.h"
+#include "params/settings.h"
 
 #include <algorithm>
 #include <optional>

@@ -2,7 +2,7 @@
 // the typed settings, settings by name through the board's table, commands and registers, each
 // as the class's description (settings.h) says. What is left to each class is the list of its
 // typed settings, below.
-#include "settings/settings.h"
+#include "params/settings.h"
 
 namespace pyzol {
 

@@ -2,7 +2,7 @@
 // lists give them: per kind, the names that are read-only, readable and writable, or write-only,
 // in search order (signed, then unsigned, then text). The library interprets the names; a table
 // only says which names pass in which direction and with which value kind.
-#include "settings/settings.h"
+#include "params/settings.h"
 
 namespace pyzol {
 
