@@ -13,7 +13,7 @@ find build/cov -name '*.gcda' -delete # counts of this run only
 status=0
 .venv-cov/bin/python -m pytest -q -p no:cacheprovider "$@" || status=$?
 gcovr=(.venv-cov/bin/gcovr --root . --filter 'zolsim/' --object-directory build/cov
-       --sort uncovered-number)
+       --sort uncovered-number --gcov-ignore-parse-errors=negative_hits.warn_once_per_file)
 "${gcovr[@]}" --txt build/cov/coverage.txt --txt-metric line --json-summary-pretty \
     --json-summary build/cov/coverage.json
 "${gcovr[@]}" --txt-metric line

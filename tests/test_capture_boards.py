@@ -369,10 +369,12 @@ def test_wait_times_out_after_the_timeout_setting(tmp_path, kind):
         board.abort()
 
 
+# Names whose characters take 2, 3 and 4 bytes in UTF-8: the wide path's conversion of each.
+@pytest.mark.parametrize("name", ["saved é.txt", "saved €.txt", "saved 😀.txt"])
 @pytest.mark.parametrize("save", ["save", "save_w"])
-def test_save_writes_what_from_file_reads_back(tmp_path, kind, save):
+def test_save_writes_what_from_file_reads_back(tmp_path, kind, save, name):
     board = getattr(unit, kind).from_file(camera(tmp_path, Width=320, Height=200))
-    out = str(tmp_path / "saved é.txt")
+    out = str(tmp_path / name)
     getattr(board, save)(out)
     again = getattr(unit, kind).from_file(out, 0, 1)
     narrow = [core.CxImage(319, 200)]

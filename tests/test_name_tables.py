@@ -7,7 +7,7 @@ each kind demands."""
 import pytest
 
 from helpers import module_error, opened
-from pyzol import sim, unit
+from pyzol import _tables, sim, unit
 
 SIGNED, UNSIGNED, TEXT = "model(8,1)", "model(4,1)", "model(0,0)"
 RW, RO = True, False
@@ -150,6 +150,21 @@ def test_copy_of_the_lists_has_the_written_counts(board, readable, writable):
     listed = [n for _, _, text in TABLES[board] for n in text.split()]
     assert len(listed) == len(set(listed)) == readable
     assert len(names(board, writable_only=True)) == writable
+
+
+@pytest.mark.parametrize("board", TABLES)
+def test_the_listed_tables_are_the_ones_names_are_checked_against(board):
+    """pyzol._tables (what the settings mapping lists) gives each name in table order with the
+    kind it is read and written as, as the copy above."""
+    kinds = {SIGNED: "signed", UNSIGNED: "unsigned", TEXT: "text"}
+    expected = [
+        (name, kinds[kind], kinds[kind] if writable else None)
+        for kind, writable, text in TABLES[board]
+        for name in text.split()
+    ]
+    entries, commands = _tables.table(owner(board))
+    assert sorted(entries) == sorted(expected)  # the copy is grouped by kind, not table order
+    assert (commands is None) == board.endswith("Encoder")
 
 
 def owner(board):

@@ -28,10 +28,29 @@ from . import (  # noqa: E402
 # (pyzol.frames, Frame, Frames; it needs typing), the recorder (pyzol.record, Recorder) and the
 # awaitable waits (pyzol.aio; asyncio, which costs more than everything else together). Type
 # checkers and completion engines (jedi) read the names from __init__.pyi beside this file.
-__all__ = ["core", "unit", "aio", "Frame", "Frames", "frames", "Recorder", "record", "demo_camera"]
+__all__ = [
+    "core", "unit", "devices", "open", "Camera", "IOBoard", "DeviceInfo", "Settings",
+    "SettingInfo", "ZolError", "DeviceNotFound", "DeviceTimeout", "SettingError",
+    "SettingNameError", "SettingValueError", "error_info", "aio", "Frame", "Frames", "frames",
+    "Recorder", "record", "demo_camera",
+]  # fmt: skip
 
 # The names each module of the package gives, loaded together when one is first asked for.
-_LAZY = {"stream": ("Frame", "Frames", "frames"), "recorder": ("Recorder", "record")}
+_LAZY = {
+    "board_objects": ("devices", "open", "Camera", "IOBoard", "DeviceInfo"),
+    "settings": ("Settings", "SettingInfo"),
+    "errors": (
+        "ZolError",
+        "DeviceNotFound",
+        "DeviceTimeout",
+        "SettingError",
+        "SettingNameError",
+        "SettingValueError",
+        "error_info",
+    ),  # fmt: skip
+    "stream": ("Frame", "Frames", "frames"),
+    "recorder": ("Recorder", "record"),
+}
 
 
 def demo_camera() -> str:

@@ -9,14 +9,33 @@ and must be imported before ``pyzol.unit``, whose members name them.
 from . import aio as aio
 from . import core as core
 from . import unit as unit
+from .board_objects import Camera as Camera
+from .board_objects import DeviceInfo as DeviceInfo
+from .board_objects import IOBoard as IOBoard
+from .board_objects import devices as devices
+from .board_objects import open as open
+from .errors import DeviceNotFound as DeviceNotFound
+from .errors import DeviceTimeout as DeviceTimeout
+from .errors import SettingError as SettingError
+from .errors import SettingNameError as SettingNameError
+from .errors import SettingValueError as SettingValueError
+from .errors import ZolError as ZolError
+from .errors import error_info as error_info
 from .recorder import Recorder as Recorder
 from .recorder import record as record
+from .settings import SettingInfo as SettingInfo
+from .settings import Settings as Settings
 from .stream import Frame as Frame
 from .stream import Frames as Frames
 from .stream import frames as frames
 
 __version__: str
-__all__ = ["core", "unit", "aio", "Frame", "Frames", "frames", "Recorder", "record", "demo_camera"]
+__all__ = [
+    "core", "unit", "devices", "open", "Camera", "IOBoard", "DeviceInfo", "Settings",
+    "SettingInfo", "ZolError", "DeviceNotFound", "DeviceTimeout", "SettingError",
+    "SettingNameError", "SettingValueError", "error_info", "aio", "Frame", "Frames", "frames",
+    "Recorder", "record", "demo_camera",
+]
 
 def demo_camera() -> str:
     """The path of the camera file shipped with pyzol: a 640x480 8-bit mono camera sending a

@@ -8,19 +8,6 @@
 
 namespace pyzol {
 
-const ValueKind* NameSet::find(std::string_view name) const {
-    auto it = kinds_.find(name);
-    return it == kinds_.end() ? nullptr : &it->second;
-}
-
-std::vector<std::string> NameSet::names() const {
-    std::vector<std::string> all;
-    all.reserve(kinds_.size());
-    for (const auto& entry : kinds_)
-        all.emplace_back(entry.first);
-    return all;
-}
-
 namespace {
 
 // ---- Python code run for a note -----------------------------------------------------------------
@@ -190,18 +177,6 @@ void refuse_value(py::handle owner, const std::string& name, ValueKind kind, py:
     if (!note.empty())
         error.value().attr("add_note")(note);
     throw error;
-}
-
-NameTable name_table(std::initializer_list<NameGroup> groups) {
-    NameTable table;
-    for (const NameGroup& g : groups)
-        for (const char* name : g.names) {
-            if (g.access != Access::WriteOnly)
-                table.read.add(name, g.kind);
-            if (g.access != Access::ReadOnly)
-                table.write.add(name, g.kind);
-        }
-    return table;
 }
 
 zol::TxModel model_of(ValueKind kind) {

@@ -14,67 +14,17 @@
 #pragma once
 
 #include <exception>
-#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <type_traits>
-#include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "zol_unit.h"
 
+#include "params/name_table.h"
+#include "params/tables.h"
+
 namespace pyzol {
-
-enum class ValueKind { Signed, Unsigned, Text };
-
-// One direction (read or write) of a name table. Matching is exact (same length, same bytes), so
-// a hash lookup decides exactly what a search in table order would, in a time that does not
-// grow with the table.
-class NameSet {
-  public:
-    // Adds `name` unless it is already there: the first entry of a name decides its kind, as a
-    // search in table order would.
-    void add(std::string_view name, ValueKind kind) { kinds_.emplace(name, kind); }
-    // The kind of `name`, or null when the name is not in this direction.
-    const ValueKind* find(std::string_view name) const;
-    // Every name of this direction, in no order (for the notes of refusals).
-    std::vector<std::string> names() const;
-
-  private:
-    std::unordered_map<std::string_view, ValueKind> kinds_;
-};
-
-struct NameTable {
-    NameSet read;
-    NameSet write;
-};
-
-// A table written the way the boards' lists are: groups of one kind, each read-only, readable and
-// writable, or write-only. Names are not copied: they must outlive the table (string literals
-// do).
-enum class Access { ReadOnly, ReadWrite, WriteOnly };
-struct NameGroup {
-    ValueKind kind;
-    Access access;
-    std::initializer_list<const char*> names;
-};
-NameTable name_table(std::initializer_list<NameGroup> groups);
-
-// The commands an object accepts; matching is exact, as for settings.
-class CommandSet {
-  public:
-    CommandSet(std::initializer_list<const char*> names) : names_(names.begin(), names.end()) {}
-    bool contains(std::string_view name) const { return names_.count(name) != 0; }
-
-  private:
-    std::unordered_set<std::string_view> names_;
-};
-
-// The commands of a class that has no SendCommand in the library: none.
-struct NoCommands {
-    static constexpr bool contains(std::string_view) { return false; }
-};
 
 // Refuses `name`, which `table` does not have in the direction asked (`writing`): the module's
 // status-1 exception for `function` (the caller's), `file` and `line`, noting the name, the class
@@ -241,8 +191,8 @@ struct Description<zol::Video::CxKX210Param> : CompanionOf<zol::Video::CxKX210, 
     static constexpr const char* name = "KX210Param";
     static constexpr TableFunctions table_functions{"kx210_get_param", "kx210_set_param"};
     using GetResult = py::object;
-    static const NameTable names;
-    static const CommandSet commands;
+    static constexpr const NameTable& names = tables::kx210_param;
+    static constexpr const CommandSet& commands = tables::kx210_param_commands;
     static void typed(py::class_<zol::Video::CxKX210Param>& cls);
 };
 
@@ -251,8 +201,8 @@ struct Description<zol::Video::CxKX310Param> : CompanionOf<zol::Video::CxKX310, 
     static constexpr const char* name = "KX310Param";
     static constexpr TableFunctions table_functions{"kx310_get_param", "kx310_set_param"};
     using GetResult = py::object;
-    static const NameTable names;
-    static const CommandSet commands;
+    static constexpr const NameTable& names = tables::kx310_param;
+    static constexpr const CommandSet& commands = tables::kx310_param_commands;
     static void typed(py::class_<zol::Video::CxKX310Param>& cls);
 };
 
@@ -261,8 +211,8 @@ struct Description<zol::Video::CxTR520Param> : CompanionOf<zol::Video::CxTR520, 
     static constexpr const char* name = "TR520Param";
     static constexpr TableFunctions table_functions{"tr520_get_param", "tr520_set_param"};
     using GetResult = py::object;
-    static const NameTable names;
-    static const CommandSet commands;
+    static constexpr const NameTable& names = tables::tr520_param;
+    static constexpr const CommandSet& commands = tables::tr520_param_commands;
     static void typed(py::class_<zol::Video::CxTR520Param>& cls);
 };
 
@@ -271,8 +221,8 @@ struct Description<zol::DIO::CxMB100Param> : CompanionOf<zol::DIO::CxMB100, Copy
     static constexpr const char* name = "MB100Param";
     static constexpr TableFunctions table_functions{};
     using GetResult = py::int_;
-    static const NameTable names;
-    static const CommandSet commands;
+    static constexpr const NameTable& names = tables::mb100_param;
+    static constexpr const CommandSet& commands = tables::mb100_param_commands;
     static void typed(py::class_<zol::DIO::CxMB100Param>& cls);
 };
 
@@ -281,8 +231,8 @@ struct Description<zol::DIO::CxRM1600Param> : CompanionOf<zol::DIO::CxRM1600, Co
     static constexpr const char* name = "RM1600Param";
     static constexpr TableFunctions table_functions{};
     using GetResult = py::object; // it has text names too
-    static const NameTable names;
-    static const CommandSet commands;
+    static constexpr const NameTable& names = tables::rm1600_param;
+    static constexpr const CommandSet& commands = tables::rm1600_param_commands;
     static void typed(py::class_<zol::DIO::CxRM1600Param>& cls);
 };
 
@@ -291,8 +241,8 @@ struct Description<zol::DIO::CxDQ160Param> : CompanionOf<zol::DIO::CxDQ160, Copy
     static constexpr const char* name = "DQ160Param";
     static constexpr TableFunctions table_functions{};
     using GetResult = py::int_;
-    static const NameTable names;
-    static const CommandSet commands;
+    static constexpr const NameTable& names = tables::dq160_param;
+    static constexpr const CommandSet& commands = tables::dq160_param_commands;
     static void typed(py::class_<zol::DIO::CxDQ160Param>& cls);
 };
 

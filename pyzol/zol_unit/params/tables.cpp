@@ -2,15 +2,13 @@
 // lists give them: per kind, the names that are read-only, readable and writable, or write-only,
 // in search order (signed, then unsigned, then text). The library interprets the names; a table
 // only says which names pass in which direction and with which value kind.
-#include "params/settings.h"
+#include "params/tables.h"
 
 namespace pyzol {
-
-using namespace zol::Video;
-using namespace zol::DIO;
+namespace tables {
 
 // KX210: 103 readable, 84 writable.
-const NameTable Description<CxKX210Param>::names = name_table({
+const NameTable kx210_param = name_table({
     {ValueKind::Signed, Access::ReadWrite, // 77
      {"Width", "Height", "OffsetW", "OffsetH", "OffsetMode", "OffsetTrgW",
       "OffsetTrgH", "Timeout", "Version", "SendCommandEnable", "SendCommandWaitTime",
@@ -41,7 +39,7 @@ const NameTable Description<CxKX210Param>::names = name_table({
 });
 
 // KX310: 102 readable, 83 writable.
-const NameTable Description<CxKX310Param>::names = name_table({
+const NameTable kx310_param = name_table({
     {ValueKind::Signed, Access::ReadWrite, // 76
      {"Width", "Height", "OffsetW", "OffsetH", "OffsetMode", "OffsetTrgW",
       "OffsetTrgH", "Timeout", "Version", "SendCommandEnable", "SendCommandWaitTime",
@@ -73,7 +71,7 @@ const NameTable Description<CxKX310Param>::names = name_table({
 });
 
 // TR520: 61 readable, 48 writable; no unsigned names.
-const NameTable Description<CxTR520Param>::names = name_table({
+const NameTable tr520_param = name_table({
     {ValueKind::Signed, Access::ReadWrite, // 45
      {"TriggerMode", "VideoOffset", "FieldDetection", "ExposureTime",
       "ShutterPrecision", "Width", "Height", "OffsetW", "OffsetH", "OffsetTrgW",
@@ -95,14 +93,14 @@ const NameTable Description<CxTR520Param>::names = name_table({
      {"DriverVersion", "ImageSize"}},
 });
 
-const CommandSet Description<CxKX210Param>::commands{}; // none
-const CommandSet Description<CxKX310Param>::commands{
+const CommandSet kx210_param_commands{}; // none
+const CommandSet kx310_param_commands{
     "ClearTriggerMask", "ResetPG", "StopPG", "ResetPLLReconfig", "ExecutePLLReconfig",
     "PLLReconfig"};
-const CommandSet Description<CxTR520Param>::commands{"SelfCalibration"};
+const CommandSet tr520_param_commands{"SelfCalibration"};
 
 // MB100: 11 readable, 9 writable.
-const NameTable Description<CxMB100Param>::names = name_table({
+const NameTable mb100_param = name_table({
     {ValueKind::Signed, Access::ReadWrite, {"INTEnable", "INTEdge", "Timeout", "Version"}},
     {ValueKind::Signed, Access::ReadOnly, {"INTStatus", "DeviceID", "DeviceType", "DriverVersion"}},
     {ValueKind::Signed, Access::WriteOnly, {"DIWaitMode", "INTWaitEnable"}},
@@ -110,7 +108,7 @@ const NameTable Description<CxMB100Param>::names = name_table({
 });
 
 // RM1600: 11 readable, 6 writable.
-const NameTable Description<CxRM1600Param>::names = name_table({
+const NameTable rm1600_param = name_table({
     {ValueKind::Signed, Access::ReadWrite, {"DINoiseFilterTime", "Timeout"}},
     {ValueKind::Signed, Access::ReadOnly,
      {"DeviceID", "DeviceType", "DriverVersion", "FpgaVersion"}},
@@ -120,7 +118,7 @@ const NameTable Description<CxRM1600Param>::names = name_table({
 });
 
 // DQ160: 18 readable, 13 writable.
-const NameTable Description<CxDQ160Param>::names = name_table({
+const NameTable dq160_param = name_table({
     {ValueKind::Signed, Access::ReadWrite,
      {"INTEnable", "INTEdge", "DINoiseFilterWidth", "DINoiseFilterScale", "INTNoiseFilterWidth",
       "INTNoiseFilterScale", "Timeout", "DIWaitMode", "INTWaitEnable", "Version"}},
@@ -129,8 +127,41 @@ const NameTable Description<CxDQ160Param>::names = name_table({
     {ValueKind::Unsigned, Access::ReadWrite, {"DIEnable", "DIEdge", "DIWaitEnable"}},
 });
 
-const CommandSet Description<CxMB100Param>::commands{}; // none
-const CommandSet Description<CxRM1600Param>::commands{}; // none
-const CommandSet Description<CxDQ160Param>::commands{}; // none
+const CommandSet mb100_param_commands{}; // none
+const CommandSet rm1600_param_commands{}; // none
+const CommandSet dq160_param_commands{}; // none
 
+// The encoder units: every name readable and writable.
+const NameTable kx210_encoder = name_table({
+    {ValueKind::Signed,
+     Access::ReadWrite,
+     {"EncoderMode", "ENCSampling", "ENCStart", "ENCComp1", "ENCInit", "ENCDir", "ENCSwapAB",
+      "ENCInputCH"}},
+    {ValueKind::Unsigned, Access::ReadWrite, {"ENCComp2"}},
+});
+
+const NameTable kx310_encoder = name_table({
+    {ValueKind::Signed,
+     Access::ReadWrite,
+     {"EncoderMode", "ENCSampling", "ENCStart", "ENCComp1", "ENCResetSource", "ENCDir", "ENCSwapAB",
+      "ENCSignalSource", "EncoderActMode"}},
+    {ValueKind::Unsigned, Access::ReadWrite, {"ENCComp2"}},
+});
+
+const std::vector<ClassTable>& all() {
+    // In the order the module registers the classes; never destroyed, as the tables it names.
+    static const auto* list = new std::vector<ClassTable>{
+        {"MB100Param", mb100_param, &mb100_param_commands},
+        {"RM1600Param", rm1600_param, &rm1600_param_commands},
+        {"DQ160Param", dq160_param, &dq160_param_commands},
+        {"KX210Encoder", kx210_encoder, nullptr},
+        {"KX210Param", kx210_param, &kx210_param_commands},
+        {"KX310Encoder", kx310_encoder, nullptr},
+        {"KX310Param", kx310_param, &kx310_param_commands},
+        {"TR520Param", tr520_param, &tr520_param_commands},
+    };
+    return *list;
+}
+
+} // namespace tables
 } // namespace pyzol

@@ -3,8 +3,8 @@
 // settings, counters and commands, listed by its init function below.
 //
 // Settings by name go through the same name-keyed mechanism as the settings objects, with each
-// unit's own small table; an unknown name is refused in the bound member itself, and no command
-// is accepted.
+// unit's own small table (params/tables.cpp); an unknown name is refused in the bound member
+// itself, and no command is accepted.
 #include <string>
 
 #include "params/settings.h"
@@ -17,32 +17,15 @@ using namespace zol::Video;
 template <> struct Description<CxKX210Encoder> : CompanionOf<CxKX210, Copy::Allowed> {
     static constexpr TableFunctions table_functions{};
     using GetResult = py::int_;
-    static const NameTable names;
+    static constexpr const NameTable& names = tables::kx210_encoder;
     static constexpr NoCommands commands{};
 };
 template <> struct Description<CxKX310Encoder> : CompanionOf<CxKX310, Copy::Allowed> {
     static constexpr TableFunctions table_functions{};
     using GetResult = py::int_;
-    static const NameTable names;
+    static constexpr const NameTable& names = tables::kx310_encoder;
     static constexpr NoCommands commands{};
 };
-
-// Every name of an encoder table is readable and writable.
-const NameTable Description<CxKX210Encoder>::names = name_table({
-    {ValueKind::Signed,
-     Access::ReadWrite,
-     {"EncoderMode", "ENCSampling", "ENCStart", "ENCComp1", "ENCInit", "ENCDir", "ENCSwapAB",
-      "ENCInputCH"}},
-    {ValueKind::Unsigned, Access::ReadWrite, {"ENCComp2"}},
-});
-
-const NameTable Description<CxKX310Encoder>::names = name_table({
-    {ValueKind::Signed,
-     Access::ReadWrite,
-     {"EncoderMode", "ENCSampling", "ENCStart", "ENCComp1", "ENCResetSource", "ENCDir", "ENCSwapAB",
-      "ENCSignalSource", "EncoderActMode"}},
-    {ValueKind::Unsigned, Access::ReadWrite, {"ENCComp2"}},
-});
 
 namespace {
 

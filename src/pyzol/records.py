@@ -1,0 +1,100 @@
+"""The library's status records as values: immutable, printable, comparable, picklable named
+tuples, made from the exact module's records by `value_of`."""
+
+from __future__ import annotations
+
+from typing import Any, NamedTuple, Union
+
+from . import unit
+
+__all__ = [
+    "CaptureStatus", "KX210CaptureStatus", "KX310CaptureStatus", "KX310EncoderStatus",
+    "TR520CaptureStatus", "WaitStatus", "value_of", "wait_value",
+]  # fmt: skip
+
+
+class KX210CaptureStatus(NamedTuple):
+    """Capture status of a KX210 board."""
+
+    total_frame_count: int
+    amount_in_frame: int
+    last_frame_no: int
+    line_count: int
+    dma_schedule_peak: int
+    capture_event: int
+
+
+class TR520CaptureStatus(NamedTuple):
+    """Capture status of a TR520 board."""
+
+    total_frame_count: int
+    amount_in_frame: int
+    last_frame_no: int
+    line_count: int
+    dma_schedule_peak: int
+    capture_event: int
+
+
+class KX310CaptureStatus(NamedTuple):
+    """Capture status of a KX310 board."""
+
+    total_frame_count: int
+    amount_in_frame: int
+    last_frame_no: int
+    line_count: int
+    capture_state: int
+
+
+class KX310EncoderStatus(NamedTuple):
+    """Counters and input states of a KX310 encoder unit."""
+
+    is_abs_overflow: bool
+    is_abs_underflow: bool
+    a_state: int
+    b_state: int
+    z_state: int
+    encoder_state: int
+    encoder_counter: int
+    rel_counter: int
+    match_counter: int
+
+
+class WaitStatus(NamedTuple):
+    """What ended a wait of an I/O board: the event, the inputs whose enabled edge occurred (a
+    word) and the input word then."""
+
+    event: unit.EventStatus
+    di_event_status: int
+    di: int
+
+
+CaptureStatus = Union[KX210CaptureStatus, KX310CaptureStatus, TR520CaptureStatus]
+
+_VALUES: dict[type, Any] = {
+    unit.TxKX210CaptureStatus: KX210CaptureStatus,
+    unit.TxKX310CaptureStatus: KX310CaptureStatus,
+    unit.TxTR520CaptureStatus: TR520CaptureStatus,
+    unit.TxKX310EncoderStatus: KX310EncoderStatus,
+}
+
+
+def value_of(record: object) -> Any:
+    """The value of one of the library's status records (``unit.TxKX210CaptureStatus``, ...):
+    the named tuple of the same fields. TypeError for anything else."""
+    for cls in type(record).__mro__:
+        value = _VALUES.get(cls)
+        if value is not None:
+            return value._make([getattr(record, field) for field in value._fields])
+    raise TypeError(f"not a status record of the library: {type(record).__name__}")
+
+
+def wait_value(result: object, board: Any) -> WaitStatus:
+    """The value of what an I/O board's wait returned: an RM1600 or DQ160 wait record, or the
+    MB100's bare event code (its inputs then read from `board`, with no edge word)."""
+    if isinstance(result, int):
+        return WaitStatus(unit.EventStatus(result), 0, board.read())
+    return WaitStatus(
+        unit.EventStatus(result.event_status),  # type: ignore[attr-defined]
+        result.di_event_status,  # type: ignore[attr-defined]
+        result.di,  # type: ignore[attr-defined]
+    )
