@@ -7,11 +7,10 @@ from pyzol import sim
 
 
 @pytest.fixture(autouse=True)
-def fresh_rack():
-    """Every test starts on a fresh simulated rack with an empty journal and no faults."""
-    sim.reset()
-    yield
-    sim.clear_faults()
+def fresh_rack(zol_rack):
+    """Every test starts on a fresh simulated rack with an empty journal, on, and no faults
+    (the plugin's zol_rack, which pyzol registers with pytest); the rack is the fixture's value."""
+    return zol_rack
 
 
 @pytest.fixture

@@ -10,7 +10,7 @@ import sys
 import pytest
 
 import pyzol
-from pyzol import core, sim, unit
+from pyzol import core, sim, testing, unit
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 
@@ -68,6 +68,17 @@ def test_the_package_page_has_its_public_names(site):
     names = set(pyzol.__all__) - {"core", "unit"}
     assert {f"pyzol.{n}" for n in names} <= found
     assert "pyzol.aio.wait_event" in found
+
+
+def test_the_plugin_page_has_every_public_name_and_member(site):
+    found = entries(site, "testing")
+    own = vars(testing).items()
+    names = {n for n, v in own if getattr(v, "__module__", "") == testing.__name__}
+    classes = [v for v in vars(testing).values() if isinstance(v, type)]
+    members = {f"{c.__name__}.{m}" for c in classes for m in vars(c) if not m.startswith("_")}
+    missing = {n for n in (public(testing) & names) | members if f"pyzol.testing.{n}" not in found}
+    assert {"Rack", "Journal.entries", "zol_rack", "failing"} <= names | members
+    assert not missing
 
 
 def test_the_site_opens_with_the_tour(site):

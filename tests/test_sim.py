@@ -9,15 +9,6 @@ import pyzol  # noqa: F401  (imports core, then unit)
 from helpers import opened, wait_for_waiter
 from pyzol import core, sim, unit
 
-
-@pytest.fixture(autouse=True)
-def restore_journal_state():
-    """The tests turn the journal on and off; the next test finds it as it was."""
-    was_on = sim.journal_on()
-    yield
-    sim.set_journal(was_on)
-
-
 # ---- journal -------------------------------------------------------------------------------------
 
 
@@ -64,6 +55,18 @@ def test_recording_fills_the_list_when_the_block_raises():
             board.read()
     assert calls == ["CxMB100::Read(out)"]
     assert not sim.journal_on()
+
+
+@pytest.mark.parametrize("forget", [sim.clear_journal, sim.reset], ids=["clear", "reset"])
+def test_a_journal_position_marks_the_same_point_after_the_journal_is_cleared(forget):
+    board = opened("MB100")
+    position = sim.journal_size()
+    board.write(2)
+    forget()
+    board.write(3)
+    assert sim.journal_size() == position + 2
+    assert sim.journal_from(position) == sim.journal_from(0) == ["CxMB100::Write(3)"]
+    assert sim.journal_from(position + 2) == []
 
 
 def test_serial_numbers_count_from_one_after_reset():

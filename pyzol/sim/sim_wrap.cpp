@@ -91,6 +91,12 @@ void init_journal(py::module_& m) {
     m.def("journal", &zol::sim::Journal,
           "Every call recorded since the journal was turned on or last cleared, e.g. "
           "['CxMB100::Open(0)', 'CxMB100::Write(5)'].");
+    m.def("journal_size", &zol::sim::JournalSize,
+          "The journal's position now: every entry recorded so far, cleared ones too, so a "
+          "position taken before a clear or a reset still marks the same point.");
+    m.def("journal_from", &zol::sim::JournalFrom, py::arg("position"),
+          "The entries recorded since `position` (a journal_size()) that are still kept: "
+          "journal_from(journal_size()) taken later gives what came since.");
     m.def("clear_journal", &zol::sim::ClearJournal, "Forget the recorded calls.");
     m.def("set_journal", &zol::sim::SetJournal, py::arg("on"),
           "Turn recording of library calls on or off (off costs nothing).");

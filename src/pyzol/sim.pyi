@@ -47,8 +47,14 @@ def interrupt(board: str, id: int) -> None:
 def journal() -> list[str]:
     """Every call recorded since the journal was turned on or last cleared, e.g. ['CxMB100::Open(0)', 'CxMB100::Write(5)']."""
 
+def journal_from(position: int) -> list[str]:
+    """The entries recorded since `position` (a journal_size()) that are still kept: journal_from(journal_size()) taken later gives what came since."""
+
 def journal_on() -> bool:
     """Whether library calls are being recorded."""
+
+def journal_size() -> int:
+    """The journal's position now: every entry recorded so far, cleared ones too, so a position taken before a clear or a reset still marks the same point."""
 
 def live_objects() -> int:
     """Library objects (boards, companions, images, ...) alive now."""
