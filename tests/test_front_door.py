@@ -15,11 +15,8 @@ CAMERAS = ["KX210", "KX310", "TR520"]
 
 
 @pytest.fixture
-def journal():
-    sim.set_journal(True)
-    sim.clear_journal()
-    yield sim.journal
-    sim.set_journal(False)
+def journal(zol_journal):
+    return zol_journal.entries
 
 
 def test_devices_lists_every_board_of_the_rack_and_leaves_an_open_board_open():
