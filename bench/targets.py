@@ -47,6 +47,11 @@ TARGETS: dict[str, Target] = {
     # bench_calls
     "import_unit": Target("import pyzol.unit, inside the interpreter", "ms", "<=", 5),
     "member_call": Target("member call against a bare pybind11 method", "x", "<=", 1.2),
+    # bench_front_door
+    "door_setting": Target(
+        "setting read through board.settings[...] against get_param", "x", "<=", 1.3
+    ),  # fmt: skip
+    "door_frames": Target("frames through Camera.frames against pyzol.frames", "%", ">=", 95),
     # bench_params
     "by_name": Target("setting by name against the typed property", "x", "<=", 1.5),
     "name_matching": Target("by name: slowest name of a kind against the fastest", "x", "<=", 1.1),

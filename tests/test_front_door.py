@@ -192,3 +192,28 @@ def test_an_io_board_reads_writes_and_waits(journal):
         assert board.settings["Timeout"] == 5
         assert repr(board) == "<pyzol.IOBoard DQ160 3 open>"
     assert not sim.board_opened("DQ160", 3)
+
+
+@pytest.mark.parametrize("kind", ["KX210", "KX310"])
+def test_a_camera_s_encoder_has_its_own_table_and_status(tmp_path, kind):
+    with pyzol.open(kind, camera=camera(tmp_path)) as cam:
+        encoder = cam.encoder
+        assert isinstance(encoder.unit, getattr(unit, f"{kind}Encoder"))
+        assert encoder.settings.describe("ENCComp2") == ("ENCComp2", "unsigned", "read-write",
+                                                         f"{kind}Encoder")  # fmt: skip
+        encoder.settings["ENCComp1"] = 25
+        assert encoder.unit.comp1 == 25 and encoder.settings.commands == ()
+        if kind == "KX310":
+            encoder.unit.start_encoder()
+            sim.encoder_pulses(kind, 0, 0, 7)
+            status = encoder.status()
+            assert status.encoder_counter == encoder.unit.encoder_counter() == 7
+            assert pickle.loads(pickle.dumps(status)) == status
+        else:
+            with pytest.raises(TypeError, match="no status record"):
+                encoder.status()
+    with pytest.raises(pyzol.ZolError, match="is closed"):
+        encoder.settings["ENCComp1"]
+    with pyzol.open("TR520", camera=camera(tmp_path)) as tr520:
+        with pytest.raises(TypeError, match="no encoder unit"):
+            assert tr520.encoder

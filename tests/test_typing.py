@@ -296,15 +296,21 @@ def test_stubs_pass_stubtest(tmp_path):
     assert out.returncode == 0, out.stdout + out.stderr
 
 
-def test_pyright_finds_the_package_typed(tmp_path):
+@pytest.fixture
+def pyright():
+    """The pyright command and an environment in which it finds this interpreter, and so the
+    installed package, on PATH."""
     pytest.importorskip("pyright")
     if shutil.which("node") is None:
         pytest.skip("pyright needs node (scripts/setup.sh installs it)")
-    # pyright finds the interpreter, and so the installed package, on PATH.
     env = dict(os.environ, PATH=f"{pathlib.Path(sys.executable).parent}{os.pathsep}"
                                 f"{os.environ.get('PATH', '')}")  # fmt: skip
-    pyright = shutil.which("pyright", path=env["PATH"])
-    out = run(pyright, "--verifytypes", "pyzol", "--ignoreexternal", "--outputjson",
+    return shutil.which("pyright", path=env["PATH"]), env
+
+
+def test_pyright_finds_the_package_typed(tmp_path, pyright):
+    command, env = pyright
+    out = run(command, "--verifytypes", "pyzol", "--ignoreexternal", "--outputjson",
               cwd=tmp_path, env=env)  # fmt: skip
     report = json.loads(out.stdout)["typeCompleteness"]
     score = report["completenessScore"]
@@ -354,3 +360,14 @@ def test_jedi_shows_signatures(jedi, call, name, parameters):
     signatures = script(jedi, f"import pyzol\n{call}").get_signatures(2, len(call))
     assert [s.name for s in signatures] == [name]
     assert [p.name for p in signatures[0].params][: len(parameters)] == parameters
+
+
+def test_the_front_door_example_passes_pyright_strict(tmp_path, pyright):
+    # The example asks for strict mode itself (its first line); mypy --strict runs over it with
+    # the other examples above.
+    example = ROOT / "examples" / "front_door.py"
+    assert example.read_text().startswith("# pyright: strict\n")
+    command, env = pyright
+    out = run(command, "--outputjson", str(example), cwd=tmp_path, env=env)
+    report = json.loads(out.stdout)
+    assert report["summary"]["errorCount"] == 0, report["generalDiagnostics"]

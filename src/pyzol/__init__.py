@@ -29,7 +29,7 @@ from . import (  # noqa: E402
 # awaitable waits (pyzol.aio; asyncio, which costs more than everything else together). Type
 # checkers and completion engines (jedi) read the names from __init__.pyi beside this file.
 __all__ = [
-    "core", "unit", "devices", "open", "Camera", "IOBoard", "DeviceInfo", "Settings",
+    "core", "unit", "devices", "open", "Camera", "IOBoard", "Encoder", "DeviceInfo", "Settings",
     "SettingInfo", "ZolError", "DeviceNotFound", "DeviceTimeout", "SettingError",
     "SettingNameError", "SettingValueError", "error_info", "aio", "Frame", "Frames", "frames",
     "Recorder", "record", "demo_camera",
@@ -37,7 +37,7 @@ __all__ = [
 
 # The names each module of the package gives, loaded together when one is first asked for.
 _LAZY = {
-    "board_objects": ("devices", "open", "Camera", "IOBoard", "DeviceInfo"),
+    "board_objects": ("devices", "open", "Camera", "IOBoard", "Encoder", "DeviceInfo"),
     "settings": ("Settings", "SettingInfo"),
     "errors": (
         "ZolError",

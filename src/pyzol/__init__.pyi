@@ -11,6 +11,7 @@ from . import core as core
 from . import unit as unit
 from .board_objects import Camera as Camera
 from .board_objects import DeviceInfo as DeviceInfo
+from .board_objects import Encoder as Encoder
 from .board_objects import IOBoard as IOBoard
 from .board_objects import devices as devices
 from .board_objects import open as open
@@ -31,7 +32,7 @@ from .stream import frames as frames
 
 __version__: str
 __all__ = [
-    "core", "unit", "devices", "open", "Camera", "IOBoard", "DeviceInfo", "Settings",
+    "core", "unit", "devices", "open", "Camera", "IOBoard", "Encoder", "DeviceInfo", "Settings",
     "SettingInfo", "ZolError", "DeviceNotFound", "DeviceTimeout", "SettingError",
     "SettingNameError", "SettingValueError", "error_info", "aio", "Frame", "Frames", "frames",
     "Recorder", "record", "demo_camera",

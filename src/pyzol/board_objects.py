@@ -21,7 +21,9 @@ if TYPE_CHECKING:
     from .recorder import Recorder
     from .stream import Frames
 
-__all__ = ["CAMERA_KINDS", "IO_KINDS", "Camera", "DeviceInfo", "IOBoard", "devices", "open"]
+__all__ = [
+    "CAMERA_KINDS", "IO_KINDS", "Camera", "DeviceInfo", "Encoder", "IOBoard", "devices", "open",
+]  # fmt: skip
 
 CameraKind = Literal["KX210", "KX310", "TR520", "Video"]
 IOKind = Literal["MB100", "RM1600", "DQ160"]
@@ -382,11 +384,53 @@ class Camera(_Board):
         self._settings = None
         _log.debug("set up %s from %s", self._name(), camera)
 
+    @property
+    def encoder(self) -> Encoder:
+        """The board's encoder unit (KX210 and KX310), with its settings by name and status."""
+        board = self._board("encoder")
+        if isinstance(board, unit.KX210):
+            return Encoder(unit.KX210Encoder.from_(board), "KX210Encoder", self)
+        if isinstance(board, unit.KX310):
+            return Encoder(unit.KX310Encoder.from_(board), "KX310Encoder", self)
+        raise TypeError(f"a {self.kind} board has no encoder unit (the KX210 and KX310 have)")
+
     def save(self, path: str | os.PathLike[str]) -> None:
         """Writes the board's settings into the camera file `path`."""
         self._check_open()
         with translated():
             self.unit.save(os.fspath(path))
+
+
+_EncoderUnit = Union[unit.KX210Encoder, unit.KX310Encoder]
+
+
+class Encoder:
+    """The encoder unit of a camera's board (``Camera.encoder``): its settings by name, its
+    status as a value (KX310), and the exact object at ``.unit``."""
+
+    unit: unit.KX210Encoder | unit.KX310Encoder
+    """The exact encoder object."""
+
+    def __init__(self, encoder: _EncoderUnit, table: str, camera: Camera) -> None:
+        self.unit = encoder
+        self._camera = camera
+        self.settings = Settings(encoder, table, f"{camera._name()} encoder", camera._state_of,
+                                 camera._closed_error)  # fmt: skip
+        """The unit's settings by name (``EncoderMode``, ``ENCComp1``, ...)."""
+
+    def status(self) -> records.KX310EncoderStatus:
+        """The counters and input states now, as a value (the KX310's encoder reports them in
+        one record)."""
+        if not isinstance(self.unit, unit.KX310Encoder):
+            raise TypeError("a KX210's encoder reports no status record; read its counters")
+        self._camera._check_open()
+        record = unit.TxKX310EncoderStatus()
+        with translated():
+            self.unit.encoder_status(record)
+        return records.value_of(record)  # type: ignore[no-any-return]
+
+    def __repr__(self) -> str:
+        return f"<pyzol.Encoder of {self._camera._name()}>"
 
 
 class IOBoard(_Board):

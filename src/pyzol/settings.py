@@ -10,7 +10,7 @@ from __future__ import annotations
 import logging
 import operator
 from collections.abc import Callable, Iterator, Mapping
-from typing import Literal, NamedTuple, Protocol, Union
+from typing import Any, Literal, NamedTuple, Protocol, Union
 
 from . import _tables, core
 from .errors import SettingNameError, SettingValueError, ZolError, as_typed
@@ -40,7 +40,7 @@ class SettingInfo(NamedTuple):
 class _ByName(Protocol):
     # What a settings object, an encoder unit and the video device have in common.
     def get_param(self, name: str, /) -> object: ...
-    def set_param(self, name: str, value: object, /) -> None: ...
+    def set_param(self, name: str, value: Any, /) -> None: ...
     def send_command(self, name: str, /) -> None: ...
 
 
