@@ -108,3 +108,12 @@ def child_lines(code, cwd, timeout=60):
     out = run_child(code, cwd, timeout)
     assert out.returncode == 0, out.stdout + out.stderr
     return out.stdout.splitlines()
+
+
+def until(condition, timeout=30.0):
+    """Blocks until `condition()` is true; AssertionError after `timeout` seconds."""
+    end = time.monotonic() + timeout
+    while not condition():
+        if time.monotonic() > end:
+            raise AssertionError("the recording did not get there")
+        time.sleep(0.001)

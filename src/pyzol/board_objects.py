@@ -410,13 +410,14 @@ class Encoder:
 
     unit: unit.KX210Encoder | unit.KX310Encoder
     """The exact encoder object."""
+    settings: Settings
+    """The unit's settings by name (``EncoderMode``, ``ENCComp1``, ...)."""
 
     def __init__(self, encoder: _EncoderUnit, table: str, camera: Camera) -> None:
         self.unit = encoder
         self._camera = camera
         self.settings = Settings(encoder, table, f"{camera._name()} encoder", camera._state_of,
                                  camera._closed_error)  # fmt: skip
-        """The unit's settings by name (``EncoderMode``, ``ENCComp1``, ...)."""
 
     def status(self) -> records.KX310EncoderStatus:
         """The counters and input states now, as a value (the KX310's encoder reports them in

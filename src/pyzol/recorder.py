@@ -1,4 +1,6 @@
-"""Every frame of a capture board into a multi-page TIFF file, with its number, time and status.
+"""Every frame of a capture board into a file, with its number, time and status: a multi-page
+TIFF file (``.tif``), an HDF5 file (``.h5``), or whatever a writer object of the script's own
+makes of them (see `pyzol.writers`).
 
     rec = pyzol.record(board, "run.tif", count=1000)   # records in the background at once
     rec.wait()                                          # until the 1000 frames are in the file
@@ -14,7 +16,7 @@ the copy; a writer thread writes the queued frames in order and gives their buff
 capture thread never waits for the writer: when no buffer is free the frame is dropped and
 counted, so memory stays at the pool's size whatever the disk does.
 
-The file, one page per frame, uncompressed in one strip each, in the frame's own format:
+A TIFF file, one page per frame, uncompressed in one strip each, in the frame's own format:
 
 - 8-bit gray (Mono8), 16-bit gray (Mono16, and Mono10/Mono12 in their 16-bit samples, as the
   board delivers them) or RGB. BGR8 frames are stored in RGB order, so that every reader shows
@@ -29,11 +31,13 @@ The file, one page per frame, uncompressed in one strip each, in the frame's own
   board's settings as its ``save`` writes them.
 - BigTIFF when the recording has no set length or could pass 4 GiB.
 
+An HDF5 file: see `pyzol.writers.hdf5`.
+
 However the recording ends (its count reached, `stop()`, an exception or Ctrl-C in the
 ``with`` block or in `wait()`, a failed write, the interpreter's exit), the capture ends and the
 file is closed complete and readable, holding the frames written until then. When a write fails
-(a full disk, a file size limit), the page being written is cut off and the error says how many
-frames the file keeps. tifffile writes the file through `pyzol._linked_last`, which puts each
+(a full disk, a file size limit), the frame being written is cut off and the error says how many
+frames the file keeps. tifffile writes a TIFF file through `pyzol._linked_last`, which puts each
 page in the file before the file links to it, so even a process killed outright leaves every
 page the file links to whole.
 """
@@ -51,10 +55,10 @@ import weakref
 from collections.abc import Sequence
 from typing import TYPE_CHECKING, Any, NamedTuple
 
-from . import boards, core
-from ._linked_last import LinkedLast
+from . import boards, core, unit
 from .boards import CaptureBoard, FrameFormat, frame_format
 from .stream import Frames, StreamState
+from .writers import FrameMeta, FrameWriter, Run, writer_for
 
 if TYPE_CHECKING:
     import numpy  # noqa: F401
@@ -70,10 +74,12 @@ _POOL_LIMIT = 2**20
 # Memory a buffer costs beyond its pixels: its array object and queue entry, and the status
 # record of the frame it carries to the writer (about 600 bytes measured, with a margin).
 _BUFFER_OVERHEAD = 1024
-# Classic TIFF addresses 4 GiB; a counted recording that could come near it is written as
-# BigTIFF. Per page: the tags and the JSON description, well below this.
-_PAGE_OVERHEAD = 16 * 1024
-_CLASSIC_LIMIT = 2**32 - 2**24
+# Each board's status record, whose fields every frame carries to the writer.
+_STATUS = {
+    unit.KX210: unit.TxKX210CaptureStatus,
+    unit.KX310: unit.TxKX310CaptureStatus,
+    unit.TR520: unit.TxTR520CaptureStatus,
+}
 
 
 class Progress(NamedTuple):
@@ -96,14 +102,17 @@ class Progress(NamedTuple):
 
 
 class Recorder:
-    """Records the frames of `board` into the TIFF file `path`: `count` frames, or without end
-    until `stop()` (see the module's description). The board runs over a ring of `ring` images
+    """Records the frames of `board` into the file `path` (its writer chosen by its suffix:
+    ``.tif``/``.tiff``, ``.h5``/``.hdf5``) or through the writer object `path` (see
+    `pyzol.writers`): `count` frames, or without end until `stop()` (see the module's
+    description). The board runs over a ring of `ring` images
     (or the given images, as in `pyzol.frames`); `pool` frame buffers (up to 1048576; by default
     256 MiB of them, at most 65536) hold the frames on their way to the disk. A ring and pool
     that do not fit together in the memory the machine has are refused before anything is
     allocated (ValueError, naming which does not fit). `camera` names the camera file the board
-    was set up from, whose text is kept in the file; `bigtiff` overrides the choice of format.
-    Needs numpy and tifffile (``pip install pyzol[record]``).
+    was set up from, whose text is kept in the file; `bigtiff` overrides the TIFF writer's choice
+    of format. Needs numpy, and tifffile or h5py for their formats (``pip install
+    pyzol[record]``).
 
     While it records, the recording holds the board: a frame stream or another recording on it
     is refused (RuntimeError) until this one has ended.
@@ -113,10 +122,17 @@ class Recorder:
     early; as a context manager, leaving the block waits for `count` frames (stops at once
     without a count, or on an exception)."""
 
+    nbytes: int
+    """Bytes of the frames in the file."""
+    pool_full: int
+    """Complete frames dropped because no buffer was free."""
+    overrun: int
+    """Frames the board began to overwrite while they were being copied."""
+
     def __init__(
         self,
         board: CaptureBoard,
-        path: str | os.PathLike[str],
+        path: str | os.PathLike[str] | FrameWriter,
         count: int | None = None,
         ring: int | Sequence[core.CxImage] = 8,
         *,
@@ -124,10 +140,18 @@ class Recorder:
         camera: str | os.PathLike[str] | None = None,
         bigtiff: bool | None = None,
     ) -> None:
-        numpy, tifffile = _imports()
+        numpy = _numpy()
         fmt = frame_format(board)
         self.board = board
-        self.path = os.fspath(path)
+        if isinstance(path, (str, os.PathLike)):
+            writer, made = writer_for(path, bigtiff), True
+        elif bigtiff is not None:
+            raise ValueError("bigtiff= is for the TIFF files the recorder makes from a path")
+        else:
+            writer, made = path, False
+        self.writer: FrameWriter = writer
+        #: The file's path, or the writer's repr for a writer without one.
+        self.path: str = getattr(writer, "path", None) or repr(writer)
         self.format = fmt
         size = fmt.frame_bytes
         if size == 0:
@@ -147,16 +171,14 @@ class Recorder:
         stream._session.owner = f"a recording to {self.path!r}"
         self.count: int | None = stream.count
         run = _run_record(board, fmt, stream, pool, camera)
-        if bigtiff is None:
-            bigtiff = (
-                stream.count is None or stream.count * (size + _PAGE_OVERHEAD) > _CLASSIC_LIMIT
-            )
+        status_type = _STATUS[boards.kind(board)]
+        self._fields = tuple(
+            n for n, v in vars(status_type).items() if isinstance(v, property)
+        )  # fmt: skip
         Format = core.ExPixelFormat
         colour = fmt.pixel_format in (Format.RGB8, Format.BGR8)
         shape = (fmt.height, fmt.width, 3) if colour else (fmt.height, fmt.width)
         sample = numpy.uint16 if fmt.pixel_format == Format.Mono16 else numpy.uint8
-        self._photometric = "rgb" if colour else "minisblack"
-        self._bgr = fmt.pixel_format == Format.BGR8
 
         self._stream = stream
         self._run = run
@@ -164,18 +186,14 @@ class Recorder:
         self._stopping = False
         self._error: BaseException | None = None
         self._reported = False
-        self.written = 0  # frames in the file
-        self.nbytes = 0  # bytes of those frames
+        self.nbytes = 0  # bytes of the frames in the file
         self.pool_full = 0  # complete frames dropped because no buffer was free
         self.overrun = 0  # frames the board began to overwrite while they were being copied
         self._started = self._ended = 0.0
 
-        # A bad path ends here, before the board starts.
-        fd = os.open(self.path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC | os.O_CLOEXEC, 0o666)
-        self._file = LinkedLast(fd, self.path)
         try:
-            self._tiff = tifffile.TiffWriter(self._file, bigtiff=bigtiff)
-            self._file.commit()  # the header
+            # A bad path ends here, before the board starts.
+            writer.open(Run(fmt, stream.count, self._fields, run))
             # One block of memory; each buffer is one frame of it.
             block = numpy.empty((pool, *shape), sample)
             self._free: queue.SimpleQueue[Any] = queue.SimpleQueue()
@@ -185,10 +203,10 @@ class Recorder:
             self.pool = pool
             stream.open()
         except BaseException:
-            with contextlib.suppress(OSError):
-                self._file.close()
-            with contextlib.suppress(OSError):
-                os.unlink(self.path)  # nothing was recorded
+            writer.fail()
+            if made:
+                with contextlib.suppress(OSError):
+                    os.unlink(self.path)  # nothing was recorded
             raise
         self._started = time.monotonic()
         self._capturer = threading.Thread(target=self._capture, name="pyzol-capture", daemon=True)
@@ -203,6 +221,11 @@ class Recorder:
         atexit.register(_end_all)
 
     # ---- what the script sees ------------------------------------------------------------------
+
+    @property
+    def written(self) -> int:
+        """Frames in the file."""
+        return self.writer.written
 
     @property
     def missed(self) -> int:
@@ -295,8 +318,7 @@ class Recorder:
     def _capture(self) -> None:
         import numpy
 
-        stream, free, out = self._stream, self._free, self._queue
-        fields = None
+        stream, free, out, fields = self._stream, self._free, self._queue, self._fields
         try:
             for frame in stream:
                 if self._stopping:
@@ -314,8 +336,6 @@ class Recorder:
                     free.put(buffer)
                     continue
                 status = frame.status
-                if fields is None:
-                    fields = [n for n, v in vars(type(status)).items() if isinstance(v, property)]
                 record = {name: getattr(status, name) for name in fields}
                 out.put((buffer, frame.number, frame.time_ns, record))
         except BaseException as e:  # handed to wait()
@@ -331,29 +351,13 @@ class Recorder:
     # ---- writer thread -------------------------------------------------------------------------
 
     def _write(self) -> None:
-        import json
-
-        tiff, file, out, free = self._tiff, self._file, self._queue, self._free
-        run: dict[str, Any] | None = self._run
+        writer, out, free = self.writer, self._queue, self._free
         failed = False
         while (item := out.get()) is not None:
             buffer, number, time_ns, status = item
             if not failed:
                 try:
-                    page = {"frame": number, "time_ns": time_ns, "status": status}
-                    if run is not None:
-                        page["run"], run = run, None
-                    tiff.write(
-                        # BGR8 frames are stored in RGB order, so that every reader shows their
-                        # colours: reordered here, off the capture thread's copy.
-                        buffer[..., ::-1] if self._bgr else buffer,
-                        photometric=self._photometric,
-                        description=json.dumps(page),
-                        metadata=None,
-                        software="pyzol",
-                    )
-                    file.commit()  # the page is in the file: now it is linked
-                    self.written += 1
+                    writer.write(buffer, FrameMeta(number, time_ns, status))
                     self.nbytes += buffer.nbytes
                 except Exception as e:
                     failed = True
@@ -361,22 +365,19 @@ class Recorder:
             free.put(buffer)
         try:
             if not failed:
-                tiff.close()
-                file.close()  # with what tifffile's close held back
+                writer.close()
         except Exception as e:
             self._write_failed(e)
         finally:
             self._ended = time.monotonic()
 
     def _write_failed(self, error: Exception) -> None:
-        """Ends the capture, cuts the file after its last whole page and keeps an error that
-        says how many frames it holds."""
+        """Ends the capture, has the writer end the file after its last whole frame and keeps
+        an error that says how many frames it holds."""
         with contextlib.suppress(Exception):
             self.stop()
-        with contextlib.suppress(OSError):
-            self._file.cut()  # self.written: the pages committed, a page that failed is not
-        with contextlib.suppress(OSError):
-            self._file.close()
+        with contextlib.suppress(Exception):
+            self.writer.fail()
         self.nbytes = self.written * self.format.frame_bytes
         if isinstance(error, OSError):
             kept = f"the file keeps the {self.written} frames written before"
@@ -391,16 +392,12 @@ record = Recorder
 # ---- the file ------------------------------------------------------------------------------------
 
 
-def _imports() -> tuple[Any, Any]:
+def _numpy() -> Any:
     try:
         import numpy
-        import tifffile
     except ImportError as e:
-        raise ImportError(
-            f"pyzol.record writes TIFF files with numpy and tifffile ({e.name} is missing): "
-            "pip install pyzol[record]"
-        ) from e
-    return numpy, tifffile
+        raise ImportError("pyzol.record needs numpy: pip install pyzol[record]") from e
+    return numpy
 
 
 def _run_record(

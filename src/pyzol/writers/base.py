@@ -1,0 +1,69 @@
+"""The writer interface's types: the run's description, a frame's metadata, the interface
+itself, and the null writer (see `pyzol.writers`)."""
+
+from __future__ import annotations
+
+from typing import TYPE_CHECKING, Any, NamedTuple, Protocol
+
+from ..boards import FrameFormat
+
+if TYPE_CHECKING:
+    import numpy
+
+__all__ = ["FrameMeta", "FrameWriter", "NullWriter", "Run"]
+
+
+class Run(NamedTuple):
+    """What a writer is told of the recording: the frame format, the frames it will get at most
+    (`frames`; None: until stopped), the names of the fields of each frame's status record, and
+    the run's record (board, frame size, pixel format, ring, pool, start time, camera file,
+    settings)."""
+
+    format: FrameFormat
+    frames: int | None
+    status_fields: tuple[str, ...]
+    record: dict[str, Any]
+
+
+class FrameMeta(NamedTuple):
+    """A frame's number (counted from 0 at the start; a gap is a dropped frame), when the
+    recorder saw it complete (`time.monotonic_ns`), and the board's status record of that moment,
+    field by field."""
+
+    number: int
+    time_ns: int
+    status: dict[str, int]
+
+
+class FrameWriter(Protocol):
+    """The interface `pyzol.record` writes through (see the module's description)."""
+
+    written: int
+
+    def open(self, run: Run) -> None: ...
+    def write(self, frame: numpy.ndarray[Any, Any], meta: FrameMeta) -> None: ...
+    def close(self) -> None: ...
+    def fail(self) -> None: ...
+
+
+class NullWriter:
+    """Counts the frames and keeps none: what the recorder costs without a file."""
+
+    written: int
+    path: str | None
+
+    def __init__(self) -> None:
+        self.written = 0
+        self.path: str | None = None
+
+    def open(self, run: Run) -> None:
+        pass
+
+    def write(self, frame: numpy.ndarray[Any, Any], meta: FrameMeta) -> None:
+        self.written += 1
+
+    def close(self) -> None:
+        pass
+
+    def fail(self) -> None:
+        pass

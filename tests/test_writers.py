@@ -1,0 +1,147 @@
+"""The recorder's writers: an HDF5 file read back with its exact pixels and metadata, and by
+another process while it is being written; a writer object of the script's own, and what the
+recorder tells it; a writer that fails."""
+
+import os
+import subprocess
+import sys
+import textwrap
+import time
+
+import pytest
+
+from helpers import H, W, camera, drawn, until
+from pyzol import record, unit
+from pyzol.writers import FrameMeta, NullWriter, Run, writer_for
+
+np = pytest.importorskip("numpy")
+
+TRIGGERED = dict(TriggerMode=1, Timeout=60_000)
+
+
+def triggered(rec, board, frames):
+    for k in range(rec.written, rec.written + frames):
+        board.force_trigger()
+        until(lambda k=k: rec.written > k)
+
+
+@pytest.mark.parametrize(
+    "kind, fmt", [("KX210", "Mono8"), ("KX310", "Mono12"), ("TR520", "RGB8"), ("KX210", "BGR8")]
+)
+def test_an_hdf5_recording_reads_back_with_its_pixels_and_metadata(tmp_path, kind, fmt):
+    h5py = pytest.importorskip("h5py")
+    cam = camera(tmp_path, PixelFormat=fmt, **TRIGGERED)
+    board = getattr(unit, kind).from_file(cam)
+    path = tmp_path / "run.h5"
+    with record(board, path, count=4, ring=3, camera=cam) as rec:
+        triggered(rec, board, 4)
+    expected = np.stack([drawn(k, W, H, fmt) for k in range(4)])
+    if fmt == "BGR8":
+        expected = expected[..., ::-1]  # stored in RGB order
+    with h5py.File(path, "r") as f:
+        data = f["/entry/data/data"]
+        assert data.chunks == (1, *expected.shape[1:]) and data.dtype == expected.dtype
+        np.testing.assert_array_equal(data[()], expected)
+        assert data.attrs["significant_bits"] == (12 if fmt == "Mono12" else 8)
+        group = f["/entry/data"]
+        assert list(group["frame"][()]) == [0, 1, 2, 3]
+        times = list(group["time_ns"][()])
+        assert times == sorted(times) and times[-1] <= time.monotonic_ns()
+        fields = [n for n, v in vars(type(board.query_status())).items() if isinstance(v, property)]
+        assert sorted(group["status"]) == sorted(fields)
+        assert list(group["status/total_frame_count"][()]) == [1, 2, 3, 4]
+        run = f["/entry"].attrs
+        assert (run["board"], run["width"], run["height"], run["count"]) == (kind, W, H, 4)
+        assert run["camera"] == open(cam).read()
+
+
+READER = """
+import sys, time
+import h5py
+with h5py.File(sys.argv[1], "r", swmr=True) as f:
+    data, numbers = f["/entry/data/data"], f["/entry/data/frame"]
+    data.refresh(); numbers.refresh()
+    print(data.shape[0], int(numbers[data.shape[0] - 1]), int(data[data.shape[0] - 1][0, 4]))
+"""
+
+
+def test_another_process_reads_an_hdf5_recording_while_it_runs(tmp_path):
+    pytest.importorskip("h5py")
+    board = unit.KX210.from_file(camera(tmp_path, **TRIGGERED))
+    path = tmp_path / "run.h5"
+    with record(board, path, count=6, ring=3) as rec:
+        seen = []
+        for frames in (2, 3):
+            triggered(rec, board, frames)
+            out = subprocess.run([sys.executable, "-c", textwrap.dedent(READER), str(path)],
+                                 capture_output=True, text=True, timeout=60)  # fmt: skip
+            assert out.returncode == 0, out.stderr
+            seen.append([int(x) for x in out.stdout.split()])
+        assert not rec.done
+        triggered(rec, board, 1)
+    # Each time, every frame written so far, the last one's number and its pixels (byte 4 of
+    # the first row is drawn from the frame's number).
+    assert [s[:2] for s in seen] == [[2, 1], [5, 4]]
+    assert [s[2] for s in seen] == [int(drawn(k)[0, 4]) for k in (1, 4)]
+
+
+class Kept:
+    """A writer of the script's own: keeps what the recorder hands it."""
+
+    def __init__(self, fail_at=None):
+        self.written, self.fail_at, self.calls, self.frames = 0, fail_at, [], []
+
+    def open(self, run):
+        self.calls.append("open")
+        self.run = run
+
+    def write(self, frame, meta):
+        if self.written == self.fail_at:
+            raise OSError(28, "No space left on device")
+        self.frames.append((frame.copy(), meta))
+        self.written += 1
+
+    def close(self):
+        self.calls.append("close")
+
+    def fail(self):
+        self.calls.append("fail")
+
+
+@pytest.mark.parametrize("fail_at", [None, 2])
+def test_a_writer_object_gets_the_run_and_each_frame_in_order(tmp_path, fail_at):
+    board = unit.KX310.from_file(camera(tmp_path, **TRIGGERED))
+    writer = Kept(fail_at)
+    rec = record(board, writer, count=4, ring=3)
+    assert rec.path == repr(writer)
+    for k in range(3 if fail_at else 4):
+        board.force_trigger()
+        until(lambda k=k: rec.written > k or rec.done)
+    if fail_at is None:
+        rec.wait()
+        assert writer.calls == ["open", "close"]
+    else:
+        with pytest.raises(OSError, match="the file keeps the 2 frames written before"):
+            rec.wait()
+        assert writer.calls == ["open", "fail"]
+    run = writer.run
+    assert isinstance(run, Run) and run.frames == 4 and run.record["board"] == "KX310"
+    assert run.status_fields[:2] == ("total_frame_count", "amount_in_frame")
+    assert [m.number for _, m in writer.frames] == list(range(len(writer.frames)))
+    assert all(isinstance(m, FrameMeta) and set(m.status) == set(run.status_fields)
+               for _, m in writer.frames)  # fmt: skip
+    np.testing.assert_array_equal(writer.frames[1][0], drawn(1))
+    assert os.listdir(tmp_path) == ["cam.txt"]  # the recorder made no file of its own
+
+
+def test_the_null_writer_counts_and_writing_chooses_by_suffix(tmp_path):
+    board = unit.KX210.from_file(camera(tmp_path, **TRIGGERED))
+    with record(board, NullWriter(), count=3) as rec:
+        triggered(rec, board, 3)
+    assert rec.progress.written == 3 and os.listdir(tmp_path) == ["cam.txt"]
+    assert type(writer_for("a.H5")).__name__ == "Hdf5Writer"
+    assert type(writer_for("a.tiff")).__name__ == type(writer_for("a.dat")).__name__ == "TiffWriter"
+    with pytest.raises(ValueError, match="bigtiff= is for TIFF files"):
+        writer_for("a.h5", bigtiff=True)
+    with pytest.raises(ValueError, match="bigtiff= is for the TIFF files the recorder makes"):
+        record(board, NullWriter(), count=1, bigtiff=True)
