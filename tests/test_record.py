@@ -100,6 +100,12 @@ def test_a_recording_reads_back_with_the_captured_pixels_and_metadata(tmp_path, 
     run = descriptions[0]["run"]
     assert "run" not in descriptions[1]
     bits = 8 if fmt[-1] == "8" else int(fmt[4:])
+    with tifffile.TiffFile(path) as tif:  # each page says its samples' range (Mono10: 0-1023)
+        colour = fmt in ("RGB8", "BGR8")
+        top = (2**bits - 1,) * 3 if colour else 2**bits - 1
+        assert {(p.tags[280].value, p.tags[281].value) for p in tif.pages} == {
+            ((0,) * 3 if colour else 0, top)
+        }
     assert {k: run[k] for k in ("board", "id", "channel", "width", "height", "bits")} == dict(
         board=kind, id=0, channel=0, width=W, height=H, bits=bits
     )

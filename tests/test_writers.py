@@ -145,3 +145,33 @@ def test_the_null_writer_counts_and_writing_chooses_by_suffix(tmp_path):
         writer_for("a.h5", bigtiff=True)
     with pytest.raises(ValueError, match="bigtiff= is for the TIFF files the recorder makes"):
         record(board, NullWriter(), count=1, bigtiff=True)
+
+
+@pytest.mark.parametrize(
+    "kind, fmt", [("KX210", "Mono8"), ("KX310", "Mono10"), ("TR520", "RGB8"), ("KX210", "BGR8")]
+)
+def test_an_ome_tiff_recording_is_valid_ome_with_its_pixels_bits_and_planes(tmp_path, kind, fmt):
+    tifffile = pytest.importorskip("tifffile")
+    ome_types = pytest.importorskip("ome_types")
+    pytest.importorskip("xmlschema")
+    board = getattr(unit, kind).from_file(camera(tmp_path, PixelFormat=fmt, **TRIGGERED))
+    path = tmp_path / "run.ome.tif"
+    with record(board, path, count=4, ring=3) as rec:
+        triggered(rec, board, 4)
+    expected = np.stack([drawn(k, W, H, fmt) for k in range(4)])
+    if fmt == "BGR8":
+        expected = expected[..., ::-1]
+    with tifffile.TiffFile(path) as tif:
+        assert tif.is_ome and tif.series[0].axes == ("TYXS" if expected.ndim == 4 else "TYX")
+        np.testing.assert_array_equal(tif.series[0].asarray(), expected)
+        xml = tif.pages[0].description
+    ome = ome_types.from_xml(xml, validate=True)  # against the OME schema
+    pixels = ome.images[0].pixels
+    assert (pixels.size_t, pixels.size_x, pixels.size_y) == (4, W, H)
+    assert pixels.significant_bits == (10 if fmt == "Mono10" else 8)
+    deltas = [plane.delta_t for plane in pixels.planes]
+    assert deltas[0] == 0 and deltas == sorted(deltas) and len(deltas) == 4
+    maps = {m.namespace: {e.k: e.value for e in m.value.ms}
+            for m in ome.structured_annotations.map_annotations}  # fmt: skip
+    assert maps["pyzol/frames"] == {str(i): str(i) for i in range(4)}
+    assert maps["pyzol/run"]["board"] == kind and maps["pyzol/run"]["width"] == str(W)

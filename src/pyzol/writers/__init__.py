@@ -14,9 +14,10 @@ A writer is any object with
   whole; never raises. The recorder then raises one error that says how many frames the file
   holds (``written``).
 
-`writer_for` chooses the writer of a path by its suffix: ``.h5``/``.hdf5`` (`Hdf5Writer`), and
-TIFF (`TiffWriter`) for ``.tif``/``.tiff`` and any other suffix, as the recorder has always
-written; `NullWriter` keeps nothing (for measuring the recorder).
+`writer_for` chooses the writer of a path by its suffix: ``.h5``/``.hdf5`` (`Hdf5Writer`),
+``.ome.tif``/``.ome.tiff`` (`OmeTiffWriter`), and TIFF (`TiffWriter`) for ``.tif``/``.tiff``
+and any other suffix, as the recorder has always written; `NullWriter` keeps nothing (for
+measuring the recorder).
 """
 
 from __future__ import annotations
@@ -39,6 +40,10 @@ def writer_for(path: str | os.PathLike[str], bigtiff: bool | None = None) -> Fra
         from .hdf5 import Hdf5Writer
 
         return Hdf5Writer(name)
+    if name.lower().endswith((".ome.tif", ".ome.tiff")):
+        from .ome_tiff import OmeTiffWriter
+
+        return OmeTiffWriter(name, bigtiff=bigtiff)
     if suffix == ".zarr":
         raise ValueError(f"no writer for {name!r}: Zarr stores are not written yet")
     from .tiff import TiffWriter

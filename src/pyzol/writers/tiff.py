@@ -54,6 +54,11 @@ class TiffWriter:
         colour = fmt.pixel_format.name in ("RGB8", "BGR8")
         self._photometric = "rgb" if colour else "minisblack"
         self._bgr = fmt.pixel_format.name == "BGR8"
+        # The range of the samples' values (MinSampleValue, MaxSampleValue): 0 to 1023 for a
+        # Mono10 frame in its 16-bit samples, so that a viewer can scale it.
+        spp = 3 if colour else 1
+        self._range = [(280, "H", spp, (0,) * spp, False),
+                       (281, "H", spp, (2**fmt.bits - 1,) * spp, False)]  # fmt: skip
         self._run: dict[str, Any] | None = run.record
         fd = os.open(self.path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC | os.O_CLOEXEC, 0o666)
         self._file = LinkedLast(fd, self.path)
@@ -75,6 +80,7 @@ class TiffWriter:
             description=json.dumps(page),
             metadata=None,
             software="pyzol",
+            extratags=self._range,
         )
         self._file.commit()  # the page is in the file: now it is linked
         self.written += 1
