@@ -175,3 +175,46 @@ def test_an_ome_tiff_recording_is_valid_ome_with_its_pixels_bits_and_planes(tmp_
             for m in ome.structured_annotations.map_annotations}  # fmt: skip
     assert maps["pyzol/frames"] == {str(i): str(i) for i in range(4)}
     assert maps["pyzol/run"]["board"] == kind and maps["pyzol/run"]["width"] == str(W)
+
+
+@pytest.mark.parametrize("kind, fmt", [("KX210", "Mono16"), ("TR520", "BGR8")])
+def test_an_ome_zarr_recording_reads_back_with_zarr_and_the_ome_zarr_reader(tmp_path, kind, fmt):
+    zarr = pytest.importorskip("zarr")
+    board = getattr(unit, kind).from_file(camera(tmp_path, PixelFormat=fmt, **TRIGGERED))
+    path = tmp_path / "run.zarr"
+    with record(board, path, count=3, ring=3) as rec:
+        triggered(rec, board, 3)
+    expected = np.stack([drawn(k, W, H, fmt) for k in range(3)])
+    if fmt == "BGR8":
+        expected = expected[..., ::-1].transpose(0, 3, 1, 2)  # RGB order, channel before space
+    group = zarr.open_group(path, mode="r")
+    assert group["0"].chunks == (1, *expected.shape[1:])
+    np.testing.assert_array_equal(group["0"][()], expected)
+    assert list(group["pyzol/frame"][()]) == [0, 1, 2]
+    assert list(group["pyzol/status/total_frame_count"][()]) == [1, 2, 3]
+    assert group.attrs["pyzol"]["run"]["board"] == kind
+    reader = pytest.importorskip("ome_zarr.reader")
+    io = pytest.importorskip("ome_zarr.io")
+    node = next(iter(reader.Reader(io.parse_url(str(path)))()))
+    axes = [a["name"] for a in node.metadata["axes"]]
+    assert axes == (["t", "c", "y", "x"] if fmt == "BGR8" else ["t", "y", "x"])
+    np.testing.assert_array_equal(np.asarray(node.data[0]), expected)
+
+
+def test_an_existing_store_is_refused_before_the_board_starts(tmp_path, zol_journal):
+    pytest.importorskip("zarr")
+    (tmp_path / "run.zarr").mkdir()
+    board = unit.KX210.from_file(camera(tmp_path, **TRIGGERED))
+    with pytest.raises(FileExistsError, match="a folder is not overwritten"):
+        record(board, tmp_path / "run.zarr", count=3)
+    assert not [e for e in zol_journal.entries() if "::Start" in e]
+    assert os.listdir(tmp_path / "run.zarr") == []
+
+
+@pytest.mark.parametrize("name", ["run.tif", "run.ome.tif", "run.h5", "run.zarr"])
+def test_a_recording_whose_board_cannot_start_leaves_nothing(tmp_path, zol_rack, name):
+    board = unit.KX210.from_file(camera(tmp_path, **TRIGGERED))
+    zol_rack.fail("CxKX210::Start", status=7)
+    with pytest.raises(RuntimeError, match="^Code:7 "):
+        record(board, tmp_path / name, count=3)
+    assert os.listdir(tmp_path) == ["cam.txt"]

@@ -49,6 +49,7 @@ import contextlib
 import operator
 import os
 import queue
+import shutil
 import threading
 import time
 import weakref
@@ -191,9 +192,11 @@ class Recorder:
         self.overrun = 0  # frames the board began to overwrite while they were being copied
         self._started = self._ended = 0.0
 
+        opened = False
         try:
             # A bad path ends here, before the board starts.
             writer.open(Run(fmt, stream.count, self._fields, run))
+            opened = True
             # One block of memory; each buffer is one frame of it.
             block = numpy.empty((pool, *shape), sample)
             self._free: queue.SimpleQueue[Any] = queue.SimpleQueue()
@@ -204,9 +207,12 @@ class Recorder:
             stream.open()
         except BaseException:
             writer.fail()
-            if made:
+            if made:  # nothing was recorded: what the writer made goes
                 with contextlib.suppress(OSError):
-                    os.unlink(self.path)  # nothing was recorded
+                    if not os.path.isdir(self.path):
+                        os.unlink(self.path)
+                    elif opened:  # a store the writer made new (it refuses one that exists)
+                        shutil.rmtree(self.path)
             raise
         self._started = time.monotonic()
         self._capturer = threading.Thread(target=self._capture, name="pyzol-capture", daemon=True)

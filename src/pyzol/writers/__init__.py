@@ -15,9 +15,9 @@ A writer is any object with
   holds (``written``).
 
 `writer_for` chooses the writer of a path by its suffix: ``.h5``/``.hdf5`` (`Hdf5Writer`),
-``.ome.tif``/``.ome.tiff`` (`OmeTiffWriter`), and TIFF (`TiffWriter`) for ``.tif``/``.tiff``
-and any other suffix, as the recorder has always written; `NullWriter` keeps nothing (for
-measuring the recorder).
+``.ome.tif``/``.ome.tiff`` (`OmeTiffWriter`), ``.zarr`` (`OmeZarrWriter`), and TIFF
+(`TiffWriter`) for ``.tif``/``.tiff`` and any other suffix, as the recorder has always written;
+`NullWriter` keeps nothing (for measuring the recorder).
 """
 
 from __future__ import annotations
@@ -45,7 +45,11 @@ def writer_for(path: str | os.PathLike[str], bigtiff: bool | None = None) -> Fra
 
         return OmeTiffWriter(name, bigtiff=bigtiff)
     if suffix == ".zarr":
-        raise ValueError(f"no writer for {name!r}: Zarr stores are not written yet")
+        if bigtiff is not None:
+            raise ValueError(f"bigtiff= is for TIFF files, not {name!r}")
+        from .ome_zarr import OmeZarrWriter
+
+        return OmeZarrWriter(name)
     from .tiff import TiffWriter
 
     return TiffWriter(name, bigtiff=bigtiff)

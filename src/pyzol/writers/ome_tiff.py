@@ -1,10 +1,10 @@
 """OME-TIFF through tifffile: the TIFF file of `pyzol.writers.tiff`, page for page, whose first
 page's ImageDescription becomes, when the recording ends, the OME-XML that OME-TIFF readers
-read (valid against the OME schema; tifffile and ome-types read it in the tests): one Image of the frames as a time
-series (T, Y, X or T, Y, X with 3 samples), its pixel type and significant bits (10 and 12 for
-Mono10 and Mono12 frames, which arrive in 16-bit samples), per plane the time since the first
-frame (DeltaT, in seconds), and two map annotations: each plane's frame number (a gap is a
-dropped frame) and the run's record.
+read (valid against the OME schema; tifffile and ome-types read it in the tests): one Image of
+the frames as a time series (T, Y, X or T, Y, X with 3 samples), its pixel type and significant
+bits (10 and 12 for Mono10 and Mono12 frames, which arrive in 16-bit samples), per plane the time
+since the first frame (DeltaT, in seconds), and two map annotations: each plane's frame number
+(a gap is a dropped frame) and the run's record.
 
 Until the recording ends the file is a plain multi-page TIFF, every page linked whole (a killed
 process leaves one that any TIFF reader opens); the OME-XML is written by its close, also after
