@@ -312,7 +312,7 @@ print(rec.done, rec.progress.written)
 """
 
 
-@pytest.mark.parametrize("suffix", [".tif", ".h5"])
+@pytest.mark.parametrize("suffix", [".tif", ".ome.tif", ".h5"])
 def test_a_full_disk_gives_one_error_and_keeps_the_frames_written(tmp_path, suffix):
     if suffix == ".h5":
         pytest.importorskip("h5py")

@@ -7,13 +7,14 @@ since the first frame (DeltaT, in seconds), and two map annotations: each plane'
 (a gap is a dropped frame) and the run's record.
 
 Until the recording ends the file is a plain multi-page TIFF, every page linked whole (a killed
-process leaves one that any TIFF reader opens); the OME-XML is written by its close, also after
-a failed write, for the frames the file keeps."""
+process leaves one that any TIFF reader opens); the OME-XML is written by its close. After a
+failed write (a full disk, a size limit), or where the OME-XML does not fit, the file stays that
+plain TIFF."""
 
 from __future__ import annotations
 
-import contextlib
 import json
+import os
 from typing import Any
 
 from .base import FrameMeta, Run
@@ -40,11 +41,8 @@ class OmeTiffWriter(TiffWriter):
         super().close()
         self._describe()
 
-    def fail(self) -> None:
-        super().fail()
-        if self._file is not None:
-            with contextlib.suppress(Exception):  # a full disk may refuse this too
-                self._describe()
+    # After a failed write (a full disk, most likely) the file stays the plain TIFF it is until
+    # then, every page whole: the OME-XML is not tried where it may not fit.
 
     def _describe(self) -> None:
         import tifffile
@@ -52,7 +50,21 @@ class OmeTiffWriter(TiffWriter):
         n = self.written
         if n == 0:
             return  # a file of no page has no first page to describe
-        tifffile.tiffcomment(self.path, ome_xml(self._ome_run, self._numbers[:n], self._times[:n]))
+        xml = ome_xml(self._ome_run, self._numbers[:n], self._times[:n])
+        # tifffile writes a longer description at the file's end and links it first: room for
+        # it is made sure of before, so that a full disk or a size limit leaves the file as it
+        # is (a plain TIFF, whole) and says so.
+        size = os.path.getsize(self.path)
+        fd = os.open(self.path, os.O_WRONLY | os.O_CLOEXEC)
+        try:
+            os.posix_fallocate(fd, size, len(xml.encode()) + 16)
+            os.ftruncate(fd, size)
+        except OSError as e:
+            raise OSError(e.errno, f"{e.strerror}: no room for the OME-XML, the file stays a plain "
+                          "TIFF", self.path) from e  # fmt: skip
+        finally:
+            os.close(fd)
+        tifffile.tiffcomment(self.path, xml)
 
 
 def ome_xml(run: Run, numbers: list[int], times: list[int]) -> str:
