@@ -45,6 +45,7 @@ page the file links to whole.
 from __future__ import annotations
 
 import atexit
+import collections
 import contextlib
 import operator
 import os
@@ -197,11 +198,15 @@ class Recorder:
             # A bad path ends here, before the board starts.
             writer.open(Run(fmt, stream.count, self._fields, run))
             opened = True
-            # One block of memory; each buffer is one frame of it.
+            # One block of memory; each buffer is one frame of it. The free buffers are a
+            # stack: the buffer the writer gave back last is the next one copied into, still in
+            # the processor's cache, and while the writer keeps up only the first few buffers
+            # are ever touched (the rest of the block is never faulted in). deque's append and
+            # pop are atomic: the capture thread pops, the writer thread appends.
             block = numpy.empty((pool, *shape), sample)
-            self._free: queue.SimpleQueue[Any] = queue.SimpleQueue()
-            for i in range(pool):
-                self._free.put(block[i])
+            self._free: collections.deque[Any] = collections.deque(
+                block[i] for i in reversed(range(pool))
+            )
             self._queue: queue.SimpleQueue[Any] = queue.SimpleQueue()
             self.pool = pool
             stream.open()
@@ -330,8 +335,8 @@ class Recorder:
                 if self._stopping:
                     break
                 try:
-                    buffer = free.get_nowait()
-                except queue.Empty:
+                    buffer = free.pop()
+                except IndexError:  # none free
                     self.pool_full += 1
                     continue
                 # A plain copy: it must be done before the board comes back to the slot.
@@ -339,7 +344,7 @@ class Recorder:
                 frame.release()  # the copy is checked here, not by the stream
                 if not frame.intact:  # the board came back to the slot during the copy
                     self.overrun += 1
-                    free.put(buffer)
+                    free.append(buffer)
                     continue
                 status = frame.status
                 record = {name: getattr(status, name) for name in fields}
@@ -368,7 +373,7 @@ class Recorder:
                 except Exception as e:
                     failed = True
                     self._write_failed(e)
-            free.put(buffer)
+            free.append(buffer)
         try:
             if not failed:
                 writer.close()

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <pthread.h>
 #include <string>
 #include <thread>
 #include <utility>
@@ -85,6 +86,9 @@ void end_run(Session& s, int final_state) {
 }
 
 void run(std::shared_ptr<Session> sp, Frame f, std::chrono::microseconds period, int frames) {
+    // Named as a driver names its threads, so that tools (top -H, /proc/<pid>/task/*/comm, the
+    // recorder's benchmark) can tell the simulated board's work from the process's own.
+    pthread_setname_np(pthread_self(), "zolsim-capture");
     Session& s = *sp;
     std::unique_lock<std::mutex> lk(s.m);
     auto next = Clock::now() + period;
