@@ -213,6 +213,7 @@ def test_an_existing_store_is_refused_before_the_board_starts(tmp_path, zol_jour
 
 @pytest.mark.parametrize("name", ["run.tif", "run.ome.tif", "run.h5", "run.zarr"])
 def test_a_recording_whose_board_cannot_start_leaves_nothing(tmp_path, zol_rack, name):
+    pytest.importorskip({"run.h5": "h5py", "run.zarr": "zarr"}.get(name, "tifffile"))
     board = unit.KX210.from_file(camera(tmp_path, **TRIGGERED))
     zol_rack.fail("CxKX210::Start", status=7)
     with pytest.raises(RuntimeError, match="^Code:7 "):
