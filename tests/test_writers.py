@@ -3,6 +3,7 @@ another process while it is being written; a writer object of the script's own, 
 recorder tells it; a writer that fails."""
 
 import os
+import signal
 import subprocess
 import sys
 import textwrap
@@ -219,3 +220,63 @@ def test_a_recording_whose_board_cannot_start_leaves_nothing(tmp_path, zol_rack,
     with pytest.raises(RuntimeError, match="^Code:7 "):
         record(board, tmp_path / name, count=3)
     assert os.listdir(tmp_path) == ["cam.txt"]
+
+
+def kept_frames(path):
+    """(frames, their numbers) that the file or store at `path` holds, read by its format's own
+    reader."""
+    name = path.name
+    if name.endswith(".h5"):
+        h5py = pytest.importorskip("h5py")
+        with h5py.File(path, "r") as f:
+            return f["/entry/data/data"][()], list(f["/entry/data/frame"][()])
+    if name.endswith(".zarr"):
+        zarr = pytest.importorskip("zarr")
+        group = zarr.open_group(path, mode="r")
+        return group["0"][()], list(group["pyzol/frame"][()])
+    tifffile = pytest.importorskip("tifffile")
+    import json
+
+    with tifffile.TiffFile(path) as tif:
+        assert tif.is_ome == name.endswith(".ome.tif")
+        # An OME-TIFF's page 0 describes the file in OME-XML; every other page keeps its JSON.
+        first = 0 if tif.is_ome else json.loads(tif.pages[0].description)["frame"]
+        later = [json.loads(page.description)["frame"] for page in tif.pages[1:]]
+        return tif.series[0].asarray(), [first, *later]
+
+
+@pytest.mark.parametrize("name", ["run.tif", "run.ome.tif", "run.h5", "run.zarr"])
+def test_a_board_closed_under_a_recording_leaves_every_format_whole(tmp_path, name):
+    pytest.importorskip({"run.h5": "h5py", "run.zarr": "zarr"}.get(name, "tifffile"))
+    board = unit.KX210.from_file(camera(tmp_path, TriggerCycleTime=2000, Timeout=60_000))
+    path = tmp_path / name
+    rec = record(board, path, ring=16)
+    until(lambda: rec.written >= 3)
+    board.close()  # from the script, under the recording
+    with pytest.raises(RuntimeError, match="^Code:6 "):  # the board's own error, once
+        rec.wait()
+    assert rec.done and rec.wait().written == rec.written
+    stack, numbers = kept_frames(path)
+    assert len(numbers) == len(stack) == rec.written >= 3 and numbers == sorted(set(numbers))
+    np.testing.assert_array_equal(stack[-1], drawn(numbers[-1], W, H))
+
+
+@pytest.mark.parametrize("name", ["run.ome.tif", "run.h5", "run.zarr"])
+def test_sigterm_ends_the_record_job_with_every_format_whole(tmp_path, name):
+    pytest.importorskip({"run.h5": "h5py", "run.zarr": "zarr"}.get(name, "tifffile"))
+    path = tmp_path / name
+    argv = ["record", "--frames", "100000", "--size", f"{W}x{H}", "--rate", "200", "-o", str(path)]
+    job = subprocess.Popen([sys.executable, "-m", "pyzol", *argv], stdout=subprocess.PIPE,
+                           stderr=subprocess.PIPE, text=True)  # fmt: skip
+    try:
+        until(lambda: path.exists(), timeout=60)
+        time.sleep(0.5)  # some frames in
+        job.send_signal(signal.SIGTERM)
+        out, err = job.communicate(timeout=60)
+    finally:
+        job.kill()
+    assert (job.returncode, err) == (128 + 15, "pyzol: ended by SIGTERM\n")
+    written = int(out.splitlines()[1].split()[1])  # recorded N frames to ...
+    stack, numbers = kept_frames(path)
+    assert len(numbers) == len(stack) == written >= 10 and numbers == sorted(set(numbers))
+    np.testing.assert_array_equal(stack[-1], drawn(numbers[-1], W, H))
