@@ -26,19 +26,25 @@ def triggered(rec, board, frames):
         until(lambda k=k: rec.written > k)
 
 
+def recorded(tmp_path, kind, fmt, name, frames):
+    """A board of `kind` set up for `fmt`, its recording of `frames` triggered frames to `name`
+    (the camera file's text kept), and the frames as every writer stores them (RGB order):
+    (board, path, camera file, frames)."""
+    cam = camera(tmp_path, PixelFormat=fmt, **TRIGGERED)
+    board = getattr(unit, kind).from_file(cam)
+    path = tmp_path / name
+    with record(board, path, count=frames, ring=3, camera=cam) as rec:
+        triggered(rec, board, frames)
+    expected = np.stack([drawn(k, W, H, fmt) for k in range(frames)])
+    return board, path, cam, expected[..., ::-1] if fmt == "BGR8" else expected
+
+
 @pytest.mark.parametrize(
     "kind, fmt", [("KX210", "Mono8"), ("KX310", "Mono12"), ("TR520", "RGB8"), ("KX210", "BGR8")]
 )
 def test_an_hdf5_recording_reads_back_with_its_pixels_and_metadata(tmp_path, kind, fmt):
     h5py = pytest.importorskip("h5py")
-    cam = camera(tmp_path, PixelFormat=fmt, **TRIGGERED)
-    board = getattr(unit, kind).from_file(cam)
-    path = tmp_path / "run.h5"
-    with record(board, path, count=4, ring=3, camera=cam) as rec:
-        triggered(rec, board, 4)
-    expected = np.stack([drawn(k, W, H, fmt) for k in range(4)])
-    if fmt == "BGR8":
-        expected = expected[..., ::-1]  # stored in RGB order
+    board, path, cam, expected = recorded(tmp_path, kind, fmt, "run.h5", 4)
     with h5py.File(path, "r") as f:
         data = f["/entry/data/data"]
         assert data.chunks == (1, *expected.shape[1:]) and data.dtype == expected.dtype
@@ -155,13 +161,7 @@ def test_an_ome_tiff_recording_is_valid_ome_with_its_pixels_bits_and_planes(tmp_
     tifffile = pytest.importorskip("tifffile")
     ome_types = pytest.importorskip("ome_types")
     pytest.importorskip("xmlschema")
-    board = getattr(unit, kind).from_file(camera(tmp_path, PixelFormat=fmt, **TRIGGERED))
-    path = tmp_path / "run.ome.tif"
-    with record(board, path, count=4, ring=3) as rec:
-        triggered(rec, board, 4)
-    expected = np.stack([drawn(k, W, H, fmt) for k in range(4)])
-    if fmt == "BGR8":
-        expected = expected[..., ::-1]
+    _, path, _, expected = recorded(tmp_path, kind, fmt, "run.ome.tif", 4)
     with tifffile.TiffFile(path) as tif:
         assert tif.is_ome and tif.series[0].axes == ("TYXS" if expected.ndim == 4 else "TYX")
         np.testing.assert_array_equal(tif.series[0].asarray(), expected)
@@ -181,13 +181,9 @@ def test_an_ome_tiff_recording_is_valid_ome_with_its_pixels_bits_and_planes(tmp_
 @pytest.mark.parametrize("kind, fmt", [("KX210", "Mono16"), ("TR520", "BGR8")])
 def test_an_ome_zarr_recording_reads_back_with_zarr_and_the_ome_zarr_reader(tmp_path, kind, fmt):
     zarr = pytest.importorskip("zarr")
-    board = getattr(unit, kind).from_file(camera(tmp_path, PixelFormat=fmt, **TRIGGERED))
-    path = tmp_path / "run.zarr"
-    with record(board, path, count=3, ring=3) as rec:
-        triggered(rec, board, 3)
-    expected = np.stack([drawn(k, W, H, fmt) for k in range(3)])
+    _, path, _, expected = recorded(tmp_path, kind, fmt, "run.zarr", 3)
     if fmt == "BGR8":
-        expected = expected[..., ::-1].transpose(0, 3, 1, 2)  # RGB order, channel before space
+        expected = expected.transpose(0, 3, 1, 2)  # the channel before space
     group = zarr.open_group(path, mode="r")
     assert group["0"].chunks == (1, *expected.shape[1:])
     np.testing.assert_array_equal(group["0"][()], expected)
@@ -212,9 +208,14 @@ def test_an_existing_store_is_refused_before_the_board_starts(tmp_path, zol_jour
     assert os.listdir(tmp_path / "run.zarr") == []
 
 
+def needs_reader(name):
+    """Skips the test where the library that writes and reads the format of `name` is missing."""
+    pytest.importorskip({"run.h5": "h5py", "run.zarr": "zarr"}.get(name, "tifffile"))
+
+
 @pytest.mark.parametrize("name", ["run.tif", "run.ome.tif", "run.h5", "run.zarr"])
 def test_a_recording_whose_board_cannot_start_leaves_nothing(tmp_path, zol_rack, name):
-    pytest.importorskip({"run.h5": "h5py", "run.zarr": "zarr"}.get(name, "tifffile"))
+    needs_reader(name)
     board = unit.KX210.from_file(camera(tmp_path, **TRIGGERED))
     zol_rack.fail("CxKX210::Start", status=7)
     with pytest.raises(RuntimeError, match="^Code:7 "):
@@ -247,7 +248,7 @@ def kept_frames(path):
 
 @pytest.mark.parametrize("name", ["run.tif", "run.ome.tif", "run.h5", "run.zarr"])
 def test_a_board_closed_under_a_recording_leaves_every_format_whole(tmp_path, name):
-    pytest.importorskip({"run.h5": "h5py", "run.zarr": "zarr"}.get(name, "tifffile"))
+    needs_reader(name)
     board = unit.KX210.from_file(camera(tmp_path, TriggerCycleTime=2000, Timeout=60_000))
     path = tmp_path / name
     rec = record(board, path, ring=16)
@@ -263,7 +264,7 @@ def test_a_board_closed_under_a_recording_leaves_every_format_whole(tmp_path, na
 
 @pytest.mark.parametrize("name", ["run.ome.tif", "run.h5", "run.zarr"])
 def test_sigterm_ends_the_record_job_with_every_format_whole(tmp_path, name):
-    pytest.importorskip({"run.h5": "h5py", "run.zarr": "zarr"}.get(name, "tifffile"))
+    needs_reader(name)
     path = tmp_path / name
     argv = ["record", "--frames", "100000", "--size", f"{W}x{H}", "--rate", "200", "-o", str(path)]
     job = subprocess.Popen([sys.executable, "-m", "pyzol", *argv], stdout=subprocess.PIPE,

@@ -12,7 +12,7 @@ from typing import TYPE_CHECKING, Any, Literal, NamedTuple, Self, Union, overloa
 
 from . import core, records, unit
 from .boards import CaptureBoard
-from .errors import DeviceNotFound, DeviceTimeout, ZolError, as_typed, translated
+from .errors import DeviceNotFound, DeviceTimeout, ZolError, as_typed, did_you_mean, translated
 from .settings import Settings
 
 if TYPE_CHECKING:
@@ -84,9 +84,10 @@ def devices() -> list[DeviceInfo]:
                 board.open(ident)
             except RuntimeError as error:
                 board.dispose()
-                if getattr(error, "status", None) in (core.ExStatus.NoDevice, 5):
+                typed = as_typed(error)
+                if isinstance(typed, DeviceNotFound):  # past the last board of the kind
                     break
-                raise as_typed(error) from error
+                raise typed from error
             try:
                 param = param_cls.from_(board)
                 driver = _version(_read_setting(param, "DriverVersion"))
@@ -183,14 +184,9 @@ def _ids(count: int) -> str:
 
 
 def _unknown_kind(kind: str) -> str:
-    import difflib
-
     kinds = [*CAMERA_KINDS, *IO_KINDS]
-    close = [k for k in kinds if k.lower() == kind.lower()] or difflib.get_close_matches(
-        kind, kinds, n=2, cutoff=0.5
-    )
     message = f"no board kind {kind!r}; the kinds are {', '.join(kinds)}"
-    return message + (f"; did you mean {close[0]!r}?" if close else "")
+    return message + did_you_mean(kind, kinds, n=1, cutoff=0.5)
 
 
 # ---- board objects -----------------------------------------------------------------------------
@@ -288,6 +284,7 @@ class Camera(_Board):
     def __init__(self, kind: CameraKind, id: int, ch: int, camera: str | None = None) -> None:
         self.kind, self.id, self.channel = kind, id, ch
         self._settings = None
+        self._encoder: Encoder | None = None
         self._state_of = _Openness()
         with translated():
             if kind == "Video":
@@ -381,18 +378,22 @@ class Camera(_Board):
         board = self._board("setup()")
         with translated():
             board.setup(os.fspath(camera))
-        self._settings = None
         _log.debug("set up %s from %s", self._name(), camera)
 
     @property
     def encoder(self) -> Encoder:
         """The board's encoder unit (KX210 and KX310), with its settings by name and status."""
         board = self._board("encoder")
-        if isinstance(board, unit.KX210):
-            return Encoder(unit.KX210Encoder.from_(board), "KX210Encoder", self)
-        if isinstance(board, unit.KX310):
-            return Encoder(unit.KX310Encoder.from_(board), "KX310Encoder", self)
-        raise TypeError(f"a {self.kind} board has no encoder unit (the KX210 and KX310 have)")
+        if self._encoder is None:
+            if isinstance(board, unit.KX210):
+                self._encoder = Encoder(unit.KX210Encoder.from_(board), "KX210Encoder", self)
+            elif isinstance(board, unit.KX310):
+                self._encoder = Encoder(unit.KX310Encoder.from_(board), "KX310Encoder", self)
+            else:
+                raise TypeError(
+                    f"a {self.kind} board has no encoder unit (the KX210 and KX310 have)"
+                )
+        return self._encoder
 
     def save(self, path: str | os.PathLike[str]) -> None:
         """Writes the board's settings into the camera file `path`."""

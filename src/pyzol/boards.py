@@ -51,6 +51,28 @@ class FrameFormat(NamedTuple):
         """Bytes of one packed frame."""
         return self.width * self.height * _BYTES_PER_PIXEL[int(self.pixel_format)]
 
+    @property
+    def colour(self) -> bool:
+        """Whether a pixel is three samples (RGB8, BGR8)."""
+        return self.pixel_format in (core.ExPixelFormat.RGB8, core.ExPixelFormat.BGR8)
+
+    @property
+    def bgr(self) -> bool:
+        """Whether the samples arrive in BGR order; every writer stores them in RGB order, so
+        that every reader shows their colours."""
+        return self.pixel_format == core.ExPixelFormat.BGR8
+
+    @property
+    def shape(self) -> tuple[int, ...]:
+        """The shape of a frame as an array: (height, width), or (height, width, 3)."""
+        return (self.height, self.width, 3) if self.colour else (self.height, self.width)
+
+    @property
+    def dtype(self) -> str:
+        """The sample type of a frame as an array: "uint16" for 16-bit samples (Mono10 to
+        Mono16), else "uint8"."""
+        return "uint16" if self.pixel_format == core.ExPixelFormat.Mono16 else "uint8"
+
 
 _BYTES_PER_PIXEL = {0: 1, 1: 2, 2: 3, 3: 3}  # Mono8, Mono16, RGB8, BGR8
 

@@ -108,14 +108,31 @@ def error_info(error: BaseException) -> ZolError | None:
     if status is None:
         return None
     code = int(status)
-    typed = _class_of(code)(
-        str(error), code, getattr(error, "function", ""), getattr(error, "file", ""),
-        getattr(error, "line", 0),
+    return _as_class(_class_of(code), code, error, error)
+
+
+def _as_class(
+    cls: type[ZolError], code: int, source: BaseException, cause: BaseException
+) -> ZolError:
+    # An error of class `cls` and status `code` with the text, place and notes of `source`.
+    typed = cls(
+        str(source), code, getattr(source, "function", ""), getattr(source, "file", ""),
+        getattr(source, "line", 0),
     )  # fmt: skip
-    for note in getattr(error, "__notes__", ()):
+    for note in getattr(source, "__notes__", ()):
         typed.add_note(note)
-    typed.__cause__ = error
+    typed.__cause__ = cause
     return typed
+
+
+def did_you_mean(name: str, names: list[str], n: int = 3, cutoff: float = 0.6) -> str:
+    """ "; did you mean 'A' or 'B'?" for the names of `names` close to `name` (the same name in
+    other capitals first), or "" when none is. Only refusals come here."""
+    import difflib
+
+    close = [each for each in names if each.lower() == name.lower()]
+    close = close or difflib.get_close_matches(name, names, n=n, cutoff=cutoff)
+    return "; did you mean " + " or ".join(repr(each) for each in close) + "?" if close else ""
 
 
 # Statuses of a library refusal that are about a value written, not a name.
@@ -129,11 +146,7 @@ def as_typed(error: RuntimeError, value_class: type[ZolError] | None = None) -> 
     if typed is None:
         return error
     if value_class is not None and typed.code in _VALUE and not isinstance(typed, value_class):
-        retyped = value_class(str(typed), typed.code, typed.function, typed.file, typed.line)
-        for note in getattr(typed, "__notes__", ()):
-            retyped.add_note(note)
-        retyped.__cause__ = error
-        return retyped
+        return _as_class(value_class, typed.code, typed, error)
     return typed
 
 

@@ -1,6 +1,7 @@
 """Every frame of a capture board into a file, with its number, time and status: a multi-page
-TIFF file (``.tif``), an HDF5 file (``.h5``), or whatever a writer object of the script's own
-makes of them (see `pyzol.writers`).
+TIFF file (``.tif``), an OME-TIFF file (``.ome.tif``), an HDF5 file (``.h5``), an OME-Zarr store
+(``.zarr``), or whatever a writer object of the script's own makes of them (see
+`pyzol.writers`).
 
     rec = pyzol.record(board, "run.tif", count=1000)   # records in the background at once
     rec.wait()                                          # until the 1000 frames are in the file
@@ -31,7 +32,7 @@ A TIFF file, one page per frame, uncompressed in one strip each, in the frame's 
   board's settings as its ``save`` writes them.
 - BigTIFF when the recording has no set length or could pass 4 GiB.
 
-An HDF5 file: see `pyzol.writers.hdf5`.
+The other formats: see `pyzol.writers.ome_tiff`, `pyzol.writers.hdf5`, `pyzol.writers.ome_zarr`.
 
 However the recording ends (its count reached, `stop()`, an exception or Ctrl-C in the
 ``with`` block or in `wait()`, a failed write, the interpreter's exit), the capture ends and the
@@ -104,16 +105,16 @@ class Progress(NamedTuple):
 
 
 class Recorder:
-    """Records the frames of `board` into the file `path` (its writer chosen by its suffix:
-    ``.tif``/``.tiff``, ``.h5``/``.hdf5``) or through the writer object `path` (see
-    `pyzol.writers`): `count` frames, or without end until `stop()` (see the module's
+    """Records the frames of `board` into the file `path` (its writer chosen by its suffix, see
+    `pyzol.writers.writer_for`) or through the writer object `path` (see `pyzol.writers`):
+    `count` frames, or without end until `stop()` (see the module's
     description). The board runs over a ring of `ring` images
     (or the given images, as in `pyzol.frames`); `pool` frame buffers (up to 1048576; by default
     256 MiB of them, at most 65536) hold the frames on their way to the disk. A ring and pool
     that do not fit together in the memory the machine has are refused before anything is
     allocated (ValueError, naming which does not fit). `camera` names the camera file the board
     was set up from, whose text is kept in the file; `bigtiff` overrides the TIFF writer's choice
-    of format. Needs numpy, and tifffile or h5py for their formats (``pip install
+    of format. Needs numpy, and tifffile, h5py or zarr for their formats (``pip install
     pyzol[record]``).
 
     While it records, the recording holds the board: a frame stream or another recording on it
@@ -177,10 +178,6 @@ class Recorder:
         self._fields = tuple(
             n for n, v in vars(status_type).items() if isinstance(v, property)
         )  # fmt: skip
-        Format = core.ExPixelFormat
-        colour = fmt.pixel_format in (Format.RGB8, Format.BGR8)
-        shape = (fmt.height, fmt.width, 3) if colour else (fmt.height, fmt.width)
-        sample = numpy.uint16 if fmt.pixel_format == Format.Mono16 else numpy.uint8
 
         self._stream = stream
         self._run = run
@@ -203,7 +200,7 @@ class Recorder:
             # the processor's cache, and while the writer keeps up only the first few buffers
             # are ever touched (the rest of the block is never faulted in). deque's append and
             # pop are atomic: the capture thread pops, the writer thread appends.
-            block = numpy.empty((pool, *shape), sample)
+            block = numpy.empty((pool, *fmt.shape), fmt.dtype)
             self._free: collections.deque[Any] = collections.deque(
                 block[i] for i in reversed(range(pool))
             )

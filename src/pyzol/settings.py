@@ -13,7 +13,7 @@ from collections.abc import Callable, Iterator, Mapping
 from typing import Any, Literal, NamedTuple, Protocol, Union
 
 from . import _tables, core
-from .errors import SettingNameError, SettingValueError, ZolError, as_typed
+from .errors import SettingNameError, SettingValueError, ZolError, as_typed, did_you_mean
 
 __all__ = ["SettingInfo", "Settings", "Value"]
 
@@ -52,6 +52,22 @@ class _NeverClosed:
     closed = False
 
 
+_Directions = tuple[dict[str, str], dict[str, str], tuple[str, ...]]
+_made: dict[str, _Directions] = {}
+
+
+def _directions(table: str) -> _Directions:
+    # The table's readable and writable names with their kinds, and its commands, in table
+    # order: made once per table, shared (never changed) by every board's mapping.
+    found = _made.get(table)
+    if found is None:
+        entries, commands = _tables.table(table)
+        read = {name: kind for name, kind, _ in entries if kind}
+        write = {name: kind for name, _, kind in entries if kind}
+        found = _made[table] = (read, write, tuple(commands or ()))
+    return found
+
+
 class Settings(Mapping[str, Value]):
     """The settings of one board: ``settings["ExposureTime"]``, ``settings["ExposureTime"] =
     1200``, ``"Width" in settings``, iteration over the readable names in table order,
@@ -68,12 +84,9 @@ class Settings(Mapping[str, Value]):
     ) -> None:  # fmt: skip
         # `target` reads and writes by name; `table` names its table; `owner` says whose
         # settings they are in messages; while `state.closed`, every use raises `closed_error()`.
-        entries, commands = _tables.table(table)
         self._target = target
         self._table = table
-        self._read: dict[str, str] = {name: kind for name, kind, _ in entries if kind}
-        self._write: dict[str, str] = {name: kind for name, _, kind in entries if kind}
-        self._commands: tuple[str, ...] = tuple(commands or ())
+        self._read, self._write, self._commands = _directions(table)
         self._get = target.get_param
         self._owner = owner or table
         self._state = state if state is not None else _NeverClosed()
@@ -200,9 +213,8 @@ class Settings(Mapping[str, Value]):
         elif writing is True and name in self._read:
             message = f"{self._table} setting {name!r} is read-only"
         else:
-            close = _close(name, list(self._read) + [n for n in self._write if n not in self._read])
-            if close:
-                message += "; did you mean " + " or ".join(repr(each) for each in close) + "?"
+            names = list(self._read) + [n for n in self._write if n not in self._read]
+            message += did_you_mean(name, names)
         return SettingNameError(message, core.ExStatus.UnknownParam)
 
     def _refused_command(self, command: object) -> ZolError:
@@ -212,15 +224,5 @@ class Settings(Mapping[str, Value]):
             message = f"{self._table} takes no command ({command!r} was sent)"
         else:
             message = f"{self._table} has no command {command!r}"
-            close = _close(command, list(self._commands))
-            if close:
-                message += "; did you mean " + " or ".join(repr(each) for each in close) + "?"
+            message += did_you_mean(command, list(self._commands))
         return SettingNameError(message, core.ExStatus.UnknownCommand)
-
-
-def _close(name: str, names: list[str]) -> list[str]:
-    import difflib  # only for a refusal
-
-    # Case first: "exposuretime" finds "ExposureTime".
-    by_case = [each for each in names if each.lower() == name.lower()]
-    return by_case or difflib.get_close_matches(name, names, n=3, cutoff=0.6)

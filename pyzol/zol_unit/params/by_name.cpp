@@ -1,4 +1,4 @@
-// Settings by name: the tables' lookups, the value models, and the refusals with their notes.
+// Settings by name: the value models, and the refusals with their notes.
 #include "params/settings.h"
 
 #include <algorithm>

@@ -33,23 +33,21 @@ def writer_for(path: str | os.PathLike[str], bigtiff: bool | None = None) -> Fra
     """The writer of the file `path`, by its suffix (TIFF for one no other writer has).
     `bigtiff` is the TIFF writer's (None: chosen from the recording's length)."""
     name = os.fspath(path)
-    suffix = os.path.splitext(name)[1].lower()
-    if suffix in (".h5", ".hdf5"):
+    lower = name.lower()
+    if lower.endswith((".h5", ".hdf5", ".zarr")):
         if bigtiff is not None:
             raise ValueError(f"bigtiff= is for TIFF files, not {name!r}")
+        if lower.endswith(".zarr"):
+            from .ome_zarr import OmeZarrWriter
+
+            return OmeZarrWriter(name)
         from .hdf5 import Hdf5Writer
 
         return Hdf5Writer(name)
-    if name.lower().endswith((".ome.tif", ".ome.tiff")):
+    if lower.endswith((".ome.tif", ".ome.tiff")):
         from .ome_tiff import OmeTiffWriter
 
         return OmeTiffWriter(name, bigtiff=bigtiff)
-    if suffix == ".zarr":
-        if bigtiff is not None:
-            raise ValueError(f"bigtiff= is for TIFF files, not {name!r}")
-        from .ome_zarr import OmeZarrWriter
-
-        return OmeZarrWriter(name)
     from .tiff import TiffWriter
 
     return TiffWriter(name, bigtiff=bigtiff)

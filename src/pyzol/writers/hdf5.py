@@ -36,16 +36,12 @@ class Hdf5Writer:
     def open(self, run: Run) -> None:
         try:
             import h5py
-            import numpy
         except ImportError as e:
             raise ImportError(
                 "pyzol.record writes HDF5 files with h5py: pip install pyzol[record]"
             ) from e
         fmt = run.format
-        colour = fmt.pixel_format.name in ("RGB8", "BGR8")
-        frame = (fmt.height, fmt.width, 3) if colour else (fmt.height, fmt.width)
-        sample = numpy.uint16 if fmt.pixel_format.name == "Mono16" else numpy.uint8
-        self._bgr = fmt.pixel_format.name == "BGR8"
+        frame, self._bgr = fmt.shape, fmt.bgr
         self._file = f = h5py.File(self.path, "w", libver="latest")
         entry = f.create_group("entry")
         for key, value in run.record.items():
@@ -53,11 +49,11 @@ class Hdf5Writer:
             entry.attrs[key] = value if ok else json.dumps(value)
         group = entry.create_group("data")
         self._data = group.create_dataset(
-            "data", (0, *frame), dtype=sample, maxshape=(None, *frame), chunks=(1, *frame)
+            "data", (0, *frame), dtype=fmt.dtype, maxshape=(None, *frame), chunks=(1, *frame)
         )
         self._data.attrs["significant_bits"] = fmt.bits
         self._data.attrs["pixel_format"] = fmt.pixel_format.name
-        column = {"maxshape": (None,), "chunks": (512,), "dtype": numpy.int64}
+        column = {"maxshape": (None,), "chunks": (512,), "dtype": "int64"}
         self._columns = {
             "frame": group.create_dataset("frame", (0,), **column),
             "time_ns": group.create_dataset("time_ns", (0,), **column),

@@ -69,23 +69,19 @@ class OmeTiffWriter(TiffWriter):
 
 def ome_xml(run: Run, numbers: list[int], times: list[int]) -> str:
     """The OME-XML of the frames `numbers`, seen at `times` (ns), of the recording `run`."""
-    import numpy
     import tifffile
 
     fmt = run.format
-    colour = fmt.pixel_format.name in ("RGB8", "BGR8")
-    sample = numpy.uint16 if fmt.pixel_format.name == "Mono16" else numpy.uint8
     n = len(numbers)
-    shape = (n, fmt.height, fmt.width, 3) if colour else (n, fmt.height, fmt.width)
-    stored = (n, 1, 1, fmt.height, fmt.width, 3 if colour else 1)
+    stored = (n, 1, 1, fmt.height, fmt.width, 3 if fmt.colour else 1)
     record = {key: value if isinstance(value, str) else json.dumps(value)
               for key, value in run.record.items()}  # fmt: skip
     xml = tifffile.OmeXml()
     xml.addimage(
-        sample,
-        shape,
+        fmt.dtype,
+        (n, *fmt.shape),
         stored,
-        axes="TYXS" if colour else "TYX",
+        axes="TYXS" if fmt.colour else "TYX",
         Name=f"{run.record.get('board', 'board')} recording",
         SignificantBits=fmt.bits,
         Plane={"DeltaT": [(t - times[0]) / 1e9 for t in times], "DeltaTUnit": ["s"] * n},

@@ -41,17 +41,14 @@ class OmeZarrWriter:
 
     def open(self, run: Run) -> None:
         try:
-            import numpy
             import zarr
         except ImportError as e:
             raise ImportError(
                 "pyzol.record writes OME-Zarr stores with zarr: pip install pyzol[record]"
             ) from e
         fmt = run.format
-        self._colour = fmt.pixel_format.name in ("RGB8", "BGR8")
-        self._bgr = fmt.pixel_format.name == "BGR8"
-        frame = (3, fmt.height, fmt.width) if self._colour else (fmt.height, fmt.width)
-        sample = numpy.uint16 if fmt.pixel_format.name == "Mono16" else numpy.uint8
+        self._colour, self._bgr = fmt.colour, fmt.bgr
+        frame = (3, fmt.height, fmt.width) if fmt.colour else fmt.shape
         if os.path.exists(self.path):
             raise FileExistsError(17, "the store exists already (a folder is not overwritten)",
                                   self.path)  # fmt: skip
@@ -78,7 +75,7 @@ class OmeZarrWriter:
                       "pixel_format": fmt.pixel_format.name},
         })  # fmt: skip
         self._data = group.create_array(
-            "0", shape=(0, *frame), chunks=(1, *frame), dtype=sample, fill_value=0,
+            "0", shape=(0, *frame), chunks=(1, *frame), dtype=fmt.dtype, fill_value=0,
             dimension_names=[a["name"] for a in axes],
         )  # fmt: skip
         columns = group.create_group("pyzol")

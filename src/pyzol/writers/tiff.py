@@ -51,12 +51,11 @@ class TiffWriter:
         if bigtiff is None:
             pages = run.frames
             bigtiff = pages is None or pages * (fmt.frame_bytes + _PAGE_OVERHEAD) > _CLASSIC_LIMIT
-        colour = fmt.pixel_format.name in ("RGB8", "BGR8")
-        self._photometric = "rgb" if colour else "minisblack"
-        self._bgr = fmt.pixel_format.name == "BGR8"
+        self._photometric = "rgb" if fmt.colour else "minisblack"
+        self._bgr = fmt.bgr
         # The range of the samples' values (MinSampleValue, MaxSampleValue): 0 to 1023 for a
         # Mono10 frame in its 16-bit samples, so that a viewer can scale it.
-        spp = 3 if colour else 1
+        spp = 3 if fmt.colour else 1
         self._range = [(280, "H", spp, (0,) * spp, False),
                        (281, "H", spp, (2**fmt.bits - 1,) * spp, False)]  # fmt: skip
         self._run: dict[str, Any] | None = run.record
