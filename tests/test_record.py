@@ -428,6 +428,26 @@ def test_tifffile_writing_through_linked_last_links_at_the_commits(tmp_path, big
     np.testing.assert_array_equal(tifffile.imread(path), np.stack(frames))
 
 
+@pytest.mark.parametrize("bigtiff", [False, True], ids=["classic", "BigTIFF"])
+@pytest.mark.parametrize("shape", [(1, 1), (3, 5)], ids=["one byte", "pixels"])
+def test_pixels_filled_into_an_empty_page_and_never_over_linked_bytes(tmp_path, bigtiff, shape):
+    path = tmp_path / "run.tif"
+    file = LinkedLast(os.open(path, os.O_WRONLY | os.O_CREAT | os.O_EXCL), str(path))
+    tif = tifffile.TiffWriter(file, bigtiff=bigtiff)
+    file.commit()
+    frames = [np.arange(k, k + shape[0] * shape[1], dtype=np.uint8).reshape(shape) for k in (1, 7)]
+    for frame in frames:
+        tif.write(None, shape=frame.shape, dtype=frame.dtype, metadata=None)
+        file.fill_last(frame)
+        file.commit()
+    # Once committed, the last page's pixels are linked: filling them again is refused.
+    with pytest.raises(ValueError, match="not an empty page's"):
+        file.fill_last(np.zeros(shape, np.uint8))
+    tif.close()
+    file.close()
+    np.testing.assert_array_equal(tifffile.imread(path), np.stack(frames))
+
+
 AT_EXIT = """
 import atexit, sys, time
 import pyzol

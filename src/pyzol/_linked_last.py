@@ -94,6 +94,21 @@ class LinkedLast:
         for at, data in held:
             _pwrite(self._fd, memoryview(data), at)
 
+    def fill_last(self, data: Any) -> None:
+        """Writes `data` as the last bytes of the file, into room never written: the pixels of
+        an empty page that tifffile has just written. tifffile writes an empty page's pixels by
+        seeking over them and writing their last byte, a zero; its directory goes before them.
+        Filled here from the recorder's own buffer, the pixels reach the file without a copy.
+        Refused (ValueError) where those bytes are not that room, so that nothing written is
+        ever overwritten."""
+        view = memoryview(data).cast("B")
+        at, n = self._end - len(view), len(view)
+        # The bytes before the last must be room (taken as written from here on), and all of
+        # them after the last commit: part of the page being written, linked by nothing yet.
+        if at < self.committed or (n > 1 and self._overwrites(at, n - 1)):
+            raise ValueError(f"the last {n} bytes of {self.name!r} are not an empty page's")
+        _pwrite(self._fd, view, at)
+
     def cut(self) -> None:
         """After a failed write: drops the writes held back and cuts the file after the last
         commit, dropping the unlinked bytes after it."""

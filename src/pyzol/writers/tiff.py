@@ -71,16 +71,21 @@ class TiffWriter:
                                 "status": meta.status}  # fmt: skip
         if self._run is not None:
             page["run"], self._run = self._run, None
+        # The page is written empty (its directory and the room for its pixels), and the pixels
+        # put in that room straight from the frame's buffer: tifffile would copy them first.
         self._tiff.write(
-            # BGR8 frames are stored in RGB order, so that every reader shows their colours:
-            # reordered here, on the writer's thread, off the capture thread's copy.
-            frame[..., ::-1] if self._bgr else frame,
+            None,
+            shape=frame.shape,
+            dtype=frame.dtype,
             photometric=self._photometric,
             description=json.dumps(page),
             metadata=None,
             software="pyzol",
             extratags=self._range,
         )
+        # BGR8 frames are stored in RGB order, so that every reader shows their colours:
+        # reordered here, on the writer's thread, off the capture thread's copy.
+        self._file.fill_last(frame[..., ::-1].copy() if self._bgr else frame)
         self._file.commit()  # the page is in the file: now it is linked
         self.written += 1
 
