@@ -9,6 +9,7 @@ import threading
 import time
 
 import numpy as np
+import pytest
 
 from pyzol import core, sim, unit
 
@@ -17,6 +18,8 @@ W, H = 64, 48  # frame of the test cameras
 
 
 CAPTURE_BOARDS = ("KX210", "KX310", "TR520")
+# A recording's file (or store) in each format the recorder writes.
+FORMAT_NAMES = ("run.tif", "run.ome.tif", "run.h5", "run.zarr")
 
 
 def opened(name, ident=0, channel=0):
@@ -117,3 +120,31 @@ def until(condition, timeout=30.0):
         if time.monotonic() > end:
             raise AssertionError("the recording did not get there")
         time.sleep(0.001)
+
+
+def needs_reader(name):
+    """Skips the test where the library that writes and reads the format of `name` is missing."""
+    pytest.importorskip({"run.h5": "h5py", "run.zarr": "zarr"}.get(name, "tifffile"))
+
+
+def kept_frames(path):
+    """(frames, their numbers) that the file or store at `path` holds, read by its format's own
+    reader."""
+    name = path.name
+    if name.endswith(".h5"):
+        h5py = pytest.importorskip("h5py")
+        with h5py.File(path, "r") as f:
+            return f["/entry/data/data"][()], list(f["/entry/data/frame"][()])
+    if name.endswith(".zarr"):
+        zarr = pytest.importorskip("zarr")
+        group = zarr.open_group(path, mode="r")
+        return group["0"][()], list(group["pyzol/frame"][()])
+    tifffile = pytest.importorskip("tifffile")
+    import json
+
+    with tifffile.TiffFile(path) as tif:
+        assert tif.is_ome == name.endswith(".ome.tif")
+        # An OME-TIFF's page 0 describes the file in OME-XML; every other page keeps its JSON.
+        first = 0 if tif.is_ome else json.loads(tif.pages[0].description)["frame"]
+        later = [json.loads(page.description)["frame"] for page in tif.pages[1:]]
+        return tif.series[0].asarray(), [first, *later]

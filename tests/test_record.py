@@ -16,7 +16,7 @@ import time
 import pytest
 
 import pyzol.boards
-from helpers import H, W, camera, drawn, until
+from helpers import FORMAT_NAMES, H, W, camera, drawn, kept_frames, needs_reader, until
 from pyzol import cli as job
 from pyzol import frames, record, sim, unit
 from pyzol._linked_last import LinkedLast
@@ -154,6 +154,7 @@ def _sigint_during_wait(rec):
     rec.wait()
 
 
+@pytest.mark.parametrize("name", FORMAT_NAMES)
 @pytest.mark.parametrize(
     "end",
     [
@@ -163,9 +164,10 @@ def _sigint_during_wait(rec):
         pytest.param(lambda rec: rec.stop(), id="stop"),
     ],
 )
-def test_a_recording_ended_early_leaves_a_readable_file_and_a_reusable_board(tmp_path, end):
+def test_a_recording_ended_early_leaves_a_readable_file_and_a_reusable_board(tmp_path, end, name):
+    needs_reader(name)
     board = unit.KX210.from_file(camera(tmp_path, **PACED))
-    path = tmp_path / "run.tif"
+    path = tmp_path / name
     try:
         with record(board, path, ring=16) as rec:
             until(lambda: rec.written >= 3)
@@ -173,8 +175,10 @@ def test_a_recording_ended_early_leaves_a_readable_file_and_a_reusable_board(tmp
     except (KeyError, KeyboardInterrupt):
         pass
     assert rec.done
-    numbers = check_kept(path, rec)
+    stack, numbers = kept_frames(path)
+    assert len(numbers) == len(stack) == rec.written >= 3 and numbers == sorted(set(numbers))
     assert numbers[-1] + 1 <= rec.written + rec.dropped
+    np.testing.assert_array_equal(stack, np.stack([drawn(k) for k in numbers]))
     reusable(board)
 
 

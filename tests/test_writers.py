@@ -2,6 +2,7 @@
 another process while it is being written; a writer object of the script's own, and what the
 recorder tells it; a writer that fails."""
 
+import errno
 import os
 import signal
 import subprocess
@@ -11,7 +12,7 @@ import time
 
 import pytest
 
-from helpers import H, W, camera, drawn, until
+from helpers import FORMAT_NAMES, H, W, camera, drawn, kept_frames, needs_reader, until
 from pyzol import record, unit
 from pyzol.writers import FrameMeta, NullWriter, Run, writer_for
 
@@ -185,7 +186,7 @@ def test_an_ome_zarr_recording_reads_back_with_zarr_and_the_ome_zarr_reader(tmp_
     if fmt == "BGR8":
         expected = expected.transpose(0, 3, 1, 2)  # the channel before space
     group = zarr.open_group(path, mode="r")
-    assert group["0"].chunks == (1, *expected.shape[1:])
+    assert group["0"].chunks == (1, *expected.shape[1:]) and group["0"].compressors == ()
     np.testing.assert_array_equal(group["0"][()], expected)
     assert list(group["pyzol/frame"][()]) == [0, 1, 2]
     assert list(group["pyzol/status/total_frame_count"][()]) == [1, 2, 3]
@@ -208,12 +209,7 @@ def test_an_existing_store_is_refused_before_the_board_starts(tmp_path, zol_jour
     assert os.listdir(tmp_path / "run.zarr") == []
 
 
-def needs_reader(name):
-    """Skips the test where the library that writes and reads the format of `name` is missing."""
-    pytest.importorskip({"run.h5": "h5py", "run.zarr": "zarr"}.get(name, "tifffile"))
-
-
-@pytest.mark.parametrize("name", ["run.tif", "run.ome.tif", "run.h5", "run.zarr"])
+@pytest.mark.parametrize("name", FORMAT_NAMES)
 def test_a_recording_whose_board_cannot_start_leaves_nothing(tmp_path, zol_rack, name):
     needs_reader(name)
     board = unit.KX210.from_file(camera(tmp_path, **TRIGGERED))
@@ -223,30 +219,7 @@ def test_a_recording_whose_board_cannot_start_leaves_nothing(tmp_path, zol_rack,
     assert os.listdir(tmp_path) == ["cam.txt"]
 
 
-def kept_frames(path):
-    """(frames, their numbers) that the file or store at `path` holds, read by its format's own
-    reader."""
-    name = path.name
-    if name.endswith(".h5"):
-        h5py = pytest.importorskip("h5py")
-        with h5py.File(path, "r") as f:
-            return f["/entry/data/data"][()], list(f["/entry/data/frame"][()])
-    if name.endswith(".zarr"):
-        zarr = pytest.importorskip("zarr")
-        group = zarr.open_group(path, mode="r")
-        return group["0"][()], list(group["pyzol/frame"][()])
-    tifffile = pytest.importorskip("tifffile")
-    import json
-
-    with tifffile.TiffFile(path) as tif:
-        assert tif.is_ome == name.endswith(".ome.tif")
-        # An OME-TIFF's page 0 describes the file in OME-XML; every other page keeps its JSON.
-        first = 0 if tif.is_ome else json.loads(tif.pages[0].description)["frame"]
-        later = [json.loads(page.description)["frame"] for page in tif.pages[1:]]
-        return tif.series[0].asarray(), [first, *later]
-
-
-@pytest.mark.parametrize("name", ["run.tif", "run.ome.tif", "run.h5", "run.zarr"])
+@pytest.mark.parametrize("name", FORMAT_NAMES)
 def test_a_board_closed_under_a_recording_leaves_every_format_whole(tmp_path, name):
     needs_reader(name)
     board = unit.KX210.from_file(camera(tmp_path, TriggerCycleTime=2000, Timeout=60_000))
@@ -281,3 +254,26 @@ def test_sigterm_ends_the_record_job_with_every_format_whole(tmp_path, name):
     stack, numbers = kept_frames(path)
     assert len(numbers) == len(stack) == written >= 10 and numbers == sorted(set(numbers))
     np.testing.assert_array_equal(stack[-1], drawn(numbers[-1], W, H))
+
+
+def test_a_full_disk_under_an_ome_zarr_recording_keeps_the_frames_stored(tmp_path, monkeypatch):
+    zarr = pytest.importorskip("zarr")
+    put, stored = zarr.storage.LocalStore.set, []
+
+    async def set_or_full(self, key, value):  # the disk fills up after five frames' chunks
+        if key.startswith("0/c/"):
+            if len(stored) == 5:
+                raise OSError(errno.ENOSPC, os.strerror(errno.ENOSPC))
+            stored.append(key)
+        await put(self, key, value)
+
+    monkeypatch.setattr(zarr.storage.LocalStore, "set", set_or_full)
+    board = unit.KX210.from_file(camera(tmp_path, TriggerCycleTime=0, Timeout=60_000))
+    path = tmp_path / "run.zarr"
+    with pytest.raises(OSError) as error:
+        record(board, path, count=50, ring=16).wait()
+    assert (error.value.errno, error.value.filename) == (errno.ENOSPC, str(path))
+    assert "(the file keeps the 5 frames written before)" in str(error.value)
+    stack, numbers = kept_frames(path)  # cut to the frames stored, their columns with them
+    assert len(numbers) == 5 and numbers == sorted(set(numbers))
+    np.testing.assert_array_equal(stack, np.stack([drawn(k) for k in numbers]))

@@ -1,10 +1,10 @@
 """OME-Zarr (NGFF 0.5, Zarr v3) through zarr-python: a group whose array ``0`` holds the frames
 as a time series, shape (frames, height, width), or (frames, 3, height, width) for colour
-frames (NGFF puts the channel axis before space), one frame per chunk, in the frame's own
-sample type (BGR8 stored in RGB order). Beside it, in the group ``pyzol``: 1-D arrays ``frame``
-(each frame's number), ``time_ns`` and ``status/<field>``. The group's attributes hold the
-``ome`` multiscales metadata (axes t, [c,] y, x) and, under ``pyzol``, the run's record and the
-significant bits.
+frames (NGFF puts the channel axis before space), one frame per chunk, uncompressed, in the
+frame's own sample type (BGR8 stored in RGB order). Beside it, in the group ``pyzol``: 1-D
+arrays ``frame`` (each frame's number), ``time_ns`` and ``status/<field>``. The group's
+attributes hold the ``ome`` multiscales metadata (axes t, [c,] y, x) and, under ``pyzol``, the
+run's record and the significant bits.
 
 The frames array grows 256 frames at a time and the per-frame columns are written 256 frames at a
 time; the recording's end cuts the array to the frames written. A store left by a process
@@ -74,9 +74,12 @@ class OmeZarrWriter:
             "pyzol": {"run": run.record, "significant_bits": fmt.bits,
                       "pixel_format": fmt.pixel_format.name},
         })  # fmt: skip
+        # Uncompressed, as the other formats: zarr's default compression (zstd) costs about as
+        # much CPU again as storing the frame does, on the writer's side of a recording that
+        # must keep up with the board.
         self._data = group.create_array(
             "0", shape=(0, *frame), chunks=(1, *frame), dtype=fmt.dtype, fill_value=0,
-            dimension_names=[a["name"] for a in axes],
+            compressors=None, dimension_names=[a["name"] for a in axes],
         )  # fmt: skip
         columns = group.create_group("pyzol")
         status = columns.create_group("status")
