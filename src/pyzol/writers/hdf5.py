@@ -21,6 +21,9 @@ from .base import FrameMeta, Run
 
 __all__ = ["Hdf5Writer"]
 
+# The per-frame columns' chunk: this many frames.
+_COLUMN_CHUNK = 512
+
 
 class Hdf5Writer:
     """Writes the frames into the HDF5 file `path` (see the module's description)."""
@@ -53,7 +56,7 @@ class Hdf5Writer:
         )
         self._data.attrs["significant_bits"] = fmt.bits
         self._data.attrs["pixel_format"] = fmt.pixel_format.name
-        column = {"maxshape": (None,), "chunks": (512,), "dtype": "int64"}
+        column = {"maxshape": (None,), "chunks": (_COLUMN_CHUNK,), "dtype": "int64"}
         self._columns = {
             "frame": group.create_dataset("frame", (0,), **column),
             "time_ns": group.create_dataset("time_ns", (0,), **column),
@@ -61,6 +64,11 @@ class Hdf5Writer:
         status = group.create_group("status")
         for name in run.status_fields:
             self._columns["status/" + name] = status.create_dataset(name, (0,), **column)
+        self._fields = run.status_fields
+        # Each column's chunk of the frames being written, kept here and written whole.
+        import numpy
+
+        self._chunks = numpy.zeros((len(self._columns), _COLUMN_CHUNK), numpy.int64)
         f.swmr_mode = True  # from here on, readers may open the file
 
     def write(self, frame: Any, meta: FrameMeta) -> None:
@@ -70,15 +78,27 @@ class Hdf5Writer:
             raise _os_error(e) from e
 
     def _write(self, frame: Any, meta: FrameMeta) -> None:
+        # Every chunk is written whole, straight into the file (HDF5's direct chunk write):
+        # through h5py's selections a frame is copied into HDF5's chunk cache and written out
+        # by the flush, and each column's value costs a selection of its own; this way the
+        # flushes only publish the datasets' new lengths to the readers.
         n = self.written
+        at, row = n - n % _COLUMN_CHUNK, n % _COLUMN_CHUNK
+        chunks = self._chunks
+        if row == 0:
+            chunks[:] = 0
         # The metadata first: a reader that sees frame n sees its number, time and status.
-        values = {"frame": meta.number, "time_ns": meta.time_ns}
-        for key, column in self._columns.items():
+        chunks[0, row], chunks[1, row] = meta.number, meta.time_ns
+        for i, name in enumerate(self._fields, 2):
+            chunks[i, row] = meta.status[name]
+        for chunk, column in zip(chunks, self._columns.values(), strict=True):
             column.resize((n + 1,))
-            column[n] = values[key] if key in values else meta.status[key[7:]]
+            column.id.write_direct_chunk((at,), chunk)
             column.flush()
         self._data.resize((n + 1, *self._data.shape[1:]))
-        self._data[n] = frame[..., ::-1] if self._bgr else frame
+        self._data.id.write_direct_chunk(
+            (n,) + (0,) * (frame.ndim), frame[..., ::-1].copy() if self._bgr else frame
+        )
         self._data.flush()
         self.written = n + 1
 
@@ -103,12 +123,11 @@ class Hdf5Writer:
 
 
 def _os_error(error: BaseException) -> BaseException:
-    # HDF5 reports a failed write of the file as a RuntimeError whose text holds the errno: the
-    # OSError it stands for (a full disk, a file-size limit), as the other writers raise.
-    if isinstance(error, OSError) and error.errno:
-        return error
+    # HDF5 reports a failed write of the file as an error (RuntimeError or OSError) whose text
+    # holds the system's errno among its own details: the plain OSError it stands for (a full
+    # disk, a file-size limit), as the other writers raise; HDF5's text stays as its cause.
     found = re.search(r"errno = (\d+)", str(error))
-    if not found:
+    code = int(found.group(1)) if found else getattr(error, "errno", None)
+    if not isinstance(code, int) or code == 0:
         return error
-    code = int(found.group(1))
     return OSError(code, os.strerror(code))
