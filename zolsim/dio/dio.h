@@ -73,6 +73,7 @@ struct DioBoard {
     std::mutex mutex;
     std::condition_variable wake; // an event, an abort, a close or a settings change
     unsigned int driven = 0;      // inputs as driven by the simulation
+    unsigned int wired = 0;       // inputs held high through the rack's wiring (wired-OR)
     bool loopback = false;        // inputs follow the output latch
     unsigned int di_events = 0;   // latched input edges not yet reported by a wait
     bool int_event = false;       // latched interrupt not yet reported by a wait
@@ -124,6 +125,10 @@ DioType board_type(const char* board, const char* op);
 // Board state; the caller holds the board's mutex.
 void set_int_event(DioBoard& b, bool on); // INT latched or not, as INTStatus reports it
 void refresh_inputs(DioBoard& b);          // the inputs follow the simulation or the latch
+
+// Input `bit` of a rack board is held at `level` by a wire (wiring/wiring.cpp); takes the
+// board's mutex.
+void wired_input(DioType type, int id, int bit, bool level);
 
 // Handle binding.
 void open(DioHandle& h, int id, const char* op);

@@ -95,7 +95,14 @@ void set_int_event(DioBoard& b, bool on) {
 }
 
 void refresh_inputs(DioBoard& b) {
-    drive_inputs(b, b.loopback ? b.outputs.load(std::memory_order_relaxed) : b.driven);
+    drive_inputs(b, b.loopback ? b.outputs.load(std::memory_order_relaxed) : b.driven | b.wired);
+}
+
+void wired_input(DioType type, int id, int bit, bool level) {
+    auto b = rack_board(type, id, "Wire");
+    std::lock_guard<std::mutex> lock(b->mutex);
+    b->wired = level ? b->wired | (1u << bit) : b->wired & ~(1u << bit);
+    refresh_inputs(*b);
 }
 
 // ---- handle binding -----------------------------------------------------------------------------
