@@ -80,7 +80,7 @@ def fail(op: str, status: int = 1, function: str | None = ..., file: str | None 
     """The next `count` calls of `op` ("CxMB100::Open", any overload, any object of that class) throw the library's exception with this status, function, file and line. function/file None put a null pointer in the exception. An operation the library does not have (see operations()) or a count below 1 raises ValueError."""
 
 def frame_info(board: object, frame: int) -> FrameInfo | None:
-    """What the capture board (or Video) `board` recorded of frame `frame` of its current (or last) run; None for a frame not captured yet, or older than the board keeps (the last 4096 frames, or a ring's worth if more). TypeError for anything but a capture board or Video."""
+    """What the capture board (or Video) `board` recorded of frame `frame` of its current (or last) run; None for a frame not captured yet, or older than the board keeps (the last 4096 frames, or a ring's worth if more). An I/O board: the library's RuntimeError (status InvalidArgument); anything else: TypeError."""
 
 def image_bytes(image: pyzol.core.CxImage) -> bytes:
     """A copy of the image's pixel memory as the library reads it (Address(), Size() bytes): what a board sees of an image."""
@@ -140,7 +140,7 @@ def sio_sent(board: str, id: int, ch: int) -> bytes:
     """Every byte the camera received since the last call (the call clears them)."""
 
 def triggers(board: object) -> TriggerCounts:
-    """The triggers of the capture board's (or Video's) current, or last, capture run. TypeError for anything but a capture board or Video."""
+    """The triggers of the capture board's (or Video's) current, or last, capture run. An I/O board: the library's RuntimeError (status InvalidArgument); anything else: TypeError."""
 
 def unwire(source: _Terminal, sink: _Terminal) -> None:
     """Takes the wire from `source` to `sink` out; the input falls low. ValueError when there is no such wire."""
