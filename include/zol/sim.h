@@ -52,6 +52,16 @@ ZOL_API void Interrupt(const std::string& board, int id);           // pulse the
 ZOL_API int Waiters(const std::string& board, int id);              // threads inside Wait
 ZOL_API bool BoardOpened(const std::string& board, int id);
 
+// ---- boards taken out of the rack ----------------------------------------------------------------
+// `board` is any board type of the rack ("MB100", ..., "KX210", ...), `id` 0 to 3 (a capture
+// board with all its channels). Unplugged, every operation of a handle open on the board refuses
+// with NoDevice, and so does Open; the waits in progress end with NoDevice, a capture in
+// progress is aborted. Replugged, Open works again (handles opened before must open again).
+// sim::Reset puts every board back (the rack's boards are new).
+ZOL_API void Unplug(const std::string& board, int id);
+ZOL_API void Replug(const std::string& board, int id);
+ZOL_API bool Plugged(const std::string& board, int id);
+
 // ---- wiring between the rack's boards -----------------------------------------------------------
 // A terminal: board "MB100", "RM1600", "DQ160", "KX210", "KX310" or "TR520", its id (0 to 3),
 // the terminal and its index. I/O boards: "out" and "in", index the bit (0 to 31). Capture

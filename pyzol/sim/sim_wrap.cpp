@@ -288,6 +288,13 @@ void init_io_boards(py::module_& m) {
           "Threads blocked in the board's wait now.");
     m.def("board_opened", &zol::sim::BoardOpened, board, id, nogil(),
           "Whether some handle has the board open.");
+    m.def("unplug", &zol::sim::Unplug, board, id, nogil(),
+          "Takes the board (any type; a capture board with its channels) out of the rack: every "
+          "operation and open refuses with NoDevice, waits in progress end with it.");
+    m.def("replug", &zol::sim::Replug, board, id, nogil(),
+          "Puts the board back: open works again (handles opened before open again).");
+    m.def("plugged", &zol::sim::Plugged, board, id, nogil(),
+          "Whether the board is in the rack (not unplugged).");
 }
 
 // Controls of the capture boards (the camera at the far end of a serial link, encoder pulses)

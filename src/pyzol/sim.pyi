@@ -112,11 +112,17 @@ def operations() -> list[str]:
 def outputs(board: str, id: int) -> int:
     """The board's output latch."""
 
+def plugged(board: str, id: int) -> bool:
+    """Whether the board is in the rack (not unplugged)."""
+
 def pending_faults(op: str) -> int:
     """How many more calls of `op` will fail."""
 
 def recording() -> Recording:
     """with sim.recording() as calls: ... -- records the block's library calls into the list `calls` (filled when the block ends) and restores the journal's on/off state."""
+
+def replug(board: str, id: int) -> None:
+    """Puts an unplugged board back: open works again (handles opened before open again)."""
 
 def reset() -> None:
     """Fresh rack: later opens find new boards (objects still referenced keep theirs). Clears the journal, the faults and the serial numbers (next object is #1)."""
@@ -141,6 +147,9 @@ def sio_sent(board: str, id: int, ch: int) -> bytes:
 
 def triggers(board: object) -> TriggerCounts:
     """The triggers of the capture board's (or Video's) current, or last, capture run. An I/O board: the library's RuntimeError (status InvalidArgument); anything else: TypeError."""
+
+def unplug(board: str, id: int) -> None:
+    """Takes board `id` of type `board` (any type of the rack; a capture board with all its channels) out of the rack, as a pulled cable would: every operation of a handle open on it, and open, refuse with the library's NoDevice error (status 5); waits in progress end with it and a capture in progress is aborted. sim.replug puts it back; sim.reset() puts every board back."""
 
 def unwire(source: _Terminal, sink: _Terminal) -> None:
     """Takes the wire from `source` to `sink` out; the input falls low. ValueError when there is no such wire."""

@@ -68,6 +68,7 @@ struct DioBoard {
     std::atomic<std::uint64_t> opening{0}; // counts the times the board was opened
     std::atomic<unsigned int> outputs{0}; // the output latch
     std::atomic<unsigned int> inputs{0};  // what the input pins read now
+    std::atomic<bool> unplugged{false};   // taken out of the rack (sim::Unplug)
 
     // Everything below is guarded by `mutex`.
     std::mutex mutex;
@@ -184,6 +185,10 @@ std::vector<SettingDef> dio_catalogue(DioType type, int id);
 // The open board behind a board handle, for its settings object: throws Disposed when the
 // handle was disposed and NotOpened when it holds no open board, naming `op` (dio/rack.cpp).
 std::shared_ptr<DioBoard> dio_open_board(const zol::DIO::CxDIOPort& port, const char* op);
+
+// Takes the board out of the rack (its opening ends, its waits end with NoDevice, every
+// operation refuses with NoDevice) or puts it back (handles open it again) (dio/rack.cpp).
+void dio_plug(DioType type, int id, bool in, const char* op);
 
 // Lets a waiter re-examine its wait conditions after a setting changed (dio/rack.cpp).
 void dio_settings_changed(DioBoard& board);

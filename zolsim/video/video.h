@@ -69,6 +69,10 @@ struct Board {
     unsigned int calibrations = 0;
     // The sessions that ran on this channel, for the trigger inputs to reach the running ones.
     std::vector<std::weak_ptr<Session>> runs;
+    // Taken out of the rack (sim::Unplug); `plugging` counts the times it was, so that a handle
+    // opened before knows it must open again.
+    std::atomic<bool> unplugged{false};
+    std::atomic<std::uint64_t> plugging{0};
     // The exposure (strobe) output: high while a frame is exposed.
     std::atomic<bool> strobe{false};
     // Encoder pulses since the last trigger the encoder gave (EncoderMode, ENCSampling).
@@ -139,6 +143,7 @@ struct Session : std::enable_shared_from_this<Session> {
 
     std::shared_ptr<Board> board; // null: not bound
     bool open = false;
+    std::uint64_t plugging = 0; // the board's plugging when it was bound
 
     // The image ring. `source` (a foreign session) replaces it when a module was locked.
     std::vector<zol::CxImage*> ring;
@@ -189,11 +194,20 @@ namespace capture {
 Session& live(const CaptureHandle& h, const char* op);
 // The board of an open session; NotOpened otherwise.
 std::shared_ptr<Board> board(Session& s, const char* op);
-// Throws NotOpened unless the session is open; `s.m` is held.
+// Throws NotOpened unless the session is open, NoDevice when its board was unplugged since it
+// was opened; `s.m` is held.
 void require_open(Session& s, const char* op);
+// Whether the session's board was unplugged since it was bound; `s.m` is held.
+bool unplugged(const Session& s);
+// Takes a board channel out of the rack (its runs abort, its waits end with NoDevice, every
+// operation of a handle opened on it refuses with NoDevice) or puts it back (capture/handles.cpp).
+void plug(Board& b, bool in);
 
 void open(CaptureHandle& h, const char* op, zol::ExDevice type, int id, int ch);
 void bind(Session& s, std::shared_ptr<Board> b); // open on an existing board
+// Lists the session on the board (once), so that the board's trigger inputs and its unplugging
+// reach it; `s.m` is held.
+void list_on_board(Session& s, Board& b);
 void close(Session& s);                         // stops, unlocks, unbinds
 void copy_binding(Session& to, Session& from);  // shares the board and the open state
 bool same_board(Session& a, Session& b);

@@ -200,6 +200,8 @@ void lock(Session& s, const char* op, zol::CxImage* const* images, int count) {
     if (count > 0)
         ZOLSIM_REQUIRE(images, op);
     std::unique_lock<std::mutex> lk(s.m);
+    if (s.open && unplugged(s))
+        require_open(s, op); // NoDevice: the board is gone
     if (s.state == kRunning)
         ZOLSIM_RAISE(Busy, op, "acquisition running");
     settle(s, lk); // another board may be delivering into this ring
@@ -219,6 +221,8 @@ void lock(Session& s, const char* op, zol::IxModule* module) {
     if (target.get() == &s)
         ZOLSIM_RAISE(InvalidArgument, op, "a board cannot capture into itself");
     std::unique_lock<std::mutex> lk(s.m);
+    if (s.open && unplugged(s))
+        require_open(s, op); // NoDevice: the board is gone
     if (s.state == kRunning)
         ZOLSIM_RAISE(Busy, op, "acquisition running");
     settle(s, lk);

@@ -76,15 +76,7 @@ void arm_triggers(Session& s, Board& b) {
     set_if_present(b.settings, "DetectTrigger", 0);
     set_if_present(b.settings, "MaskedTrigger", 0);
     set_if_present(b.settings, "ExtTriggerEnabled", s.triggered && s.trig.external ? 1 : 0);
-    std::lock_guard<std::mutex> lock(b.m);
-    auto& runs = b.runs;
-    runs.erase(std::remove_if(runs.begin(), runs.end(),
-                              [&](const std::weak_ptr<Session>& w) {
-                                  auto sp = w.lock();
-                                  return !sp || sp.get() == &s;
-                              }),
-               runs.end());
-    runs.push_back(s.shared_from_this());
+    list_on_board(s, b); // a copy of a handle runs on the board it was not opened on
 }
 
 void take_software_trigger(Session& s) {
