@@ -175,6 +175,44 @@ indexes = st.integers(-1, 32)
 board_ids = st.sampled_from([0, 1, 3, -1, 4])
 channels = st.integers(-1, 2)
 short_ms = st.integers(0, 15)
+# Terminals of the rack's wiring, the rack's and others; few bits and channels, so that wires
+# meet the outputs the I/O steps write and the boards the capture steps run.
+TERMINALS = {**dict.fromkeys(DIO_BOARDS, ("out", "in")),
+             **dict.fromkeys(CAPTURE_BOARDS, ("trigger", "strobe", "encoder"))}  # fmt: skip
+SOURCES = {"out", "strobe", "encoder"}
+terminals = st.tuples(
+    st.sampled_from([*DIO_BOARDS, *CAPTURE_BOARDS, "XY9"]),
+    st.sampled_from([0, 1, 4]),
+    st.sampled_from(["out", "in", "trigger", "strobe", "encoder", "clock"]),
+    st.sampled_from([0, 1, 2, 32]),
+)
+
+
+def terminal_exists(terminal):
+    board, ident, port, index = terminal
+    if port not in TERMINALS.get(board, ()) or not 0 <= ident <= 3:
+        return False
+    if board in DIO_BOARDS:
+        return 0 <= index <= 31
+    return 0 <= index <= 1 and not (port == "encoder" and board == "TR520")
+
+
+def wire_allowed(wires, source, sink):
+    """Whether the rack takes a wire from `source` to `sink` besides `wires`: an output to an
+    input of another board (the encoder: to its own channel's trigger input), an input with one
+    driver besides the encoder, no wire twice."""
+    if not (terminal_exists(source) and terminal_exists(sink)):
+        return False
+    if source[2] not in SOURCES or sink[2] in SOURCES:
+        return False
+    encoder, same_board = source[2] == "encoder", source[:2] == sink[:2]
+    if encoder and not (same_board and sink[2] == "trigger" and sink[3] == source[3]):
+        return False
+    if not encoder and same_board:
+        return False
+    return all(
+        (f, t) != (source, sink) and (t != sink or (f[2] == "encoder") != encoder) for f, t in wires
+    )
 
 
 class Held:
@@ -258,6 +296,7 @@ class RackMachine(Machine):
         self.openings = {}  # (kind, id) -> the current opening of that I/O board, or None
         self.count = 0
         self.armed = None  # an injected fault waiting for the next step
+        self.wires = []  # the rack's wiring, as the model says it is
 
     # ---- the model -------------------------------------------------------------------------
 
@@ -317,6 +356,10 @@ class RackMachine(Machine):
                 # Refused as before its first open, whichever board another handle opened.
                 with pytest.raises(RuntimeError, match=NOT_OPENED):
                     b.obj.write(0)
+
+    @invariant()
+    def wiring_follows_the_model(self):
+        assert sim.wiring() == self.wires
 
     @invariant()
     def kept_views_are_readable(self):
@@ -427,6 +470,31 @@ class RackMachine(Machine):
             self.attempt(lambda: sim.interrupt(kind, ident))  # the RM1600 has no interrupt
         else:
             sim.set_loopback(kind, ident, how == "loopback on")
+
+    # ---- wiring ----------------------------------------------------------------------------
+
+    @rule(source=terminals, sink=terminals)
+    def wire(self, source, sink):
+        allowed = wire_allowed(self.wires, source, sink)
+        result = self.attempt(lambda: sim.wire(source, sink))
+        assert isinstance(result, Exception) != allowed, f"wire({source}, {sink})"
+        if allowed:
+            self.wires.append((source, sink))
+
+    @rule(data=st.data(), other=st.tuples(terminals, terminals))
+    def unwire(self, data, other):
+        # A wire of the rack, or (mostly not) one that is not there.
+        wire = data.draw(st.sampled_from(self.wires)) if self.wires else other
+        result = self.attempt(lambda: sim.unwire(*wire))
+        assert isinstance(result, Exception) != (wire in self.wires), f"unwire{wire}"
+        if wire in self.wires:
+            self.wires.remove(wire)
+
+    @rule(
+        kind=st.sampled_from(("KX210", "KX310")), ident=st.integers(0, 1), count=st.integers(-9, 9)
+    )
+    def turn_encoder(self, kind, ident, count):
+        sim.encoder_pulses(kind, ident, 0, count)
 
     # ---- capture boards --------------------------------------------------------------------
 

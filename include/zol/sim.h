@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "zol.h"
@@ -50,6 +51,38 @@ ZOL_API void SetLoopback(const std::string& board, int id, bool on); // inputs f
 ZOL_API void Interrupt(const std::string& board, int id);           // pulse the interrupt input
 ZOL_API int Waiters(const std::string& board, int id);              // threads inside Wait
 ZOL_API bool BoardOpened(const std::string& board, int id);
+
+// ---- boards taken out of the rack ----------------------------------------------------------------
+// `board` is any board type of the rack ("MB100", ..., "KX210", ...), `id` 0 to 3 (a capture
+// board with all its channels). Unplugged, every operation of a handle open on the board refuses
+// with NoDevice, and so does Open; the waits in progress end with NoDevice, a capture in
+// progress is aborted. Replugged, Open works again (handles opened before must open again).
+// sim::Reset puts every board back (the rack's boards are new).
+ZOL_API void Unplug(const std::string& board, int id);
+ZOL_API void Replug(const std::string& board, int id);
+ZOL_API bool Plugged(const std::string& board, int id);
+
+// ---- wiring between the rack's boards -----------------------------------------------------------
+// A terminal: board "MB100", "RM1600", "DQ160", "KX210", "KX310" or "TR520", its id (0 to 3),
+// the terminal and its index. I/O boards: "out" and "in", index the bit (0 to 31). Capture
+// boards, index the channel (0, 1): "trigger" (external trigger input), "strobe" (exposure
+// output) and "encoder" (the encoder unit's trigger output).
+struct Terminal {
+    std::string board;
+    int id = 0;
+    std::string port;
+    int index = 0;
+};
+// Wires an output (out, strobe, encoder) to an input (in, trigger). Refused with
+// std::invalid_argument, nothing wired: an unknown board, terminal, id or index; a source that
+// is an input or a sink that is an output; a board wired to itself (the encoder only to the
+// trigger input of its own channel); an input another output drives already; a wire
+// that exists. The input takes the output's level at once (a high output makes an edge).
+ZOL_API void Wire(const Terminal& source, const Terminal& sink);
+// Takes the wire out (the input falls low); std::invalid_argument when there is none.
+ZOL_API void Unwire(const Terminal& source, const Terminal& sink);
+// Every wire, in the order they were made.
+ZOL_API std::vector<std::pair<Terminal, Terminal>> Wiring();
 
 } // namespace sim
 } // namespace zol

@@ -30,5 +30,28 @@ ZOL_API void EncoderPulses(const std::string& board, int id, int ch, int count);
 // of that format's layout: InvalidArgument.
 ZOL_API void DrawTestFrame(CxImage& image, unsigned number, const std::string& pixel_format);
 
+// ---- triggers and frames of an acquisition run ---------------------------------------------------
+// `handle` is a board (CxKX210, CxKX310, CxTR520) or video handle; its current run, or the last
+// one once it ended. Anything else: InvalidArgument (null: NullPointer).
+//
+// The triggers the run received: `detected` every trigger edge (ForceTrigger and the wired
+// inputs alike), `taken` those that made a frame or will, `missed` those that came while the
+// board was still exposing or inside its mask time.
+struct TriggerCounts {
+    unsigned detected = 0, taken = 0, missed = 0;
+};
+ZOL_API TriggerCounts Triggers(CxModule* handle);
+// What the board recorded of frame `frame` of the run: the number of the trigger that made it
+// (0: free-running), when its exposure began (nanoseconds of the monotonic clock, the clock of
+// Python's time.monotonic_ns) and the lines it holds. `known` is false for a frame not captured
+// yet, or older than the board keeps (the last 4096 frames, or a ring's worth if that is more).
+struct FrameInfo {
+    bool known = false;
+    unsigned frame = 0, trigger = 0;
+    long long start_ns = 0;
+    int lines = 0;
+};
+ZOL_API FrameInfo CapturedFrame(CxModule* handle, unsigned frame);
+
 } // namespace sim
 } // namespace zol

@@ -6,10 +6,13 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <exception>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <zol/sim.h>
 #include <zol/sim_video.h>
@@ -81,6 +84,141 @@ void fail(const std::string& op, int status, const py::object& function, const p
 }
 
 
+// ---- wiring -------------------------------------------------------------------------------------
+
+// A terminal given as (board, id, terminal, index): TypeError for anything else; the values are
+// the library's to check (ValueError).
+zol::sim::Terminal terminal_from(const py::handle& value, const char* role) {
+    auto refuse = [&](const std::string& why) {
+        auto type = py::str(py::type::handle_of(value).attr("__name__")).cast<std::string>();
+        throw py::type_error(std::string(role) + ": expected a tuple (board: str, id: int, "
+                                                 "terminal: str, index: int), got " +
+                             (why.empty() ? "a " + type : why));
+    };
+    if (!py::isinstance<py::tuple>(value))
+        refuse("");
+    auto t = py::reinterpret_borrow<py::tuple>(value);
+    if (t.size() != 4)
+        refuse("a tuple of " + std::to_string(t.size()));
+    auto text_at = [&](std::size_t i) {
+        if (!py::isinstance<py::str>(t[i]))
+            refuse(std::string(i ? "terminal" : "board") + " " + py::repr(t[i]).cast<std::string>());
+        auto v = t[i].cast<std::string>();
+        pyzol::refuse_nul_in(v);
+        return v;
+    };
+    auto int_at = [&](std::size_t i) {
+        // bool is an int to Python; a terminal's number never is one.
+        if (!py::isinstance<py::int_>(t[i]) || py::isinstance<py::bool_>(t[i]))
+            refuse(std::string(i == 1 ? "id" : "index") + " " +
+                   py::repr(t[i]).cast<std::string>());
+        // Beyond int's range is beyond the rack's: the library names the range it takes.
+        py::object v = t[i];
+        if (v > py::int_(1 << 30))
+            return 1 << 30;
+        if (v < py::int_(-1))
+            return -1;
+        return v.cast<int>();
+    };
+    return {text_at(0), int_at(1), text_at(2), int_at(3)};
+}
+
+py::tuple terminal_tuple(const zol::sim::Terminal& t) {
+    return py::make_tuple(t.board, t.id, t.port, t.index);
+}
+
+// The board or video handle object behind `board` (a pyzol.unit capture board or Video), through
+// pyzol.core's adapter, which refuses anything else with TypeError.
+zol::CxModule* capture_handle(const py::object& board) {
+    py::object module = py::module_::import("pyzol.core").attr("as_module")(board);
+    return dynamic_cast<zol::CxModule*>(module.cast<zol::IxModule*>());
+}
+
+void init_wiring(py::module_& m) {
+    m.def(
+        "wire",
+        [](const py::handle& source, const py::handle& sink) {
+            auto from = terminal_from(source, "source");
+            auto to = terminal_from(sink, "sink");
+            py::gil_scoped_release released; // the inputs take the output's level
+            zol::sim::Wire(from, to);
+        },
+        py::arg("source"), py::arg("sink"),
+        "Wires an output of the rack to an input: wire(('RM1600', 0, 'out', 3), ('KX210', 0, "
+        "'trigger', 0)). See sim.pyi for the terminals and what is refused (ValueError).");
+    m.def(
+        "unwire",
+        [](const py::handle& source, const py::handle& sink) {
+            auto from = terminal_from(source, "source");
+            auto to = terminal_from(sink, "sink");
+            py::gil_scoped_release released;
+            zol::sim::Unwire(from, to);
+        },
+        py::arg("source"), py::arg("sink"),
+        "Takes a wire out (the input falls low); ValueError when there is no such wire.");
+    m.def(
+        "wiring",
+        [] {
+            py::list out;
+            for (const auto& [from, to] : zol::sim::Wiring())
+                out.append(py::make_tuple(terminal_tuple(from), terminal_tuple(to)));
+            return out;
+        },
+        "Every wire as (source, sink), in the order they were made.");
+
+    py::class_<zol::sim::TriggerCounts>(m, "TriggerCounts",
+                                        "The triggers of a capture run: detected, taken, missed.")
+        .def_readonly("detected", &zol::sim::TriggerCounts::detected,
+                      "Every trigger edge the run received (software and wired).")
+        .def_readonly("taken", &zol::sim::TriggerCounts::taken,
+                      "The triggers that made a frame or will.")
+        .def_readonly("missed", &zol::sim::TriggerCounts::missed,
+                      "The triggers that came while the board exposed or rested in its mask time.")
+        .def("__repr__", [](const zol::sim::TriggerCounts& c) {
+            return "TriggerCounts(detected=" + std::to_string(c.detected) +
+                   ", taken=" + std::to_string(c.taken) + ", missed=" + std::to_string(c.missed) +
+                   ")";
+        });
+    py::class_<zol::sim::FrameInfo>(m, "FrameInfo", "What a board recorded of one frame.")
+        .def_readonly("frame", &zol::sim::FrameInfo::frame, "The frame's number in its run.")
+        .def_readonly("trigger", &zol::sim::FrameInfo::trigger,
+                      "The number of the trigger that made it, from 1 (0: free-running).")
+        .def_readonly("start_ns", &zol::sim::FrameInfo::start_ns,
+                      "When its exposure began, on the clock of time.monotonic_ns.")
+        .def_readonly("lines", &zol::sim::FrameInfo::lines, "The lines it holds.")
+        .def("__repr__", [](const zol::sim::FrameInfo& f) {
+            return "FrameInfo(frame=" + std::to_string(f.frame) +
+                   ", trigger=" + std::to_string(f.trigger) +
+                   ", start_ns=" + std::to_string(f.start_ns) +
+                   ", lines=" + std::to_string(f.lines) + ")";
+        });
+    m.def(
+        "triggers",
+        [](const py::object& board) {
+            zol::CxModule* handle = capture_handle(board);
+            py::gil_scoped_release released;
+            return zol::sim::Triggers(handle);
+        },
+        py::arg("board"),
+        "The triggers of the board's current (or last) capture run: TriggerCounts.");
+    m.def(
+        "frame_info",
+        [](const py::object& board, unsigned frame) -> py::object {
+            zol::CxModule* handle = capture_handle(board);
+            zol::sim::FrameInfo info;
+            {
+                py::gil_scoped_release released;
+                info = zol::sim::CapturedFrame(handle, frame);
+            }
+            if (!info.known)
+                return py::none();
+            return py::cast(info);
+        },
+        py::arg("board"), py::arg("frame"),
+        "What the board recorded of frame `frame` of its current (or last) run (FrameInfo); "
+        "None for a frame not captured yet or older than the board keeps.");
+}
+
 // ---- registration -------------------------------------------------------------------------------
 
 void init_journal(py::module_& m) {
@@ -150,6 +288,13 @@ void init_io_boards(py::module_& m) {
           "Threads blocked in the board's wait now.");
     m.def("board_opened", &zol::sim::BoardOpened, board, id, nogil(),
           "Whether some handle has the board open.");
+    m.def("unplug", &zol::sim::Unplug, board, id, nogil(),
+          "Takes the board (any type; a capture board with its channels) out of the rack: every "
+          "operation and open refuses with NoDevice, waits in progress end with it.");
+    m.def("replug", &zol::sim::Replug, board, id, nogil(),
+          "Puts the board back: open works again (handles opened before open again).");
+    m.def("plugged", &zol::sim::Plugged, board, id, nogil(),
+          "Whether the board is in the rack (not unplugged).");
 }
 
 // Controls of the capture boards (the camera at the far end of a serial link, encoder pulses)
@@ -200,4 +345,5 @@ PYBIND11_MODULE(sim, m) {
     init_faults(m);
     init_io_boards(m);
     init_video_boards(m);
+    init_wiring(m);
 }

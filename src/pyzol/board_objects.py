@@ -373,6 +373,14 @@ class Camera(_Board):
         except RuntimeError as error:
             raise as_typed(error) from error
 
+    def triggers(self) -> records.TriggerCounts | None:
+        """The triggers of the board's current (or last) capture run: detected, taken and missed
+        (those that came while the board was still exposing or inside its mask time); None where
+        the library cannot tell."""
+        board = self._board("triggers()")
+        with translated():
+            return records.trigger_counts(board)
+
     def setup(self, camera: str | os.PathLike[str]) -> None:
         """Sets the board up from the camera file `camera`."""
         board = self._board("setup()")

@@ -9,7 +9,8 @@ from . import unit
 
 __all__ = [
     "CaptureStatus", "KX210CaptureStatus", "KX310CaptureStatus", "KX310EncoderStatus",
-    "TR520CaptureStatus", "WaitStatus", "value_of", "wait_value",
+    "TR520CaptureStatus", "TriggerCounts", "WaitStatus", "frame_trigger", "trigger_counts",
+    "value_of", "wait_value",
 ]  # fmt: skip
 
 
@@ -68,6 +69,16 @@ class WaitStatus(NamedTuple):
     di: int
 
 
+class TriggerCounts(NamedTuple):
+    """The triggers of a capture run: every trigger edge the board received (`detected`), those
+    that made a frame or will (`taken`), and those it missed because they came while it was
+    still exposing or inside its mask time (`missed`)."""
+
+    detected: int
+    taken: int
+    missed: int
+
+
 CaptureStatus = Union[KX210CaptureStatus, KX310CaptureStatus, TR520CaptureStatus]
 
 _VALUES: dict[type, Any] = {
@@ -98,3 +109,39 @@ def wait_value(result: object, board: Any) -> WaitStatus:
         result.di_event_status,  # type: ignore[attr-defined]
         result.di,  # type: ignore[attr-defined]
     )
+
+
+# The stand-in's control module, where the library is the stand-in (it records what a run's
+# triggers did and which trigger made each frame); False where the maker's library is used, which
+# has no way to tell. Imported at the first question, not with pyzol.
+_rack: Any = None
+
+
+def _simulated_rack() -> Any:
+    global _rack
+    if _rack is None:
+        try:
+            from . import sim
+        except ImportError:
+            _rack = False
+        else:
+            _rack = sim
+    return _rack or None
+
+
+def trigger_counts(board: object) -> TriggerCounts | None:
+    """The triggers of the capture board's current (or last) run; None where the library cannot
+    tell."""
+    rack = _simulated_rack()
+    if rack is None:
+        return None
+    counts = rack.triggers(board)
+    return TriggerCounts(counts.detected, counts.taken, counts.missed)
+
+
+def frame_trigger(board: object, frame: int) -> int | None:
+    """The number of the trigger (from 1) that made frame `frame` of the capture board's current
+    run, 0 for a free-running frame; None where the library cannot tell or no longer knows."""
+    rack = _simulated_rack()
+    info = None if rack is None else rack.frame_info(board, frame)
+    return None if info is None else int(info.trigger)

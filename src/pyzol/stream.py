@@ -32,7 +32,7 @@ import weakref
 from collections.abc import AsyncIterator, Callable, Iterator, Sequence
 from typing import TYPE_CHECKING, Any, Protocol, Union, cast
 
-from . import core, unit
+from . import core, records, unit
 from .boards import CaptureBoard, FrameFormat, frame_format, kind, make_ring, ring_images
 
 if TYPE_CHECKING:
@@ -108,10 +108,12 @@ _FRAME_END = 1  # KX310 wait_event number of "frame end"
 class Frame:
     """One captured frame: `number` (counted from 0 at `start`), `array` (a read-only numpy view
     of the ring slot `slot`, valid while the board stays off that slot), `status` (the
-    board's status record that showed the frame complete) and `time_ns` (when the stream saw it
-    complete, on the clock of `time.monotonic_ns`)."""
+    board's status record that showed the frame complete), `time_ns` (when the stream saw it
+    complete, on the clock of `time.monotonic_ns`) and `trigger` (the number of the trigger that
+    made it, counted from 1 at `start` over every trigger the board received, missed ones too;
+    0 for a free-running frame; None where the library cannot tell)."""
 
-    __slots__ = ("number", "slot", "array", "status", "time_ns", "_stream")
+    __slots__ = ("number", "slot", "array", "status", "time_ns", "trigger", "_stream")
 
     def __init__(self, stream: Frames, number: int, slot: int, status: CaptureStatus) -> None:
         self._stream = stream
@@ -122,6 +124,7 @@ class Frame:
         # Host time at which the stream saw the frame complete: time.monotonic_ns() (nanoseconds
         # on the clock of time.monotonic, which no change of the wall clock moves).
         self.time_ns: int = time.monotonic_ns()
+        self.trigger: int | None = records.frame_trigger(stream.board, number)
 
     @property
     def intact(self) -> bool:

@@ -6,6 +6,7 @@ project's tests need no ``conftest.py`` for it: they ask for the fixtures by nam
 - ``zol_rack``: a fresh simulated rack with the journal on; gives a `Rack`.
 - ``zol_journal``: the journal on and cleared; gives a `Journal` of the test's library calls.
 - `failing`: a block in which an operation of the library fails, as a board would.
+- `unplugged`: a block in which a board is out of the rack, as if its cable were pulled.
 - ``@pytest.mark.zol_sim``: the test runs only where pyzol has its simulated library
   (``pyzol.sim``); a build against the maker's library skips it, as it skips the fixtures.
 
@@ -21,7 +22,7 @@ from typing import Literal
 
 import pytest
 
-__all__ = ["Journal", "Rack", "Fault", "failing"]
+__all__ = ["Journal", "Rack", "Fault", "Unplugged", "failing", "unplugged"]
 
 _MARKER = "zol_sim"  # skips a test where pyzol.sim is missing
 
@@ -153,6 +154,45 @@ def failing(op: str, status: int = 1, count: int = 1) -> Fault:
     return Fault(op, status, count)
 
 
+class Unplugged:
+    """Board `id` of type `board` out of the rack for a ``with`` block (`unplugged`): inside it
+    every operation of a handle open on the board, and open, fail with the library's NoDevice
+    error (``pyzol.DeviceNotFound`` through the front door), and waits in progress end with it;
+    leaving the block puts the board back, where handles open it again."""
+
+    __slots__ = ("board", "id")
+
+    board: str
+    """The board type: "MB100", ..., "KX210", ... (a capture board with all its channels)."""
+    id: int
+    """The board's number."""
+
+    def __init__(self, board: str, id: int = 0) -> None:
+        """The board to take out; nothing happens before the block."""
+        self.board, self.id = board, id
+
+    def __enter__(self) -> Unplugged:
+        """Takes the board out."""
+        _require_sim()
+        from pyzol import sim
+
+        sim.unplug(self.board, self.id)
+        return self
+
+    def __exit__(self, *exc: object) -> Literal[False]:
+        """Puts the board back; never swallows an exception."""
+        from pyzol import sim
+
+        sim.replug(self.board, self.id)
+        return False
+
+
+def unplugged(board: str, id: int = 0) -> Unplugged:
+    """``with unplugged("RM1600", 0): ...`` -- the board is out of the rack inside the block
+    (see `Unplugged`); where ``pyzol.sim`` is missing, the test is skipped."""
+    return Unplugged(board, id)
+
+
 class Rack:
     """The simulated rack of a test (fixture ``zol_rack``): its journal since the start of the
     test, fault injection and the boards' inputs, each a typed call of ``pyzol.sim`` (which has
@@ -232,6 +272,43 @@ class Rack:
         from pyzol import sim
 
         return sim.live_objects()
+
+    def wire(self, source: tuple[str, int, str, int], sink: tuple[str, int, str, int]) -> None:
+        """Wires an output of the rack to an input of another board (``sim.wire``):
+        ``rack.wire(("RM1600", 0, "out", 3), ("KX210", 0, "trigger", 0))``. The fixture's
+        fresh rack has no wires."""
+        from pyzol import sim
+
+        sim.wire(source, sink)
+
+    def unwire(self, source: tuple[str, int, str, int], sink: tuple[str, int, str, int]) -> None:
+        """Takes a wire out (``sim.unwire``)."""
+        from pyzol import sim
+
+        sim.unwire(source, sink)
+
+    def wiring(self) -> list[tuple[tuple[str, int, str, int], tuple[str, int, str, int]]]:
+        """Every wire as (source, sink), in the order they were made."""
+        from pyzol import sim
+
+        return sim.wiring()
+
+    def unplug(self, board: str, id: int = 0) -> None:
+        """Takes the board out of the rack until `replug` (see `Unplugged`); the next test's
+        fresh rack has every board."""
+        from pyzol import sim
+
+        sim.unplug(board, id)
+
+    def replug(self, board: str, id: int = 0) -> None:
+        """Puts an unplugged board back."""
+        from pyzol import sim
+
+        sim.replug(board, id)
+
+    def unplugged(self, board: str, id: int = 0) -> Unplugged:
+        """`unplugged`: the board out of the rack for a ``with`` block only."""
+        return unplugged(board, id)
 
 
 @pytest.fixture

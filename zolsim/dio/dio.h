@@ -68,11 +68,13 @@ struct DioBoard {
     std::atomic<std::uint64_t> opening{0}; // counts the times the board was opened
     std::atomic<unsigned int> outputs{0}; // the output latch
     std::atomic<unsigned int> inputs{0};  // what the input pins read now
+    std::atomic<bool> unplugged{false};   // taken out of the rack (sim::Unplug)
 
     // Everything below is guarded by `mutex`.
     std::mutex mutex;
     std::condition_variable wake; // an event, an abort, a close or a settings change
     unsigned int driven = 0;      // inputs as driven by the simulation
+    unsigned int wired = 0;       // inputs held high through the rack's wiring (wired-OR)
     bool loopback = false;        // inputs follow the output latch
     unsigned int di_events = 0;   // latched input edges not yet reported by a wait
     bool int_event = false;       // latched interrupt not yet reported by a wait
@@ -124,6 +126,10 @@ DioType board_type(const char* board, const char* op);
 // Board state; the caller holds the board's mutex.
 void set_int_event(DioBoard& b, bool on); // INT latched or not, as INTStatus reports it
 void refresh_inputs(DioBoard& b);          // the inputs follow the simulation or the latch
+
+// Input `bit` of a rack board is held at `level` by a wire (wiring/wiring.cpp); takes the
+// board's mutex.
+void wired_input(DioType type, int id, int bit, bool level);
 
 // Handle binding.
 void open(DioHandle& h, int id, const char* op);
@@ -179,6 +185,10 @@ std::vector<SettingDef> dio_catalogue(DioType type, int id);
 // The open board behind a board handle, for its settings object: throws Disposed when the
 // handle was disposed and NotOpened when it holds no open board, naming `op` (dio/rack.cpp).
 std::shared_ptr<DioBoard> dio_open_board(const zol::DIO::CxDIOPort& port, const char* op);
+
+// Takes the board out of the rack (its opening ends, its waits end with NoDevice, every
+// operation refuses with NoDevice) or puts it back (handles open it again) (dio/rack.cpp).
+void dio_plug(DioType type, int id, bool in, const char* op);
 
 // Lets a waiter re-examine its wait conditions after a setting changed (dio/rack.cpp).
 void dio_settings_changed(DioBoard& board);

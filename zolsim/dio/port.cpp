@@ -3,6 +3,39 @@
 // of the board it runs on: the journal's CxMB100::Open, CxRM1600::Open and CxDQ160::Open are all
 // CxDIOPort::Open below (and so on for every operation of this file).
 #include "dio/dio.h"
+#include "wiring/wiring.h"
+
+namespace zolsim {
+namespace dio {
+namespace {
+
+// Writes the output latch of the handle's open board: `next(word)` is the new latch, checked
+// by `check()` first. The output bits wired to other boards' inputs drive them, in the order the
+// writes happened (the wiring's drive lock is held from the change to the delivery), at the
+// instant the latch changed.
+template <class Check, class Next>
+void write_outputs(const DioHandle& h, const char* op, Check check, Next next) {
+    wiring::Drive held;
+    unsigned before, after;
+    int id;
+    {
+        OpenBoard b(h, op);
+        check();
+        std::lock_guard<std::mutex> lock(b->mutex);
+        before = b->outputs.load(std::memory_order_relaxed);
+        after = next(before);
+        b->outputs.store(after, std::memory_order_release);
+        if (b->loopback)
+            refresh_inputs(*b);
+        id = b->id;
+    }
+    if (held && before != after)
+        wiring::drive_outputs(static_cast<int>(h.type), id, before, after, wiring::Clock::now());
+}
+
+} // namespace
+} // namespace dio
+} // namespace zolsim
 
 namespace zol {
 namespace DIO {
@@ -67,11 +100,8 @@ void CxDIOPort::Read(unsigned int* word) {
 
 void CxDIOPort::Write(unsigned int word) {
     zolsim::journal_and_fault(this, __func__, word);
-    dio::OpenBoard b(*h_, __func__);
-    std::lock_guard<std::mutex> lock(b->mutex);
-    b->outputs.store(word, std::memory_order_release);
-    if (b->loopback)
-        dio::refresh_inputs(*b);
+    dio::write_outputs(
+        *h_, __func__, [] {}, [word](unsigned) { return word; });
 }
 
 void CxDIOPort::WriteStatus(unsigned int* word) {
@@ -91,14 +121,12 @@ void CxDIOPort::Read(int index, bool* state) {
 
 void CxDIOPort::Write(int index, bool state) {
     zolsim::journal_and_fault(this, __func__, index, state);
-    dio::OpenBoard b(*h_, __func__);
-    dio::check_index(index, __func__);
-    std::lock_guard<std::mutex> lock(b->mutex);
-    unsigned int bit = 1u << index;
-    unsigned int word = b->outputs.load(std::memory_order_relaxed);
-    b->outputs.store(state ? word | bit : word & ~bit, std::memory_order_release);
-    if (b->loopback)
-        dio::refresh_inputs(*b);
+    dio::write_outputs(
+        *h_, __func__, [index, op = __func__] { dio::check_index(index, op); },
+        [index, state](unsigned word) {
+            const unsigned int bit = 1u << index;
+            return state ? word | bit : word & ~bit;
+        });
 }
 
 void CxDIOPort::WriteStatus(int index, bool* state) {

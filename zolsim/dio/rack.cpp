@@ -95,7 +95,14 @@ void set_int_event(DioBoard& b, bool on) {
 }
 
 void refresh_inputs(DioBoard& b) {
-    drive_inputs(b, b.loopback ? b.outputs.load(std::memory_order_relaxed) : b.driven);
+    drive_inputs(b, b.loopback ? b.outputs.load(std::memory_order_relaxed) : b.driven | b.wired);
+}
+
+void wired_input(DioType type, int id, int bit, bool level) {
+    auto b = rack_board(type, id, "Wire");
+    std::lock_guard<std::mutex> lock(b->mutex);
+    b->wired = level ? b->wired | (1u << bit) : b->wired & ~(1u << bit);
+    refresh_inputs(*b);
 }
 
 // ---- handle binding -----------------------------------------------------------------------------
@@ -140,6 +147,8 @@ void leave(DioHandle& h) {
 void open(DioHandle& h, int id, const char* op) {
     usable(h, op);
     std::shared_ptr<DioBoard> board = rack_board(h.type, id, op);
+    if (board->unplugged.load(std::memory_order_acquire))
+        ZOLSIM_RAISE(NoDevice, op, "the board was unplugged");
     std::shared_ptr<DioBoard> old; // let go of after the binding, outside its lock
     std::lock_guard<SpinLock> bound(h.bind);
     // A Dispose from another thread since the check above has let go of the old board, or will
@@ -234,6 +243,8 @@ DioHandle& usable(DioHandle& h, const char* op) {
 OpenBoard::OpenBoard(const DioHandle& h, const char* op) : bound_(h.bind), board_(h.board.get()) {
     if (h.disposed.load(std::memory_order_acquire))
         ZOLSIM_RAISE(Disposed, op, "the board handle was disposed");
+    if (board_ && board_->unplugged.load(std::memory_order_acquire))
+        ZOLSIM_RAISE(NoDevice, op, "the board was unplugged");
     if (!board_ || !in_opening(h, *board_))
         ZOLSIM_RAISE(NotOpened, op, "the board is not open");
 }
@@ -279,6 +290,10 @@ Outcome wait_events(const DioHandle& h, const std::shared_ptr<DioBoard>& board, 
     b.waiters.push_back(&me);
     Outcome out{static_cast<unsigned int>(ExEventStatus::TIMEOUT), 0, 0};
     for (;;) {
+        if (b.unplugged.load(std::memory_order_relaxed)) {
+            b.waiters.erase(std::find(b.waiters.begin(), b.waiters.end(), &me));
+            ZOLSIM_RAISE(NoDevice, op, "the board was unplugged");
+        }
         if (me.cancelled) {
             out = {static_cast<unsigned int>(ExEventStatus::ABORT), 0, 0};
             break;
@@ -324,6 +339,14 @@ std::shared_ptr<DioBoard> dio_open_board(const zol::DIO::CxDIOPort& port, const 
     const DioHandle& h = *PrivateAccess::handle(port);
     dio::OpenBoard open(h, op);
     return h.board;
+}
+
+void dio_plug(DioType type, int id, bool in, const char* op) {
+    auto b = dio::rack_board(type, id, op);
+    std::lock_guard<std::mutex> lock(b->mutex);
+    b->unplugged.store(!in, std::memory_order_release);
+    if (!in)
+        dio::close_board(*b); // ends the opening and wakes the waiters
 }
 
 void dio_settings_changed(DioBoard& board) {

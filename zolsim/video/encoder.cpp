@@ -7,6 +7,7 @@
 #include <zol/sim_video.h>
 
 #include "video/companions.h"
+#include "wiring/wiring.h"
 
 namespace zolsim {
 namespace {
@@ -27,7 +28,9 @@ std::int64_t fold(std::int64_t v, bool& overflow, bool& underflow) {
     return v;
 }
 
-void pulses(Board& b, const char* op, int count) {
+// Counts `count` pulses at the encoder input; returns the movement the unit counted (0 when it
+// did not count: no pulses, a stopped KX310 unit).
+std::int64_t count_pulses(Board& b, const char* op, int count) {
     if (b.type == ExDevice::TR520)
         ZOLSIM_RAISE(NotSupported, op, "TR520 has no encoder input");
     const bool reversed =
@@ -37,7 +40,7 @@ void pulses(Board& b, const char* op, int count) {
     std::lock_guard<std::mutex> lock(b.m);
     EncoderState& e = b.enc;
     if (d == 0 || (b.type == ExDevice::KX310 && !e.running))
-        return;
+        return 0;
     const std::int64_t t0 = e.total, t1 = t0 + d;
     // The match counter counts every arrival of the counter at Comp1.
     if (d > 0 ? (comp1 > t0 && comp1 <= t1) : (comp1 < t0 && comp1 >= t1))
@@ -46,13 +49,46 @@ void pulses(Board& b, const char* op, int count) {
     e.last_step = d > 0 ? 1 : -1;
     if (b.type == ExDevice::KX310) {
         e.total = fold(t1, e.overflow, e.underflow);
-        return;
+        return d;
     }
     bool ignore_over = false, ignore_under = false;
     e.total = fold(t1, ignore_over, ignore_under);
     if (e.abs_on)
         e.abs = fold(e.abs + d, e.overflow, e.underflow);
+    return d;
 }
+
+// The encoder's trigger output: with EncoderMode non-zero, a pulse every ENCSampling pulses
+// (at least 1) of forward movement; backward movement is made up first, as a line-scan camera
+// over a conveyor that stepped back takes no line twice. The output reaches the channel's trigger
+// input when wired there, all pulses of one call at one instant.
+void encoder_output(Board& b, std::int64_t moved) {
+    if (moved == 0 || b.settings.number("EncoderMode") == 0)
+        return;
+    const std::int64_t every = std::max<std::int64_t>(1, b.settings.number("ENCSampling"));
+    std::int64_t pulses_out = 0;
+    {
+        std::lock_guard<std::mutex> lock(b.m);
+        b.encoder_phase += moved;
+        if (b.encoder_phase >= every) {
+            pulses_out = b.encoder_phase / every;
+            b.encoder_phase %= every;
+        }
+    }
+    if (pulses_out == 0 || !wiring::any())
+        return;
+    wiring::Drive held;
+    if (!held)
+        return;
+    const wiring::Port out{true, static_cast<int>(b.type), b.id, wiring::PortKind::Encoder, b.ch};
+    const auto t = wiring::Clock::now();
+    for (std::int64_t i = 0; i < pulses_out; ++i) {
+        wiring::drive(out, true, t);
+        wiring::drive(out, false, t);
+    }
+}
+
+void pulses(Board& b, const char* op, int count) { encoder_output(b, count_pulses(b, op, count)); }
 
 const std::vector<std::string>& kx210_encoder_names() {
     static const std::vector<std::string> n = {"EncoderMode", "ENCSampling", "ENCStart",

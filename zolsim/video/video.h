@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -47,6 +48,8 @@ struct EncoderState {
     int last_step = 0;         // direction of the last pulse (for the A/B input states)
 };
 
+struct Session;
+
 struct Board {
     Board(zol::ExDevice type, int id, int ch);
     const zol::ExDevice type;
@@ -64,6 +67,16 @@ struct Board {
     EncoderState enc;
     std::map<unsigned int, unsigned int> registers;
     unsigned int calibrations = 0;
+    // The sessions that ran on this channel, for the trigger inputs to reach the running ones.
+    std::vector<std::weak_ptr<Session>> runs;
+    // Taken out of the rack (sim::Unplug); `plugging` counts the times it was, so that a handle
+    // opened before knows it must open again.
+    std::atomic<bool> unplugged{false};
+    std::atomic<std::uint64_t> plugging{0};
+    // The exposure (strobe) output: high while a frame is exposed.
+    std::atomic<bool> strobe{false};
+    // Encoder pulses since the last trigger the encoder gave (EncoderMode, ENCSampling).
+    std::int64_t encoder_phase = 0;
 };
 
 // A channel argument of a per-channel command: -1 (every channel) or a channel of the rack's
@@ -96,6 +109,33 @@ constexpr unsigned int kEventFrameEnd = 1, kEventCaptureEnd = 2, kEventAborted =
 // WaitEvent numbers.
 constexpr int kWaitFrameEnd = 1, kWaitCaptureEnd = 2;
 
+using Clock = std::chrono::steady_clock;
+
+// How a run takes triggers, read from the board's settings at Start (capture/triggers.cpp).
+struct TriggerSetup {
+    bool external = false;                 // the wired inputs count (ExternalTrigger)
+    int source = 0;                        // ExtTriggerSrc: 0 the trigger pin, 1 the encoder
+    std::chrono::microseconds delay{0};    // TriggerDelayTime (TR520: TriggerDelay)
+    std::chrono::microseconds exposure{0}; // ExposureTime
+    std::chrono::microseconds mask{0};     // TriggerMaskTime: the input rests after a trigger
+    bool strobe = false;                   // EXPEnable (TR520: ExpEnable): the strobe follows
+};
+
+// A trigger taken and not yet turned into a frame.
+struct PendingTrigger {
+    std::uint32_t number;
+    Clock::time_point due; // when the exposure begins
+    bool timed;            // a wired trigger: delay and exposure as the settings give
+};
+
+// What the board recorded of a frame (sim::CapturedFrame).
+struct FrameRecord {
+    std::uint32_t frame = 0, trigger = 0;
+    std::int64_t start_ns = 0;
+    int lines = 0;
+    bool known = false;
+};
+
 struct Session : std::enable_shared_from_this<Session> {
     ~Session();
     std::mutex m;
@@ -103,6 +143,7 @@ struct Session : std::enable_shared_from_this<Session> {
 
     std::shared_ptr<Board> board; // null: not bound
     bool open = false;
+    std::uint64_t plugging = 0; // the board's plugging when it was bound
 
     // The image ring. `source` (a foreign session) replaces it when a module was locked.
     std::vector<zol::CxImage*> ring;
@@ -116,8 +157,12 @@ struct Session : std::enable_shared_from_this<Session> {
     // Acquisition.
     int state = kIdle;
     bool stop_req = false;
-    int pending_triggers = 0;
     bool triggered = false;
+    TriggerSetup trig;
+    std::deque<PendingTrigger> pending;
+    std::uint32_t detected = 0, taken = 0, missed = 0; // triggers of this run
+    Clock::time_point rest_until{};                     // an edge before this is missed
+    std::vector<FrameRecord> frames;                    // frame k at k % size
     std::thread thread;
     std::uint64_t run = 0; // counts Starts, so a finishing thread knows its own run
 
@@ -149,11 +194,20 @@ namespace capture {
 Session& live(const CaptureHandle& h, const char* op);
 // The board of an open session; NotOpened otherwise.
 std::shared_ptr<Board> board(Session& s, const char* op);
-// Throws NotOpened unless the session is open; `s.m` is held.
+// Throws NotOpened unless the session is open, NoDevice when its board was unplugged since it
+// was opened; `s.m` is held.
 void require_open(Session& s, const char* op);
+// Whether the session's board was unplugged since it was bound; `s.m` is held.
+bool unplugged(const Session& s);
+// Takes a board channel out of the rack (its runs abort, its waits end with NoDevice, every
+// operation of a handle opened on it refuses with NoDevice) or puts it back (capture/handles.cpp).
+void plug(Board& b, bool in);
 
 void open(CaptureHandle& h, const char* op, zol::ExDevice type, int id, int ch);
 void bind(Session& s, std::shared_ptr<Board> b); // open on an existing board
+// Lists the session on the board (once), so that the board's trigger inputs and its unplugging
+// reach it; `s.m` is held.
+void list_on_board(Session& s, Board& b);
 void close(Session& s);                         // stops, unlocks, unbinds
 void copy_binding(Session& to, Session& from);  // shares the board and the open state
 bool same_board(Session& a, Session& b);
@@ -186,6 +240,17 @@ Snapshot snapshot(Session& s, std::int64_t frame);
 int status(Session& s);
 bool is_running(Session& s);
 void force_trigger(Session& s, const char* op, int ch);
+// A rising edge at a wired trigger input of the board channel at `t` (capture/triggers.cpp):
+// every run on the channel that takes that input takes it or counts it missed.
+enum class Input { Pin, Encoder };
+void trigger_edge(Board& b, Input input, Clock::time_point t);
+// Trigger bookkeeping of a run (capture/triggers.cpp); `s.m` is held.
+void arm_triggers(Session& s, Board& b);           // at Start: settings, counters, the record
+void take_software_trigger(Session& s);            // ForceTrigger: queued, never missed
+void record_frame(Session& s, const FrameRecord& r);
+// The exposure output of the session's board goes to `level` at `t`; `lk` holds `s.m` and is let
+// go while the wired inputs take the level.
+void set_strobe(Session& s, std::unique_lock<std::mutex>& lk, bool level, Clock::time_point t);
 void num(Session& s, const char* op, int frames);
 void grab(Session& s, const char* op, zol::CxImage* image, zol::IxModule* module);
 

@@ -33,7 +33,6 @@ namespace capture {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 // How far behind its schedule a paced board may fall and still make the frames up.
 constexpr std::chrono::milliseconds kMaxLag(50);
 
@@ -69,13 +68,16 @@ bool deliver(Session& target, std::uint32_t k, const Frame& f) {
     return write_slot(target, lk, k, f);
 }
 
-void frame_done(Session& s, std::uint32_t k, const Frame& f) {
+void frame_done(Session& s, std::uint32_t k, const Frame& f, std::uint32_t trigger,
+                Clock::time_point start) {
     s.total = k + 1;
     s.last = k;
     s.lines = f.height;
     s.amount = static_cast<std::uint32_t>(f.width) * static_cast<std::uint32_t>(f.height);
     s.events |= kEventFrameEnd;
     ++s.frame_gen;
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(start.time_since_epoch());
+    record_frame(s, {k, trigger, static_cast<std::int64_t>(ns.count()), f.height, true});
 }
 
 void end_run(Session& s, int final_state) {
@@ -83,6 +85,26 @@ void end_run(Session& s, int final_state) {
     s.stop_req = true;
     s.events |= kEventCaptureEnd | (final_state == kAborted ? kEventAborted : 0);
     ++s.end_gen;
+}
+
+// The next frame's trigger, once its exposure is due: false when the run is stopped meanwhile.
+// A wired trigger is due after the delay the settings give; a software trigger at once.
+bool next_trigger(Session& s, std::unique_lock<std::mutex>& lk, PendingTrigger& out) {
+    for (;;) {
+        if (s.stop_req)
+            return false;
+        if (s.pending.empty()) {
+            s.cv.wait(lk);
+            continue;
+        }
+        const Clock::time_point due = s.pending.front().due;
+        if (Clock::now() >= due)
+            break;
+        s.cv.wait_until(lk, due);
+    }
+    out = s.pending.front();
+    s.pending.pop_front();
+    return true;
 }
 
 void run(std::shared_ptr<Session> sp, Frame f, std::chrono::microseconds period, int frames) {
@@ -93,8 +115,10 @@ void run(std::shared_ptr<Session> sp, Frame f, std::chrono::microseconds period,
     std::unique_lock<std::mutex> lk(s.m);
     auto next = Clock::now() + period;
     for (;;) {
+        PendingTrigger trigger{0, {}, false};
         if (s.triggered) {
-            s.cv.wait(lk, [&] { return s.stop_req || s.pending_triggers > 0; });
+            if (!next_trigger(s, lk, trigger))
+                break;
         } else if (period.count() == 0) {
             // Free-running: the next frame at once, but let waiters and callers at the ring in.
             lk.unlock();
@@ -105,8 +129,16 @@ void run(std::shared_ptr<Session> sp, Frame f, std::chrono::microseconds period,
         }
         if (s.stop_req)
             break;
-        if (s.triggered)
-            --s.pending_triggers;
+        // The exposure: from the trigger's due time for as long as ExposureTime says (a wired
+        // trigger; software triggers and free-running frames expose as they are written). The
+        // strobe output is high meanwhile.
+        const Clock::time_point start = trigger.timed ? trigger.due : Clock::now();
+        set_strobe(s, lk, true, start);
+        if (trigger.timed && s.trig.exposure.count() > 0 &&
+            s.cv.wait_until(lk, start + s.trig.exposure, [&] { return s.stop_req; })) {
+            set_strobe(s, lk, false, Clock::now());
+            break;
+        }
         const std::uint32_t k = s.total;
         if (!s.source_locked) {
             write_slot(s, lk, k, f);
@@ -116,9 +148,10 @@ void run(std::shared_ptr<Session> sp, Frame f, std::chrono::microseconds period,
             deliver(*target, k, f);
             lk.lock();
         }
+        set_strobe(s, lk, false, trigger.timed ? start + s.trig.exposure : Clock::now());
         if (s.stop_req) // stopped or aborted during the copy: the frame does not count
             break;
-        frame_done(s, k, f);
+        frame_done(s, k, f, trigger.number, start);
         s.cv.notify_all();
         if (frames > 0 && s.total >= static_cast<std::uint32_t>(frames))
             break;
@@ -167,6 +200,8 @@ void lock(Session& s, const char* op, zol::CxImage* const* images, int count) {
     if (count > 0)
         ZOLSIM_REQUIRE(images, op);
     std::unique_lock<std::mutex> lk(s.m);
+    if (s.open && unplugged(s))
+        require_open(s, op); // NoDevice: the board is gone
     if (s.state == kRunning)
         ZOLSIM_RAISE(Busy, op, "acquisition running");
     settle(s, lk); // another board may be delivering into this ring
@@ -186,6 +221,8 @@ void lock(Session& s, const char* op, zol::IxModule* module) {
     if (target.get() == &s)
         ZOLSIM_RAISE(InvalidArgument, op, "a board cannot capture into itself");
     std::unique_lock<std::mutex> lk(s.m);
+    if (s.open && unplugged(s))
+        require_open(s, op); // NoDevice: the board is gone
     if (s.state == kRunning)
         ZOLSIM_RAISE(Busy, op, "acquisition running");
     settle(s, lk);
@@ -238,7 +275,7 @@ void start(Session& s, const char* op, int frames_override) {
     s.events = 0;
     s.state = kRunning;
     s.stop_req = false;
-    s.pending_triggers = 0;
+    arm_triggers(s, b);
     ++s.run;
     const int frames = frames_override >= 0 ? frames_override : s.num;
     s.thread = std::thread(run, s.shared_from_this(), f, period, frames);
@@ -284,14 +321,11 @@ void force_trigger(Session& s, const char* op, int ch) {
     auto b = board(s, op);
     if (ch != -1 && ch != b->ch)
         return;
-    // The trigger mask latches on every trigger until ClearTriggerMask.
-    if (b->settings.has("MaskedTrigger"))
-        b->settings.number("MaskedTrigger", 1);
     {
         std::lock_guard<std::mutex> lock(s.m);
         if (s.state != kRunning || !s.triggered)
             return;
-        ++s.pending_triggers;
+        take_software_trigger(s);
     }
     s.cv.notify_all();
 }
@@ -324,11 +358,12 @@ void grab(Session& s, const char* op, zol::CxImage* image, zol::IxModule* module
         if (image)
             write_pattern(*image, k, f);
     }
+    const Clock::time_point start = Clock::now();
     if (target && !deliver(*target, k, f))
         ZOLSIM_RAISE(ImageTooSmall, op, "the module's image is smaller than the frame");
     {
         std::lock_guard<std::mutex> lock(s.m);
-        frame_done(s, k, f);
+        frame_done(s, k, f, 0, start);
         s.state = kDone;
         s.events |= kEventCaptureEnd;
         ++s.end_gen;
