@@ -32,7 +32,7 @@ __all__ = [
     "core", "unit", "devices", "open", "Camera", "IOBoard", "Encoder", "DeviceInfo", "Settings",
     "SettingInfo", "ZolError", "DeviceNotFound", "DeviceTimeout", "SettingError",
     "SettingNameError", "SettingValueError", "error_info", "aio", "Frame", "Frames", "frames",
-    "Recorder", "record", "demo_camera",
+    "Recorder", "record", "sync", "FrameSet", "demo_camera",
 ]  # fmt: skip
 
 # The names each module of the package gives, loaded together when one is first asked for.
@@ -50,6 +50,7 @@ _LAZY = {
     ),  # fmt: skip
     "stream": ("Frame", "Frames", "frames"),
     "recorder": ("Recorder", "record"),
+    "groups": ("sync", "FrameSet"),
 }
 
 

@@ -24,6 +24,8 @@ from .errors import ZolError as ZolError
 from .errors import error_info as error_info
 from .recorder import Recorder as Recorder
 from .recorder import record as record
+from .groups import FrameSet as FrameSet
+from .groups import sync as sync
 from .settings import SettingInfo as SettingInfo
 from .settings import Settings as Settings
 from .stream import Frame as Frame
@@ -35,7 +37,7 @@ __all__ = [
     "core", "unit", "devices", "open", "Camera", "IOBoard", "Encoder", "DeviceInfo", "Settings",
     "SettingInfo", "ZolError", "DeviceNotFound", "DeviceTimeout", "SettingError",
     "SettingNameError", "SettingValueError", "error_info", "aio", "Frame", "Frames", "frames",
-    "Recorder", "record", "demo_camera",
+    "Recorder", "record", "sync", "FrameSet", "demo_camera",
 ]
 
 def demo_camera() -> str:
