@@ -3,6 +3,7 @@ another process while it is being written; a writer object of the script's own, 
 recorder tells it; a writer that fails."""
 
 import errno
+import json
 import os
 import signal
 import subprocess
@@ -13,7 +14,7 @@ import time
 import pytest
 
 from helpers import FORMAT_NAMES, H, W, camera, drawn, kept_frames, needs_reader, until
-from pyzol import record, unit
+from pyzol import record, sim, unit
 from pyzol.writers import FrameMeta, NullWriter, Run, writer_for
 
 np = pytest.importorskip("numpy")
@@ -277,3 +278,43 @@ def test_a_full_disk_under_an_ome_zarr_recording_keeps_the_frames_stored(tmp_pat
     stack, numbers = kept_frames(path)  # cut to the frames stored, their columns with them
     assert len(numbers) == 5 and numbers == sorted(set(numbers))
     np.testing.assert_array_equal(stack, np.stack([drawn(k) for k in numbers]))
+
+
+def kept_triggers(path):
+    """The trigger number of each frame the file or store at `path` keeps."""
+    name = path.name
+    if name.endswith(".h5"):
+        h5py = pytest.importorskip("h5py")
+        with h5py.File(path, "r") as f:
+            return list(f["/entry/data/trigger"][()])
+    if name.endswith(".zarr"):
+        zarr = pytest.importorskip("zarr")
+        return list(zarr.open_group(path, mode="r")["pyzol/trigger"][()])
+    tifffile = pytest.importorskip("tifffile")
+    with tifffile.TiffFile(path) as tif:
+        if name.endswith(".ome.tif"):
+            ome_types = pytest.importorskip("ome_types")
+            ome = ome_types.from_xml(tif.pages[0].description)
+            (found,) = [m for m in ome.structured_annotations.map_annotations
+                        if m.namespace == "pyzol/triggers"]  # fmt: skip
+            return [int(e.value) for e in sorted(found.value.ms, key=lambda e: int(e.k))]
+        return [json.loads(page.description)["trigger"] for page in tif.pages]
+
+
+@pytest.mark.parametrize("name", FORMAT_NAMES)
+def test_every_format_keeps_each_frames_trigger_number_with_the_gap_of_a_missed_one(tmp_path, name):
+    needs_reader(name)
+    io = unit.RM1600()
+    io.open(0)
+    sim.wire(("RM1600", 0, "out", 3), ("KX210", 0, "trigger", 0))
+    board = unit.KX210.from_file(camera(tmp_path, TriggerMode=1, ExternalTrigger=1,
+                                        ExposureTime=50_000, Timeout=60_000))  # fmt: skip
+    path = tmp_path / name
+    with record(board, path, count=3, ring=4) as rec:
+        for edges, frames in [(1, 1), (2, 2), (1, 3)]:  # the second edge of two comes mid-frame
+            for _ in range(edges):
+                io.write(3, True)
+                io.write(3, False)
+            until(lambda frames=frames: rec.written == frames)
+    assert kept_triggers(path) == [1, 2, 4]
+    assert sim.triggers(board).missed == 1

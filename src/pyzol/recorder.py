@@ -26,10 +26,11 @@ A TIFF file, one page per frame, uncompressed in one strip each, in the frame's 
   (frames, height, width, 3).
 - Each page's ImageDescription is a JSON object: ``frame`` (the frame's number, counted from 0
   at the start: a gap is a dropped frame), ``time_ns`` (when the recorder saw the frame
-  complete, on the clock of `time.monotonic_ns`) and ``status`` (the board's status record of
-  that moment, field by field). The first page's also holds ``run``: the board, frame size,
-  pixel format, ring and pool, the start time, the camera file and its text when given, and the
-  board's settings as its ``save`` writes them.
+  complete, on the clock of `time.monotonic_ns`), ``status`` (the board's status record of
+  that moment, field by field) and ``trigger`` (the number of the trigger that made the frame,
+  from 1; 0 for a free-running frame; absent where the library cannot tell). The first page's
+  also holds ``run``: the board, frame size, pixel format, ring and pool, the start time, the
+  camera file and its text when given, and the board's settings as its ``save`` writes them.
 - BigTIFF when the recording has no set length or could pass 4 GiB.
 
 The other formats: see `pyzol.writers.ome_tiff`, `pyzol.writers.hdf5`, `pyzol.writers.ome_zarr`.
@@ -345,7 +346,7 @@ class Recorder:
                     continue
                 status = frame.status
                 record = {name: getattr(status, name) for name in fields}
-                out.put((buffer, frame.number, frame.time_ns, record))
+                out.put((buffer, FrameMeta(frame.number, frame.time_ns, record, frame.trigger)))
         except BaseException as e:  # handed to wait()
             self._fail(e)
         finally:
@@ -362,10 +363,10 @@ class Recorder:
         writer, out, free = self.writer, self._queue, self._free
         failed = False
         while (item := out.get()) is not None:
-            buffer, number, time_ns, status = item
+            buffer, meta = item
             if not failed:
                 try:
-                    writer.write(buffer, FrameMeta(number, time_ns, status))
+                    writer.write(buffer, meta)
                     self.nbytes += buffer.nbytes
                 except Exception as e:
                     failed = True

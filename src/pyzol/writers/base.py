@@ -27,12 +27,15 @@ class Run(NamedTuple):
 
 class FrameMeta(NamedTuple):
     """A frame's number (counted from 0 at the start; a gap is a dropped frame), when the
-    recorder saw it complete (`time.monotonic_ns`), and the board's status record of that moment,
-    field by field."""
+    recorder saw it complete (`time.monotonic_ns`), the board's status record of that moment,
+    field by field, and the number of the trigger that made it (counted from 1 at the start
+    over every trigger the board received; 0 for a free-running frame; None where the library
+    cannot tell)."""
 
     number: int
     time_ns: int
     status: dict[str, int]
+    trigger: int | None = None
 
 
 class FrameWriter(Protocol):

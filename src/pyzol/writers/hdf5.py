@@ -1,9 +1,10 @@
 """HDF5 through h5py, laid out as facility software reads it: the frames as one chunked dataset
 ``/entry/data/data`` of shape (frames, height, width) or (frames, height, width, 3), one frame
 per chunk, in the frame's own sample type (BGR8 stored in RGB order); beside it 1-D datasets
-``frame`` (the frame's number), ``time_ns`` and ``status/<field>`` (the board's status record,
-field by field). The run's record is in the attributes of ``/entry`` (texts and numbers as they
-are, other values as JSON), with ``significant_bits`` on the data.
+``frame`` (the frame's number), ``time_ns``, ``trigger`` (the number of the trigger that made
+it; 0 free-running, -1 where the library cannot tell) and ``status/<field>`` (the board's status
+record, field by field). The run's record is in the attributes of ``/entry`` (texts and numbers
+as they are, other values as JSON), with ``significant_bits`` on the data.
 
 The file is written in single-writer/multiple-reader mode and flushed after every frame: a
 reader (``h5py.File(path, "r", swmr=True)`` in another process) sees every frame written so far
@@ -60,6 +61,7 @@ class Hdf5Writer:
         self._columns = {
             "frame": group.create_dataset("frame", (0,), **column),
             "time_ns": group.create_dataset("time_ns", (0,), **column),
+            "trigger": group.create_dataset("trigger", (0,), **column),
         }
         status = group.create_group("status")
         for name in run.status_fields:
@@ -89,7 +91,8 @@ class Hdf5Writer:
             chunks[:] = 0
         # The metadata first: a reader that sees frame n sees its number, time and status.
         chunks[0, row], chunks[1, row] = meta.number, meta.time_ns
-        for i, name in enumerate(self._fields, 2):
+        chunks[2, row] = -1 if meta.trigger is None else meta.trigger
+        for i, name in enumerate(self._fields, 3):
             chunks[i, row] = meta.status[name]
         for chunk, column in zip(chunks, self._columns.values(), strict=True):
             column.resize((n + 1,))

@@ -3,8 +3,9 @@ page's ImageDescription becomes, when the recording ends, the OME-XML that OME-T
 read (valid against the OME schema; tifffile and ome-types read it in the tests): one Image of
 the frames as a time series (T, Y, X or T, Y, X with 3 samples), its pixel type and significant
 bits (10 and 12 for Mono10 and Mono12 frames, which arrive in 16-bit samples), per plane the time
-since the first frame (DeltaT, in seconds), and two map annotations: each plane's frame number
-(a gap is a dropped frame) and the run's record.
+since the first frame (DeltaT, in seconds), and map annotations: each plane's frame number (a
+gap is a dropped frame), each plane's trigger number (where frames carry one) and the run's
+record.
 
 Until the recording ends the file is a plain multi-page TIFF, every page linked whole (a killed
 process leaves one that any TIFF reader opens); the OME-XML is written by its close. After a
@@ -31,11 +32,13 @@ class OmeTiffWriter(TiffWriter):
         self._ome_run = run
         self._numbers: list[int] = []
         self._times: list[int] = []
+        self._triggers: list[int | None] = []
 
     def write(self, frame: Any, meta: FrameMeta) -> None:
         super().write(frame, meta)
         self._numbers.append(meta.number)
         self._times.append(meta.time_ns)
+        self._triggers.append(meta.trigger)
 
     def close(self) -> None:
         super().close()
@@ -50,7 +53,7 @@ class OmeTiffWriter(TiffWriter):
         n = self.written
         if n == 0:
             return  # a file of no page has no first page to describe
-        xml = ome_xml(self._ome_run, self._numbers[:n], self._times[:n])
+        xml = ome_xml(self._ome_run, self._numbers[:n], self._times[:n], self._triggers[:n])
         # tifffile writes a longer description at the file's end and links it first: room for
         # it is made sure of before, so that a full disk or a size limit leaves the file as it
         # is (a plain TIFF, whole) and says so.
@@ -67,8 +70,11 @@ class OmeTiffWriter(TiffWriter):
         tifffile.tiffcomment(self.path, xml)
 
 
-def ome_xml(run: Run, numbers: list[int], times: list[int]) -> str:
-    """The OME-XML of the frames `numbers`, seen at `times` (ns), of the recording `run`."""
+def ome_xml(
+    run: Run, numbers: list[int], times: list[int], triggers: list[int | None] | None = None
+) -> str:
+    """The OME-XML of the frames `numbers`, seen at `times` (ns), made by the triggers
+    `triggers` (None where not known), of the recording `run`."""
     import tifffile
 
     fmt = run.format
@@ -76,6 +82,15 @@ def ome_xml(run: Run, numbers: list[int], times: list[int]) -> str:
     stored = (n, 1, 1, fmt.height, fmt.width, 3 if fmt.colour else 1)
     record = {key: value if isinstance(value, str) else json.dumps(value)
               for key, value in run.record.items()}  # fmt: skip
+    maps = [{"Namespace": "pyzol/frames", "Value": {str(i): str(k) for i, k in enumerate(numbers)}}]
+    if triggers and any(t is not None for t in triggers):
+        maps.append(
+            {
+                "Namespace": "pyzol/triggers",
+                "Value": {str(i): str(t) for i, t in enumerate(triggers) if t is not None},
+            }
+        )
+    maps.append({"Namespace": "pyzol/run", "Value": record})  # fmt: skip
     xml = tifffile.OmeXml()
     xml.addimage(
         fmt.dtype,
@@ -85,9 +100,6 @@ def ome_xml(run: Run, numbers: list[int], times: list[int]) -> str:
         Name=f"{run.record.get('board', 'board')} recording",
         SignificantBits=fmt.bits,
         Plane={"DeltaT": [(t - times[0]) / 1e9 for t in times], "DeltaTUnit": ["s"] * n},
-        MapAnnotation=[
-            {"Namespace": "pyzol/frames", "Value": {str(i): str(k) for i, k in enumerate(numbers)}},
-            {"Namespace": "pyzol/run", "Value": record},
-        ],
+        MapAnnotation=maps,
     )
     return xml.tostring()

@@ -2,9 +2,10 @@
 as a time series, shape (frames, height, width), or (frames, 3, height, width) for colour
 frames (NGFF puts the channel axis before space), one frame per chunk, uncompressed, in the
 frame's own sample type (BGR8 stored in RGB order). Beside it, in the group ``pyzol``: 1-D
-arrays ``frame`` (each frame's number), ``time_ns`` and ``status/<field>``. The group's
-attributes hold the ``ome`` multiscales metadata (axes t, [c,] y, x) and, under ``pyzol``, the
-run's record and the significant bits.
+arrays ``frame`` (each frame's number), ``time_ns``, ``trigger`` (the number of the trigger
+that made it; 0 free-running, -1 where the library cannot tell) and ``status/<field>``. The
+group's attributes hold the ``ome`` multiscales metadata (axes t, [c,] y, x) and, under
+``pyzol``, the run's record and the significant bits.
 
 The frames array grows 256 frames at a time and the per-frame columns are written 256 frames at a
 time; the recording's end cuts the array to the frames written. A store left by a process
@@ -87,6 +88,7 @@ class OmeZarrWriter:
         self._columns = {
             "frame": columns.create_array("frame", **column),
             "time_ns": columns.create_array("time_ns", **column),
+            "trigger": columns.create_array("trigger", **column),
         }
         for name in run.status_fields:
             self._columns["status/" + name] = status.create_array(name, **column)
@@ -102,7 +104,9 @@ class OmeZarrWriter:
         if n == self._data.shape[0]:
             self._data.resize((n + _GROW, *self._data.shape[1:]))
         self._data[n] = frame  # its own chunk: stored whole
-        self._pending.append((meta.number, meta.time_ns, *(meta.status[f] for f in self._fields)))
+        trigger = -1 if meta.trigger is None else meta.trigger
+        self._pending.append((meta.number, meta.time_ns, trigger,
+                              *(meta.status[f] for f in self._fields)))  # fmt: skip
         self.written = n + 1
         if len(self._pending) == _GROW:
             self._flush()

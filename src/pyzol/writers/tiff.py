@@ -69,6 +69,8 @@ class TiffWriter:
         assert self._file is not None
         page: dict[str, Any] = {"frame": meta.number, "time_ns": meta.time_ns,
                                 "status": meta.status}  # fmt: skip
+        if meta.trigger is not None:
+            page["trigger"] = meta.trigger
         if self._run is not None:
             page["run"], self._run = self._run, None
         # The page is written empty (its directory and the room for its pixels), and the pixels
