@@ -148,3 +148,26 @@ def kept_frames(path):
         first = 0 if tif.is_ome else json.loads(tif.pages[0].description)["frame"]
         later = [json.loads(page.description)["frame"] for page in tif.pages[1:]]
         return tif.series[0].asarray(), [first, *later]
+
+
+def kept_triggers(path):
+    """The trigger number of each frame the file or store at `path` keeps."""
+    name = path.name
+    if name.endswith(".h5"):
+        h5py = pytest.importorskip("h5py")
+        with h5py.File(path, "r") as f:
+            return list(f["/entry/data/trigger"][()])
+    if name.endswith(".zarr"):
+        zarr = pytest.importorskip("zarr")
+        return list(zarr.open_group(path, mode="r")["pyzol/trigger"][()])
+    tifffile = pytest.importorskip("tifffile")
+    with tifffile.TiffFile(path) as tif:
+        if name.endswith(".ome.tif"):
+            ome_types = pytest.importorskip("ome_types")
+            ome = ome_types.from_xml(tif.pages[0].description)
+            (found,) = [m for m in ome.structured_annotations.map_annotations
+                        if m.namespace == "pyzol/triggers"]  # fmt: skip
+            return [int(e.value) for e in sorted(found.value.ms, key=lambda e: int(e.k))]
+        import json
+
+        return [json.loads(page.description)["trigger"] for page in tif.pages]

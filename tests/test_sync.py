@@ -8,7 +8,7 @@ import math
 import pytest
 
 import pyzol
-from helpers import camera, drawn, until
+from helpers import FORMAT_NAMES, camera, drawn, kept_frames, kept_triggers, needs_reader, until
 from pyzol import sim
 
 np = pytest.importorskip("numpy")
@@ -163,3 +163,35 @@ def test_refusals_start_nothing(rack, args, kwargs, error, text):
     with sim.recording() as calls, pytest.raises(error, match=text):
         pyzol.sync(*args, **kwargs)
     assert not [c for c in calls if "Start(" in c or "Write(" in c]
+
+
+@pytest.mark.parametrize("name", FORMAT_NAMES)
+def test_a_group_recorded_into_a_file_per_camera_each_frame_with_its_trigger(rack, tmp_path, name):
+    needs_reader(name)
+    io, cams = rack({1: dict(ExposureTime=3000)})  # camera 1 misses every other trigger or so
+    group = pyzol.sync(*cams, trigger=(io, 3), rate=500, count=40)
+    with pyzol.record(group, tmp_path / name) as rec:
+        pass  # leaving the block waits for the group's 40 triggers
+    stem, _, suffix = name.partition(".")
+    counters = group.counters
+    assert rec.done and not any(c.unit.is_running for c in cams)
+    for i in range(len(cams)):
+        path = tmp_path / f"{stem}-{i}.{suffix}"
+        stack, numbers = kept_frames(path)
+        triggers = kept_triggers(path)
+        assert len(numbers) == len(triggers) == rec.written[i] == counters.cameras[i].frames
+        assert triggers == sorted(set(triggers)) and triggers[-1] <= 40
+        np.testing.assert_array_equal(stack, np.stack([drawn(k) for k in numbers]))
+    assert counters.cameras[1].missed > 0 and rec.written[1] < rec.written[0] == 40
+
+
+def test_a_group_recording_that_cannot_open_its_files_starts_nothing(rack, tmp_path):
+    io, cams = rack()
+    group = pyzol.sync(*cams, trigger=(io, 3), rate=500, count=5)
+    with pytest.raises(ValueError, match="3 cameras records into 3 files, not 2"):
+        pyzol.record(group, [tmp_path / "a.tif", tmp_path / "b.tif"])
+    (tmp_path / "run-2.zarr").mkdir()  # the third camera's store exists: refused
+    with sim.recording() as calls, pytest.raises(FileExistsError):
+        pyzol.record(group, tmp_path / "run.zarr")
+    assert not [c for c in calls if "Start(" in c or "Write(" in c]
+    assert sorted(p.name for p in tmp_path.iterdir() if "run" in p.name) == ["run-2.zarr"]

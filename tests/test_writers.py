@@ -3,7 +3,6 @@ another process while it is being written; a writer object of the script's own, 
 recorder tells it; a writer that fails."""
 
 import errno
-import json
 import os
 import signal
 import subprocess
@@ -13,7 +12,17 @@ import time
 
 import pytest
 
-from helpers import FORMAT_NAMES, H, W, camera, drawn, kept_frames, needs_reader, until
+from helpers import (
+    FORMAT_NAMES,
+    H,
+    W,
+    camera,
+    drawn,
+    kept_frames,
+    kept_triggers,
+    needs_reader,
+    until,
+)
 from pyzol import record, sim, unit
 from pyzol.writers import FrameMeta, NullWriter, Run, writer_for
 
@@ -278,27 +287,6 @@ def test_a_full_disk_under_an_ome_zarr_recording_keeps_the_frames_stored(tmp_pat
     stack, numbers = kept_frames(path)  # cut to the frames stored, their columns with them
     assert len(numbers) == 5 and numbers == sorted(set(numbers))
     np.testing.assert_array_equal(stack, np.stack([drawn(k) for k in numbers]))
-
-
-def kept_triggers(path):
-    """The trigger number of each frame the file or store at `path` keeps."""
-    name = path.name
-    if name.endswith(".h5"):
-        h5py = pytest.importorskip("h5py")
-        with h5py.File(path, "r") as f:
-            return list(f["/entry/data/trigger"][()])
-    if name.endswith(".zarr"):
-        zarr = pytest.importorskip("zarr")
-        return list(zarr.open_group(path, mode="r")["pyzol/trigger"][()])
-    tifffile = pytest.importorskip("tifffile")
-    with tifffile.TiffFile(path) as tif:
-        if name.endswith(".ome.tif"):
-            ome_types = pytest.importorskip("ome_types")
-            ome = ome_types.from_xml(tif.pages[0].description)
-            (found,) = [m for m in ome.structured_annotations.map_annotations
-                        if m.namespace == "pyzol/triggers"]  # fmt: skip
-            return [int(e.value) for e in sorted(found.value.ms, key=lambda e: int(e.k))]
-        return [json.loads(page.description)["trigger"] for page in tif.pages]
 
 
 @pytest.mark.parametrize("name", FORMAT_NAMES)

@@ -14,11 +14,13 @@ boards receive). Entering the block starts every camera, then the pulses; leavin
 pulses, then the captures.
 
 Each camera's frames are taken by a thread of its own, copied out of the board's ring at once
-(so that a set waiting for its slowest camera holds no ring slot), and matched by the number of
-the trigger that made them. A set is handed out once every camera has either given its frame
-for that trigger or is known to have none: its board has seen the trigger and every frame it
-took has arrived (or was lost). A camera without a frame leaves a gap for that camera only
-(`None` in `frames`, its index in `missed`); sets never mix frames of different triggers.
+(so that a set waiting for its slowest camera holds no ring slot), queued (at most `queue`
+frames a camera: a frame that finds its camera's queue full, the script being that far behind,
+is dropped and counted) and matched by the number of the trigger that made them. A set is handed
+out once every camera has either given its frame for that trigger or is known to have none: its
+board has seen the trigger and every frame it took has arrived (or was lost). A camera without a
+frame leaves a gap for that camera only (`None` in `frames`, its index in `missed`); sets never
+mix frames of different triggers.
 
 The three counts of each camera add up to the triggers sent once the last set is out: frames
 handed out in sets, triggers its board missed (they came while it was exposing or inside its
@@ -153,6 +155,7 @@ class Group:
         rate: float | None = None,
         count: int | None = None,
         ring: int = 16,
+        queue: int = 64,
     ) -> None:
         if not cameras:
             raise TypeError("pyzol.sync needs at least one camera")
@@ -186,7 +189,10 @@ class Group:
             count = operator.index(count)
             if count < 1:
                 raise ValueError(f"count must be None (without end) or at least 1, not {count}")
-        self.rate, self.count = rate, count
+        queue = operator.index(queue)
+        if queue < 1:
+            raise ValueError(f"queue must be at least 1 frame per camera, not {queue}")
+        self.rate, self.count, self._bound = rate, count, queue
         self._cameras = [_Camera(b, ring) for b in boards]
         self._cond = threading.Condition()
         self._closing = threading.Event()
@@ -356,6 +362,9 @@ class Group:
                 item = SyncFrame(frame.number, trigger or 0, frame.time_ns,
                                  records.value_of(frame.status), array)  # fmt: skip
                 with self._cond:
+                    if len(cam.queue) >= self._bound:  # the script is behind: dropped, counted
+                        cam.lost += 1
+                        continue
                     cam.queue.append(item)
                     cam.arrived += 1
                     self._cond.notify_all()

@@ -57,15 +57,19 @@ import threading
 import time
 import weakref
 from collections.abc import Sequence
-from typing import TYPE_CHECKING, Any, NamedTuple
+from typing import TYPE_CHECKING, Any, NamedTuple, overload
 
-from . import boards, core, unit
+from . import boards, core
 from .boards import CaptureBoard, FrameFormat, frame_format
+from .run_record import run_record, status_fields
 from .stream import Frames, StreamState
 from .writers import FrameMeta, FrameWriter, Run, writer_for
 
 if TYPE_CHECKING:
     import numpy  # noqa: F401
+
+    from .group_recording import GroupRecording
+    from .groups import Group
 
 __all__ = ["Progress", "Recorder", "record"]
 
@@ -78,12 +82,6 @@ _POOL_LIMIT = 2**20
 # Memory a buffer costs beyond its pixels: its array object and queue entry, and the status
 # record of the frame it carries to the writer (about 600 bytes measured, with a margin).
 _BUFFER_OVERHEAD = 1024
-# Each board's status record, whose fields every frame carries to the writer.
-_STATUS = {
-    unit.KX210: unit.TxKX210CaptureStatus,
-    unit.KX310: unit.TxKX310CaptureStatus,
-    unit.TR520: unit.TxTR520CaptureStatus,
-}
 
 
 class Progress(NamedTuple):
@@ -174,11 +172,8 @@ class Recorder:
         stream = Frames(board, ring, count)
         stream._session.owner = f"a recording to {self.path!r}"
         self.count: int | None = stream.count
-        run = _run_record(board, fmt, stream, pool, camera)
-        status_type = _STATUS[boards.kind(board)]
-        self._fields = tuple(
-            n for n, v in vars(status_type).items() if isinstance(v, property)
-        )  # fmt: skip
+        run = run_record(board, fmt, len(stream.images), stream.count, pool, camera)
+        self._fields = status_fields(board)
 
         self._stream = stream
         self._run = run
@@ -394,8 +389,36 @@ class Recorder:
         self._fail(error)
 
 
-# pyzol.record(board, path, ...) makes (and so starts) a Recorder.
-record = Recorder
+@overload
+def record(
+    board: CaptureBoard,
+    path: str | os.PathLike[str] | FrameWriter,
+    count: int | None = None,
+    ring: int | Sequence[core.CxImage] = 8,
+    *,
+    pool: int | None = None,
+    camera: str | os.PathLike[str] | None = None,
+    bigtiff: bool | None = None,
+) -> Recorder: ...
+@overload
+def record(
+    board: Group,
+    path: str | os.PathLike[str] | Sequence[str | os.PathLike[str] | FrameWriter],
+    count: int | None = None,
+    *,
+    bigtiff: bool | None = None,
+) -> GroupRecording: ...
+def record(board: Any, path: Any, count: Any = None, *args: Any, **kwargs: Any) -> Any:
+    """Starts recording: the frames of a capture board into one file (a `Recorder`, see the
+    module's description), or a `pyzol.sync` group into one file per camera (a
+    `pyzol.group_recording.GroupRecording`)."""
+    from .groups import Group
+
+    if isinstance(board, Group):
+        from .group_recording import GroupRecording
+
+        return GroupRecording(board, path, count, *args, **kwargs)
+    return Recorder(board, path, count, *args, **kwargs)
 
 
 # ---- the file ------------------------------------------------------------------------------------
@@ -407,41 +430,6 @@ def _numpy() -> Any:
     except ImportError as e:
         raise ImportError("pyzol.record needs numpy: pip install pyzol[record]") from e
     return numpy
-
-
-def _run_record(
-    board: CaptureBoard, fmt: Any, stream: Frames, pool: int, camera: Any
-) -> dict[str, Any]:
-    """What the first page records about the whole run."""
-    import tempfile
-
-    kind = boards.kind(board)
-    settings = boards.SETTINGS[kind].from_(board)
-    run: dict[str, Any] = {
-        "board": kind.__name__,
-        "id": settings.get_param("DeviceID"),
-        "channel": settings.get_param("Channel"),
-        "width": fmt.width,
-        "height": fmt.height,
-        "pixel_format": fmt.pixel_format.name,
-        "bits": fmt.bits,
-        "stored": "gray" if fmt.pixel_format.name.startswith("Mono") else "RGB",
-        "ring": len(stream.images),
-        "pool": pool,
-        "count": stream.count,
-        "started_utc": time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime()),
-        "started_ns": time.monotonic_ns(),
-    }
-    if camera is not None:
-        camera = os.fspath(camera)
-        with open(camera, encoding="utf-8", errors="replace") as f:
-            run["camera_file"], run["camera"] = os.path.abspath(camera), f.read()
-    with tempfile.TemporaryDirectory(prefix="pyzol-") as folder:
-        saved = os.path.join(folder, "settings.txt")
-        board.save(saved)
-        with open(saved, encoding="utf-8", errors="replace") as f:
-            run["settings"] = f.read()
-    return run
 
 
 def _refuse_beyond_memory(fmt: FrameFormat, ring: object, pool: int) -> None:
