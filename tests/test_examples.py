@@ -21,6 +21,7 @@ ROOT = pathlib.Path(__file__).resolve().parent.parent
         (["dio_abort.py"], "INT: inputs 0x00000007\nABORT: the supervisor ended the loop"),
         (["serial_camera.py"], "exposure time now 2500 (from the board)\nBOGUS        -> ERR"),
         (["settings.py"], "board 1 from the saved file: exposure 1200, trigger mode 1"),
+        (["cameras_in_step.py"], "triggers sent: 100, pairs written: 100"),
         (["front_door.py"], "frames captured: 10, outputs now 0x0\nno event: MB100 0"),
     ],
 )
