@@ -8,7 +8,7 @@ import math
 import pytest
 
 import pyzol
-from helpers import FORMAT_NAMES, camera, drawn, kept_frames, kept_triggers, needs_reader, until
+from helpers import FORMAT_NAMES, camera, drawn, kept_frames, kept_triggers, needs_reader
 from pyzol import sim
 
 np = pytest.importorskip("numpy")
@@ -53,10 +53,15 @@ def check_sets(sets, counters, n):
 
 def test_cameras_on_one_output_give_one_complete_set_per_trigger(rack):
     io, cams = rack()
-    with pyzol.sync(*cams, trigger=(io, 3), rate=500, count=200) as group:
+    with pyzol.sync(*cams, trigger=(io, 3), rate=250, count=200, ring=64) as group:
         sets = list(group)
     check_sets(sets, group.counters, 200)
-    assert all(s.complete and s.sent_ns is not None for s in sets)
+    # No board missed a trigger; a set lacks a frame only where the host lost it (a loaded
+    # machine can fall a ring behind).
+    lost = sum(c.dropped for c in group.counters.cameras)
+    assert all(c.missed == 0 for c in group.counters.cameras)
+    assert sum(not s.complete for s in sets) <= lost
+    assert all(s.sent_ns is not None for s in sets)
     # The boards exposed each trigger at one instant of the stand-in's clock.
     starts = {tuple(sim.frame_info(c.unit, k).start_ns for c in cams) for k in (0, 99, 199)}
     assert all(len(set(s)) == 1 for s in starts)
@@ -72,24 +77,25 @@ def test_cameras_on_one_output_give_one_complete_set_per_trigger(rack):
 )
 def test_a_camera_that_misses_triggers_leaves_gaps_for_itself_only(rack, slow):
     io, cams = rack(slow)
-    with pyzol.sync(*cams, trigger=(io, 3), rate=500, count=60) as group:
+    with pyzol.sync(*cams, trigger=(io, 3), rate=500, count=60, ring=64) as group:
         sets = list(group)
     check_sets(sets, group.counters, 60)
     (late,) = slow
-    gaps = [s.trigger for s in sets if s.missed]
-    assert gaps and all(s.missed == (late,) for s in sets if s.missed)
-    assert group.counters.cameras[late].missed == len(gaps)
-    assert cams[late].triggers().missed == len(gaps)
+    counts = group.counters.cameras
+    # Only the late camera's board misses triggers (the others may lose a frame on the host).
+    assert counts[late].missed > 0 and cams[late].triggers().missed == counts[late].missed
+    assert all(c.missed == 0 for i, c in enumerate(counts) if i != late)
+    assert sum(late in s.missed for s in sets) == counts[late].missed + counts[late].dropped
 
 
 def test_a_trigger_the_script_drives(rack):
     io, cams = rack()
+    sets = []
     with pyzol.sync(*cams) as group:
-        for k in range(5):
+        for _ in range(5):  # each edge once the last one's frames are in: none comes mid-frame
             io.write(3, True)
             io.write(3, False)
-            until(lambda k=k: group.counters.triggers == k + 1)
-        sets = [next(group) for _ in range(5)]
+            sets.append(next(group))
     check_sets(sets, group.counters, 5)
     assert all(s.sent_ns is None and s.complete for s in sets)
 
