@@ -90,4 +90,9 @@ TARGETS: dict[str, Target] = {
     "record_memory": Target(
         "resident memory a recording adds, against its pool and ring (and 16 MiB)", "%", "<=", 100
     ),
+    # bench_view: headless Chromium pages of the live view
+    "view_capture": Target(
+        "free-running 1920x1080 capture with two view pages open, against none", "%", ">=", 95
+    ),
+    "view_page_fps": Target("frames/s a view page shows, 640x480 Mono8", "frames/s", ">=", 25),
 }

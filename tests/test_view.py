@@ -451,8 +451,8 @@ def test_ctrl_c_leaves_a_recording_whole(tmp_path):
     job.communicate(timeout=30)
     assert job.returncode == 0
     with tifffile.TiffFile(path) as tif:
-        pages = len(tif.pages)
-        assert pages > 0 and tif.asarray().shape == (pages, 480, 640)
+        assert len(tif.pages) > 0
+        assert all(page.asarray().shape == (480, 640) for page in tif.pages)
 
 
 @pytest.mark.parametrize(

@@ -53,6 +53,10 @@ class _Teed:
     def written(self) -> int:
         return self.inner.written
 
+    @written.setter
+    def written(self, count: int) -> None:
+        self.inner.written = count
+
     def open(self, run: Run) -> None:
         self._format = run.format
         self.inner.open(run)

@@ -200,7 +200,11 @@ class ViewServer:
 
     # ---- the application -------------------------------------------------------------------------
     def app(self) -> web.Application:
-        app = web.Application(client_max_size=MAX_MESSAGE, middlewares=[self._guard])
+        @web.middleware
+        async def guard(request: web.Request, handler: Any) -> web.StreamResponse:
+            return await self._guard(request, handler)
+
+        app = web.Application(client_max_size=MAX_MESSAGE, middlewares=[guard])
         app.router.add_get("/", self._index)
         for path in _ASSETS:
             app.router.add_get(path, self._asset)
@@ -209,7 +213,6 @@ class ViewServer:
         app.on_shutdown.append(self._close_pages)
         return app
 
-    @web.middleware
     async def _guard(self, request: web.Request, handler: Any) -> web.StreamResponse:
         if self.loopback:
             if (request.url.host or "") not in _LOOPBACK_NAMES:
