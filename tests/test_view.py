@@ -464,3 +464,34 @@ def test_view_refuses_bad_options(tmp_path, option):
         [sys.executable, "-m", "pyzol", "view", *option], capture_output=True, text=True, cwd=ROOT
     )
     assert job.returncode == 2 and option[0] in job.stderr
+
+
+# ---- the I/O board ---------------------------------------------------------------------------
+
+
+@pytest.fixture
+def io_server(cam, tmp_path):
+    with pyzol.open("RM1600", 0) as io:
+        with ViewServer(cam, str(tmp_path), io=io, port=0).in_thread() as running:
+            yield running, io
+
+
+@pytest.mark.parametrize("word", [0x0000, 0x8001, 0x00FF])
+def test_the_page_shows_the_io_board_s_inputs_and_outputs(io_server, zol_rack, word):
+    server, io = io_server
+    zol_rack.set_inputs("RM1600", 0, word)
+    io.outputs = word ^ 0x0F0F
+    status = status_now(server)
+    assert status["io"] == {"inputs": word, "outputs": word ^ 0x0F0F}
+
+
+def test_an_io_setting_written_by_a_page_reaches_the_board(io_server):
+    server, io = io_server
+    board = run(exchange(server, want=("board",)))
+    assert board["io"]["kind"] == "RM1600"
+    name = next(r["name"] for r in board["io"]["settings"] if r["access"] == "read-write"
+                and r["kind"] != "text")  # fmt: skip
+    answer = run(exchange(server, {"type": "set", "board": "io", "name": name, "value": 7},
+                          want=("set",)))  # fmt: skip
+    assert answer["ok"], answer
+    assert io.settings[name] == 7
