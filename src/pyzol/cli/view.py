@@ -53,7 +53,7 @@ def add_options(parser: argparse.ArgumentParser) -> None:
         "--folder", type=folder, default=".", help="folder of the recordings (the current one)"
     )
     parser.add_argument(
-        "--max-fps", type=whole(1, 1000), default=30, help="frames a second to the pages (30)"
+        "--max-fps", type=whole(1, 1000), default=60, help="frames a second to the pages (60)"
     )
 
 

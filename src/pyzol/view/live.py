@@ -80,7 +80,7 @@ class Live:
     copied out for the view."""
 
     def __init__(
-        self, camera: Camera, folder: str, ring: int = 8, max_fps: float = 30.0,
+        self, camera: Camera, folder: str, ring: int = 8, max_fps: float = 60.0,
         published: Callable[[], None] | None = None,
     ) -> None:  # fmt: skip
         self.camera = camera

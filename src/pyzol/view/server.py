@@ -172,7 +172,7 @@ class ViewServer:
     def __init__(
         self, camera: Camera, folder: str, *, io: IOBoard | None = None,
         host: str = "127.0.0.1", port: int = 8470, token: str | None = None,
-        max_fps: float = 30.0, ring: int = 8, start: bool = True,
+        max_fps: float = 60.0, ring: int = 8, start: bool = True,
     ) -> None:  # fmt: skip
         self.camera, self.io, self.host, self.port = camera, io, host, port
         self.folder = folder

@@ -16,6 +16,18 @@ let socket = null;
 let last = null; // the header and samples of the frame drawn last
 let drawnTimes = [];
 let luts = {};
+let pixels = null; // the RGBA image the samples are turned into
+let waiting = false;
+const FIGURES_MS = 200;
+let figuresShown = 0;
+let figuresTimer = null;
+
+document.addEventListener("visibilitychange", () => {
+  if (!document.hidden && waiting) {
+    waiting = false;
+    ask();
+  }
+});
 
 function send(message) {
   if (socket && socket.readyState === WebSocket.OPEN) socket.send(message);
@@ -40,15 +52,23 @@ function connect() {
 }
 
 // ---- geometry ------------------------------------------------------------------------------
+// The canvas's size in device pixels, read when it changes (reading it for every frame would
+// lay the page out again each time).
+let stageSize = null;
+new ResizeObserver(() => {
+  stageSize = null;
+  draw();
+}).observe(canvas);
+
 function canvasSize() {
-  const ratio = window.devicePixelRatio || 1;
-  const width = Math.max(1, Math.round(canvas.clientWidth * ratio));
-  const height = Math.max(1, Math.round(canvas.clientHeight * ratio));
-  if (canvas.width !== width || canvas.height !== height) {
-    canvas.width = width;
-    canvas.height = height;
+  if (stageSize === null) {
+    const ratio = window.devicePixelRatio || 1;
+    stageSize = [Math.max(1, Math.round(canvas.clientWidth * ratio)),
+      Math.max(1, Math.round(canvas.clientHeight * ratio))];
+    canvas.width = stageSize[0];
+    canvas.height = stageSize[1];
   }
-  return [width, height];
+  return stageSize;
 }
 
 function frameSize() {
@@ -119,15 +139,27 @@ function onFrame(buffer) {
   }
   try {
     draw();
-    drawHistogram(header.histogram, header.channels);
   } finally {
-    ask();
+    if (document.hidden) waiting = true; // a tab out of sight asks for no frames
+    else ask();
   }
-  $("#frame-number").textContent = header.number;
-  $("#format").textContent = `${header.width}x${header.height} ${header.format} (${header.bits} bits)`;
+  $("#frame-number").textContent = header.number; // always the frame on the canvas
   const now = performance.now();
   drawnTimes.push(now);
   while (drawnTimes.length && drawnTimes[0] < now - 1000) drawnTimes.shift();
+  // The other figures and the histogram follow at most every FIGURES_MS (the last frame's
+  // always): each change of the text costs the browser a layout and a paint.
+  if (figuresTimer === null) {
+    figuresTimer = setTimeout(showFigures, Math.max(0, figuresShown + FIGURES_MS - now));
+  }
+}
+
+function showFigures() {
+  figuresTimer = null;
+  figuresShown = performance.now();
+  const header = last.header;
+  drawHistogram(header.histogram, header.channels);
+  $("#format").textContent = `${header.width}x${header.height} ${header.format} (${header.bits} bits)`;
   $("#page-fps").textContent = drawnTimes.length;
 }
 
@@ -139,7 +171,10 @@ function draw() {
     scratch.width = h.cols;
     scratch.height = h.rows;
   }
-  const image = scratchContext.createImageData(h.cols, h.rows);
+  if (!pixels || pixels.width !== h.cols || pixels.height !== h.rows) {
+    pixels = scratchContext.createImageData(h.cols, h.rows); // made again only for a new size
+  }
+  const image = pixels;
   const out = image.data;
   const s = last.samples;
   const n = h.cols * h.rows;
@@ -160,7 +195,7 @@ function draw() {
   context.setTransform(1, 0, 0, 1, 0, 0);
   context.fillStyle = "#000";
   context.fillRect(0, 0, t.cw, t.ch);
-  context.imageSmoothingEnabled = t.scale < 1;
+  context.imageSmoothingEnabled = false; // the samples as they are, and cheaper to draw
   const dx = (h.x0 - view.cx) * t.scale + t.cw / 2;
   const dy = (h.y0 - view.cy) * t.scale + t.ch / 2;
   context.drawImage(scratch, 0, 0, h.cols, h.rows, dx, dy, h.cols * h.step * t.scale,
