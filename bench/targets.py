@@ -96,4 +96,9 @@ TARGETS: dict[str, Target] = {
         "frames neither delivered, missed nor dropped, all cameras", "frames", "<=", 0
     ),
     "sync_latency": Target("trigger edge to the frame set in Python", "ms", "<=", 2),
+    # bench_view: headless Chromium pages of the live view
+    "view_capture": Target(
+        "free-running 1920x1080 capture with two view pages open, against none", "%", ">=", 95
+    ),
+    "view_page_fps": Target("frames/s a view page shows, 640x480 Mono8", "frames/s", ">=", 25),
 }

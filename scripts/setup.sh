@@ -21,6 +21,12 @@ if [[ "${1:-}" == *test* ]] && ! command -v node >/dev/null 2>&1; then
     apt-get update -qq && apt-get install -y -qq nodejs >/dev/null
 fi
 
+# The live view's tests drive Debian's headless Chromium (no browser download).
+if [[ "${1:-}" == *test* ]] && ! command -v chromium >/dev/null 2>&1; then
+    echo "installing chromium for the live view's tests" >&2
+    apt-get update -qq && apt-get install -y -qq chromium >/dev/null
+fi
+
 venv="${PYZOL_VENV:-.venv}"
 if [ ! -x "$venv/bin/python" ] || ! "$venv/bin/python" -c 'import sys; assert sys.version_info[:2] == (3, 12)' 2>/dev/null; then
     rm -rf "$venv"

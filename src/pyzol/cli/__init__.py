@@ -3,6 +3,7 @@
     pyzol [capture] [options]    frames of a capture board, the last written as an image
     pyzol record [options]       every frame of a capture board into a multi-page TIFF file
     pyzol io                     a session on an I/O board (``pyzol --io`` runs it too)
+    pyzol view [options]         the live view: a web page with the frames and the settings
 
 With no subcommand the capture job runs. ``pyzol COMMAND --help`` lists a job's options.
 Whatever goes wrong ends a job with one line on standard error and exit status 1.
@@ -14,11 +15,11 @@ import argparse
 import os
 import sys
 
-from . import capture, io_board, record
+from . import capture, io_board, record, view
 
 __all__ = ["COMMANDS", "main", "parser"]
 
-COMMANDS = ("capture", "record", "io")
+COMMANDS = ("capture", "record", "io", "view")
 
 
 def version() -> str:
@@ -61,6 +62,12 @@ def parser(prog: str | None = None) -> argparse.ArgumentParser:
         help="run the I/O board session",
         description="Run a session on a simulated MB100 I/O board.",
     )
+    viewing = commands.add_parser(
+        "view",
+        help="serve the live view: a web page with the frames and the settings",
+        description="Serve the live view of a simulated capture board as a web page.",
+    )
+    view.add_options(viewing)
     return top
 
 
@@ -72,6 +79,8 @@ def main(argv: list[str] | None = None) -> int:
     args = parser().parse_args(argv)
     if args.command == "record":
         return record.main(args)
+    if args.command == "view":
+        return view.main(args)
     if args.command == "capture" and args.io:
         if options := capture.given(args):
             args.parser.error(f"--io takes no capture options: {', '.join(options)}")
