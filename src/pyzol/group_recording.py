@@ -30,6 +30,7 @@ from .boards import frame_format
 from .groups import Group
 from .run_record import run_record, status_fields
 from .writers import FrameMeta, FrameWriter, Run, writer_for
+from .writers.base import write_error
 
 __all__ = ["GroupRecording"]
 
@@ -205,10 +206,7 @@ class GroupRecording:
         writer = self.writers[i]
         with contextlib.suppress(Exception):
             writer.fail()
-        if isinstance(error, OSError):
-            kept = f"the file keeps the {writer.written} frames written before"
-            error = OSError(error.errno, f"{error.strerror or error} ({kept})", self.paths[i])
-        self._fail(error)
+        self._fail(write_error(error, writer.written, self.paths[i]))
 
 
 def _remove(path: str) -> None:

@@ -64,6 +64,7 @@ from .boards import CaptureBoard, FrameFormat, frame_format
 from .run_record import run_record, status_fields
 from .stream import Frames, StreamState
 from .writers import FrameMeta, FrameWriter, Run, writer_for
+from .writers.base import write_error
 
 if TYPE_CHECKING:
     import numpy  # noqa: F401
@@ -383,10 +384,7 @@ class Recorder:
         with contextlib.suppress(Exception):
             self.writer.fail()
         self.nbytes = self.written * self.format.frame_bytes
-        if isinstance(error, OSError):
-            kept = f"the file keeps the {self.written} frames written before"
-            error = OSError(error.errno, f"{error.strerror or error} ({kept})", self.path)
-        self._fail(error)
+        self._fail(write_error(error, self.written, self.path))
 
 
 @overload

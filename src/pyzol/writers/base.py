@@ -10,7 +10,7 @@ from ..boards import FrameFormat
 if TYPE_CHECKING:
     import numpy
 
-__all__ = ["FrameMeta", "FrameWriter", "NullWriter", "Run"]
+__all__ = ["FrameMeta", "FrameWriter", "NullWriter", "Run", "write_error"]
 
 
 class Run(NamedTuple):
@@ -47,6 +47,15 @@ class FrameWriter(Protocol):
     def write(self, frame: numpy.ndarray[Any, Any], meta: FrameMeta) -> None: ...
     def close(self) -> None: ...
     def fail(self) -> None: ...
+
+
+def write_error(error: Exception, written: int, path: str) -> Exception:
+    """The error a recording ends with when a write into `path` failed: a failed write of the
+    system (OSError: a full disk, a file-size limit) says how many frames the file keeps."""
+    if not isinstance(error, OSError):
+        return error
+    kept = f"the file keeps the {written} frames written before"
+    return OSError(error.errno, f"{error.strerror or error} ({kept})", path)
 
 
 class NullWriter:
