@@ -61,6 +61,9 @@ class Recording:
 def board_opened(board: str, id: int) -> bool:
     """Whether some handle has the board open."""
 
+def camera_silent(board: str, id: int, ch: int, on: bool) -> None:
+    """The camera of the board channel stops sending (`on` True) or sends again. Meanwhile no frame arrives: a free-running board waits for the camera, a trigger taken makes no frame, and the board's waits run into its Timeout setting (the library's time-out error). sim.reset() gives every board a camera that sends."""
+
 def capture_waiters(board: str, id: int = 0, ch: int = 0) -> int:
     """Threads inside a wait of a capture board channel (to act once one really waits)."""
 
@@ -136,8 +139,17 @@ def set_journal(on: bool) -> None:
 def set_loopback(board: str, id: int, on: bool) -> None:
     """When on, the inputs follow the outputs."""
 
+def short_frames(board: str, id: int, ch: int, lines: int, count: int = 1) -> None:
+    """The next `count` frames of the board channel arrive with only `lines` lines (at most the frame's height), as when the camera's link drops the end of a frame: the rest of the ring image keeps what it held, the status record's line_count and amount_in_frame say so, and so do frame_info(...).lines and the stream's Frame.lines and Frame.complete. Negative values raise the library's error (InvalidArgument)."""
+
+def sio_drop(board: str, id: int, ch: int, count: int) -> None:
+    """The next `count` bytes the camera sends through the board channel's serial link are lost (what the camera receives is untouched)."""
+
 def sio_feed(board: str, id: int, ch: int, data: bytes) -> None:
     """Bytes arriving from the camera at the far end of the board channel's serial link."""
+
+def sio_garble(board: str, id: int, ch: int, count: int) -> None:
+    """The next `count` bytes the camera sends through the serial link arrive with every bit inverted (after the bytes sio_drop loses, when both are set)."""
 
 def sio_opened(board: str, id: int, ch: int) -> bool:
     """Whether the board channel's serial link is open."""

@@ -33,7 +33,12 @@ struct SerialState {
     std::deque<char> rx;        // bytes from the camera, not yet read by the host
     std::string sent;           // bytes the camera received (for sim::SioSent)
     std::string line;           // the camera's partial command line
+    int drop = 0, garble = 0;   // bytes from the camera still to be lost / to arrive inverted
 };
+
+// What arrives at the host of `bytes` the camera sends: the link's faults (sim::SioDrop,
+// sim::SioGarble) applied, in that order; the caller holds the board's mutex.
+std::string through_link(SerialState& link, const std::string& bytes);
 
 // Counters of the encoder unit. Internal values are 64-bit so the flags can be computed.
 struct EncoderState {
@@ -73,6 +78,10 @@ struct Board {
     // opened before knows it must open again.
     std::atomic<bool> unplugged{false};
     std::atomic<std::uint64_t> plugging{0};
+    // The camera stops sending (sim::CameraSilent); the next `short_count` frames arrive with
+    // `short_lines` lines only (sim::ShortFrames; guarded by `m`).
+    std::atomic<bool> silent{false};
+    int short_lines = 0, short_count = 0;
     // The exposure (strobe) output: high while a frame is exposed.
     std::atomic<bool> strobe{false};
     // Encoder pulses since the last trigger the encoder gave (EncoderMode, ENCSampling).
