@@ -26,9 +26,9 @@ def test_a_silent_camera_sends_no_frame_and_the_wait_times_out(tmp_path, kind):
         board.start()
         with pytest.raises(RuntimeError) as raised:
             board.wait()
+        assert board.query_status().total_frame_count == 0
+        board.abort()
     assert raised.value.status == core.ExStatus.Timeout
-    assert board.query_status().total_frame_count == 0
-    board.abort()
 
 
 @pytest.mark.parametrize("kind", CAPTURE_BOARDS)

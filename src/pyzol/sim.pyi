@@ -10,7 +10,9 @@ _Terminal: typing.TypeAlias = tuple[str, int, str, int]
 
   I/O boards ("MB100", "RM1600", "DQ160"):  "out" (an output bit), "in" (an input bit); index
     the bit, 0 to 31.
-  Capture boards ("KX210", "KX310", "TR520"): "trigger" (external trigger input), "strobe" (exposure output, high while a frame is exposed, when EXPEnable
+  Capture boards ("KX210", "KX310", "TR520"): "trigger" (external trigger input), "line" (line
+    trigger input, KX210 and KX310: with LineSensorEnable set, a frame is made of Height line
+    triggers), "strobe" (exposure output, high while a frame is exposed, when EXPEnable
     (TR520: ExpEnable) is set), "encoder" (the encoder unit's trigger output: a pulse every
     ENCSampling counted pulses when EncoderMode is set; KX210, KX310); index the channel, 0 or
     1.
@@ -181,8 +183,8 @@ def wire(source: _Terminal, sink: _Terminal) -> None:
     (ExtTriggerSrc picks which the board takes). The input takes the output's level at once.
     Refused with TypeError (a terminal that is not a (str, int, str, int) tuple) or ValueError
     (an unknown board, id, terminal, bit or channel; an input given as the source or an output as
-    the sink; a board wired to itself; an encoder wired anywhere but its own channel's trigger
-    input; an input driven already; a wire that exists), and nothing is wired. sim.reset()
+    the sink; a board wired to itself; an encoder wired anywhere but its own channel's trigger or
+    line input; an input driven already; a wire that exists), and nothing is wired. sim.reset()
     takes every wire out."""
 
 def wiring() -> list[tuple[_Terminal, _Terminal]]:

@@ -128,6 +128,8 @@ struct TriggerSetup {
     std::chrono::microseconds exposure{0}; // ExposureTime
     std::chrono::microseconds mask{0};     // TriggerMaskTime: the input rests after a trigger
     bool strobe = false;                   // EXPEnable (TR520: ExpEnable): the strobe follows
+    bool line_scan = false;                // LineSensorEnable: frames made of line triggers
+    int height = 0;                        // lines of a frame
 };
 
 // A trigger taken and not yet turned into a frame.
@@ -171,6 +173,8 @@ struct Session : std::enable_shared_from_this<Session> {
     std::deque<PendingTrigger> pending;
     std::uint32_t detected = 0, taken = 0, missed = 0; // triggers of this run
     Clock::time_point rest_until{};                     // an edge before this is missed
+    std::uint32_t line_first = 0;                       // line scan: the frame's first line
+    int line_count = 0;                                 // ... and the lines it has so far
     std::vector<FrameRecord> frames;                    // frame k at k % size
     std::thread thread;
     std::uint64_t run = 0; // counts Starts, so a finishing thread knows its own run
@@ -251,7 +255,7 @@ bool is_running(Session& s);
 void force_trigger(Session& s, const char* op, int ch);
 // A rising edge at a wired trigger input of the board channel at `t` (capture/triggers.cpp):
 // every run on the channel that takes that input takes it or counts it missed.
-enum class Input { Pin, Encoder };
+enum class Input { Pin, Encoder, Line };
 void trigger_edge(Board& b, Input input, Clock::time_point t);
 // Trigger bookkeeping of a run (capture/triggers.cpp); `s.m` is held.
 void arm_triggers(Session& s, Board& b);           // at Start: settings, counters, the record
