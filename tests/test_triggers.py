@@ -234,15 +234,20 @@ def test_one_boards_strobe_triggers_another(tmp_path):
     assert sim.frame_info(second, 0).trigger == 1
 
 
-def encoder_board(tmp_path, kind, **settings):
-    board = triggered(tmp_path, kind, ExtTriggerSrc=1, **settings)
+def wire_encoder(board, kind, every, terminal):
+    """The board's encoder counting, a pulse out every `every` pulses, wired to its channel's
+    `terminal` ("trigger" or "line")."""
     param = PARAMS[kind].from_(board)
     param.set_param("EncoderMode", 1)
-    param.set_param("ENCSampling", 4)
+    param.set_param("ENCSampling", every)
     if kind == "KX310":
         unit.KX310Encoder.from_(board).start_encoder()
-    sim.wire((kind, 0, "encoder", 0), (kind, 0, "trigger", 0))
+    sim.wire((kind, 0, "encoder", 0), (kind, 0, terminal, 0))
     return board
+
+
+def encoder_board(tmp_path, kind, **settings):
+    return wire_encoder(triggered(tmp_path, kind, ExtTriggerSrc=1, **settings), kind, 4, "trigger")
 
 
 @pytest.mark.parametrize("kind", ["KX210", "KX310"])
@@ -354,13 +359,7 @@ def test_a_line_scan_board_makes_a_frame_of_height_line_triggers(tmp_path, kind)
 
 @pytest.mark.parametrize("kind", ["KX210", "KX310"])
 def test_the_encoder_gives_a_line_scan_board_its_lines(tmp_path, kind):
-    board = line_scan_board(tmp_path, kind)
-    param = PARAMS[kind].from_(board)
-    param.set_param("EncoderMode", 1)
-    param.set_param("ENCSampling", 2)
-    if kind == "KX310":
-        unit.KX310Encoder.from_(board).start_encoder()
-    sim.wire((kind, 0, "encoder", 0), (kind, 0, "line", 0))
+    board = wire_encoder(line_scan_board(tmp_path, kind), kind, 2, "line")
     board.num = 1
     board.start()
     for _ in range(4):
