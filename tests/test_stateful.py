@@ -178,12 +178,12 @@ short_ms = st.integers(0, 15)
 # Terminals of the rack's wiring, the rack's and others; few bits and channels, so that wires
 # meet the outputs the I/O steps write and the boards the capture steps run.
 TERMINALS = {**dict.fromkeys(DIO_BOARDS, ("out", "in")),
-             **dict.fromkeys(CAPTURE_BOARDS, ("trigger", "strobe", "encoder"))}  # fmt: skip
+             **dict.fromkeys(CAPTURE_BOARDS, ("trigger", "line", "strobe", "encoder"))}  # fmt: skip
 SOURCES = {"out", "strobe", "encoder"}
 terminals = st.tuples(
     st.sampled_from([*DIO_BOARDS, *CAPTURE_BOARDS, "XY9"]),
     st.sampled_from([0, 1, 4]),
-    st.sampled_from(["out", "in", "trigger", "strobe", "encoder", "clock"]),
+    st.sampled_from(["out", "in", "trigger", "line", "strobe", "encoder", "clock"]),
     st.sampled_from([0, 1, 2, 32]),
 )
 
@@ -194,19 +194,19 @@ def terminal_exists(terminal):
         return False
     if board in DIO_BOARDS:
         return 0 <= index <= 31
-    return 0 <= index <= 1 and not (port == "encoder" and board == "TR520")
+    return 0 <= index <= 1 and not (port in ("encoder", "line") and board == "TR520")
 
 
 def wire_allowed(wires, source, sink):
     """Whether the rack takes a wire from `source` to `sink` besides `wires`: an output to an
-    input of another board (the encoder: to its own channel's trigger input), an input with one
-    driver besides the encoder, no wire twice."""
+    input of another board (the encoder: to its own channel's trigger or line input), an input
+    with one driver besides the encoder, no wire twice."""
     if not (terminal_exists(source) and terminal_exists(sink)):
         return False
     if source[2] not in SOURCES or sink[2] in SOURCES:
         return False
     encoder, same_board = source[2] == "encoder", source[:2] == sink[:2]
-    if encoder and not (same_board and sink[2] == "trigger" and sink[3] == source[3]):
+    if encoder and not (same_board and sink[2] != "in" and sink[3] == source[3]):
         return False
     if not encoder and same_board:
         return False

@@ -84,6 +84,7 @@ def masked_run(tmp_path, kind, edges):
     board = triggered(tmp_path, kind, TriggerMaskTime=LONG_US)
     io = opened("RM1600")
     sim.wire(OUT, (kind, 0, "trigger", 0))
+    board.num = 0  # without end: the run is still on when the later edges come
     board.start()
     for _ in range(edges):
         pulse(io)
@@ -233,15 +234,20 @@ def test_one_boards_strobe_triggers_another(tmp_path):
     assert sim.frame_info(second, 0).trigger == 1
 
 
-def encoder_board(tmp_path, kind, **settings):
-    board = triggered(tmp_path, kind, ExtTriggerSrc=1, **settings)
+def wire_encoder(board, kind, every, terminal):
+    """The board's encoder counting, a pulse out every `every` pulses, wired to its channel's
+    `terminal` ("trigger" or "line")."""
     param = PARAMS[kind].from_(board)
     param.set_param("EncoderMode", 1)
-    param.set_param("ENCSampling", 4)
+    param.set_param("ENCSampling", every)
     if kind == "KX310":
         unit.KX310Encoder.from_(board).start_encoder()
-    sim.wire((kind, 0, "encoder", 0), (kind, 0, "trigger", 0))
+    sim.wire((kind, 0, "encoder", 0), (kind, 0, terminal, 0))
     return board
+
+
+def encoder_board(tmp_path, kind, **settings):
+    return wire_encoder(triggered(tmp_path, kind, ExtTriggerSrc=1, **settings), kind, 4, "trigger")
 
 
 @pytest.mark.parametrize("kind", ["KX210", "KX310"])
@@ -299,11 +305,12 @@ def test_the_camera_tells_its_triggers(tmp_path):
     io = opened("RM1600")
     sim.wire(OUT, ("KX210", 0, "trigger", 0))
     with pyzol.open("KX210", camera=path) as cam:
-        with cam.frames(3, count=1) as stream:
+        with cam.frames(3, count=2) as stream:
             pulse(io)
             pulse(io)
-            assert [f.trigger for f in stream] == [1]
-        assert cam.triggers() == TriggerCounts(detected=2, taken=1, missed=1)
+            cam.unit.force_trigger()
+            assert [f.trigger for f in stream] == [1, 3]
+        assert cam.triggers() == TriggerCounts(detected=3, taken=2, missed=1)
 
 
 def test_a_board_that_never_ran_has_no_triggers_nor_frames():
@@ -321,3 +328,54 @@ def test_a_board_that_never_ran_has_no_triggers_nor_frames():
 def test_trigger_records_are_a_capture_boards_only(call, board, error, message):
     with pytest.raises(error, match=message):
         call(board())
+
+
+W_LINE = 16  # pixels of a line
+
+
+def line_scan_board(tmp_path, kind, height=4):
+    """A board of `kind` that makes frames of `height` line triggers, its ring locked."""
+    board = getattr(unit, kind).from_file(
+        camera(tmp_path, w=W_LINE, h=height, **WIRED, LineSensorEnable=1), 0, 0
+    )
+    board.lock([core.CxImage(W_LINE, height) for _ in range(3)])
+    return board
+
+
+@pytest.mark.parametrize("kind", ["KX210", "KX310"])
+def test_a_line_scan_board_makes_a_frame_of_height_line_triggers(tmp_path, kind):
+    board = line_scan_board(tmp_path, kind)
+    io = opened("RM1600")
+    sim.wire(OUT, (kind, 0, "line", 0))
+    with pyzol.frames(board, 3, count=2) as stream:
+        for _ in range(3):
+            pulse(io)
+        assert board.query_status().line_count == 3  # the frame being built
+        for _ in range(5):
+            pulse(io)
+        assert [f.trigger for f in stream] == [1, 5]  # each frame by its first line's trigger
+    assert counts(board) == (8, 8, 0)
+
+
+@pytest.mark.parametrize("kind", ["KX210", "KX310"])
+def test_the_encoder_gives_a_line_scan_board_its_lines(tmp_path, kind):
+    board = wire_encoder(line_scan_board(tmp_path, kind), kind, 2, "line")
+    board.num = 1
+    board.start()
+    for _ in range(4):
+        sim.encoder_pulses(kind, 0, 0, 2)  # a line every 2 pulses
+    board.wait()
+    assert board.query_status().total_frame_count == 1
+
+
+@pytest.mark.parametrize(
+    "line_scan, terminal", [(True, "trigger"), (False, "line")], ids=["frame", "line"]
+)
+def test_a_board_takes_only_the_triggers_of_its_scan(tmp_path, line_scan, terminal):
+    board = line_scan_board(tmp_path, "KX210") if line_scan else triggered(tmp_path, "KX210")
+    io = opened("RM1600")
+    sim.wire(OUT, ("KX210", 0, terminal, 0))
+    board.start()
+    pulse(io)
+    assert counts(board) == (0, 0, 0)
+    board.abort()

@@ -65,18 +65,18 @@ ZOL_API bool Plugged(const std::string& board, int id);
 // ---- wiring between the rack's boards -----------------------------------------------------------
 // A terminal: board "MB100", "RM1600", "DQ160", "KX210", "KX310" or "TR520", its id (0 to 3),
 // the terminal and its index. I/O boards: "out" and "in", index the bit (0 to 31). Capture
-// boards, index the channel (0, 1): "trigger" (external trigger input), "strobe" (exposure
-// output) and "encoder" (the encoder unit's trigger output).
+// boards, index the channel (0, 1): "trigger" (external trigger input), "line" (line trigger
+// input, KX210 and KX310), "strobe" (exposure output) and "encoder" (the encoder unit's trigger output).
 struct Terminal {
     std::string board;
     int id = 0;
     std::string port;
     int index = 0;
 };
-// Wires an output (out, strobe, encoder) to an input (in, trigger). Refused with
+// Wires an output (out, strobe, encoder) to an input (in, trigger, line). Refused with
 // std::invalid_argument, nothing wired: an unknown board, terminal, id or index; a source that
 // is an input or a sink that is an output; a board wired to itself (the encoder only to the
-// trigger input of its own channel); an input another output drives already; a wire
+// trigger or line input of its own channel); an input another output drives already; a wire
 // that exists. The input takes the output's level at once (a high output makes an edge).
 ZOL_API void Wire(const Terminal& source, const Terminal& sink);
 // Takes the wire out (the input falls low); std::invalid_argument when there is none.

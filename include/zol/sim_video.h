@@ -22,6 +22,18 @@ ZOL_API void SioFeed(const std::string& board, int id, int ch, const std::string
 ZOL_API std::string SioSent(const std::string& board, int id, int ch);
 // Whether the board channel's serial link is open.
 ZOL_API bool SioOpened(const std::string& board, int id, int ch);
+// The bytes the camera sends next through the link: the next `count` are lost (SioDrop), or
+// arrive with every bit inverted (SioGarble; after the lost ones when both are set); negative:
+// InvalidArgument. What the camera receives is untouched.
+ZOL_API void SioDrop(const std::string& board, int id, int ch, int count);
+ZOL_API void SioGarble(const std::string& board, int id, int ch, int count);
+// The camera of the board channel stops sending (`on`) or sends again: meanwhile no frame
+// arrives (waits run into the board's Timeout setting) and a trigger taken makes no frame.
+ZOL_API void CameraSilent(const std::string& board, int id, int ch, bool on);
+// The next `count` frames of the board channel arrive with only `lines` lines (0 up to the
+// frame's height; the rest of the image keeps what it held): the status record's line_count and
+// amount, and CapturedFrame's lines, say so. Negative values: InvalidArgument.
+ZOL_API void ShortFrames(const std::string& board, int id, int ch, int lines, int count);
 // Pulses at the encoder input: positive forward, negative backward (Dir and SwapAB of the
 // board each reverse the direction). TR520 has no encoder input: NotSupported.
 ZOL_API void EncoderPulses(const std::string& board, int id, int ch, int count);

@@ -319,6 +319,19 @@ void init_video_boards(py::module_& m) {
             "Every byte the camera received since the last call (the call clears them).")
         .def("sio_opened", &zol::sim::SioOpened, py::arg("board"), py::arg("id"), py::arg("ch"),
              "Whether the board channel's serial link is open.")
+        .def("sio_drop", &zol::sim::SioDrop, py::arg("board"), py::arg("id"), py::arg("ch"),
+             py::arg("count"), py::call_guard<py::gil_scoped_release>(),
+             "The next `count` bytes the camera sends through the link are lost.")
+        .def("sio_garble", &zol::sim::SioGarble, py::arg("board"), py::arg("id"), py::arg("ch"),
+             py::arg("count"), py::call_guard<py::gil_scoped_release>(),
+             "The next `count` bytes the camera sends arrive with every bit inverted.")
+        .def("camera_silent", &zol::sim::CameraSilent, py::arg("board"), py::arg("id"),
+             py::arg("ch"), py::arg("on"), py::call_guard<py::gil_scoped_release>(),
+             "The camera stops sending (on) or sends again: meanwhile no frame arrives.")
+        .def("short_frames", &zol::sim::ShortFrames, py::arg("board"), py::arg("id"),
+             py::arg("ch"), py::arg("lines"), py::arg("count") = 1,
+             py::call_guard<py::gil_scoped_release>(),
+             "The next `count` frames arrive with only `lines` lines.")
         .def("encoder_pulses", &zol::sim::EncoderPulses, py::arg("board"), py::arg("id"),
              py::arg("ch"), py::arg("count"),
              "Pulses at the board's encoder input: positive forward, negative backward.")

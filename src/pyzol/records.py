@@ -9,7 +9,8 @@ from . import unit
 
 __all__ = [
     "CaptureStatus", "KX210CaptureStatus", "KX310CaptureStatus", "KX310EncoderStatus",
-    "TR520CaptureStatus", "TriggerCounts", "WaitStatus", "frame_trigger", "trigger_counts",
+    "TR520CaptureStatus", "FrameRecord", "TriggerCounts", "WaitStatus", "frame_record",
+    "trigger_counts",
     "value_of", "wait_value",
 ]  # fmt: skip
 
@@ -79,6 +80,16 @@ class TriggerCounts(NamedTuple):
     missed: int
 
 
+class FrameRecord(NamedTuple):
+    """What the board recorded of one frame: the number of the trigger that made it (from 1 at
+    the start of the run; 0 for a free-running frame), when its exposure began (`start_ns`, on
+    the clock of `time.monotonic_ns`) and the lines that arrived."""
+
+    trigger: int
+    start_ns: int
+    lines: int
+
+
 CaptureStatus = Union[KX210CaptureStatus, KX310CaptureStatus, TR520CaptureStatus]
 
 _VALUES: dict[type, Any] = {
@@ -139,9 +150,9 @@ def trigger_counts(board: object) -> TriggerCounts | None:
     return TriggerCounts(counts.detected, counts.taken, counts.missed)
 
 
-def frame_trigger(board: object, frame: int) -> int | None:
-    """The number of the trigger (from 1) that made frame `frame` of the capture board's current
-    run, 0 for a free-running frame; None where the library cannot tell or no longer knows."""
+def frame_record(board: object, frame: int) -> FrameRecord | None:
+    """What the capture board recorded of frame `frame` of its current run; None where the
+    library cannot tell or no longer knows."""
     rack = _simulated_rack()
     info = None if rack is None else rack.frame_info(board, frame)
-    return None if info is None else int(info.trigger)
+    return None if info is None else FrameRecord(info.trigger, info.start_ns, info.lines)

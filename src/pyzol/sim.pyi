@@ -10,7 +10,9 @@ _Terminal: typing.TypeAlias = tuple[str, int, str, int]
 
   I/O boards ("MB100", "RM1600", "DQ160"):  "out" (an output bit), "in" (an input bit); index
     the bit, 0 to 31.
-  Capture boards ("KX210", "KX310", "TR520"): "trigger" (external trigger input), "strobe" (exposure output, high while a frame is exposed, when EXPEnable
+  Capture boards ("KX210", "KX310", "TR520"): "trigger" (external trigger input), "line" (line
+    trigger input, KX210 and KX310: with LineSensorEnable set, a frame is made of Height line
+    triggers), "strobe" (exposure output, high while a frame is exposed, when EXPEnable
     (TR520: ExpEnable) is set), "encoder" (the encoder unit's trigger output: a pulse every
     ENCSampling counted pulses when EncoderMode is set; KX210, KX310); index the channel, 0 or
     1.
@@ -60,6 +62,9 @@ class Recording:
 
 def board_opened(board: str, id: int) -> bool:
     """Whether some handle has the board open."""
+
+def camera_silent(board: str, id: int, ch: int, on: bool) -> None:
+    """The camera of the board channel stops sending (`on` True) or sends again. Meanwhile no frame arrives: a free-running board waits for the camera, a trigger taken makes no frame, and the board's waits run into its Timeout setting (the library's time-out error). sim.reset() gives every board a camera that sends."""
 
 def capture_waiters(board: str, id: int = 0, ch: int = 0) -> int:
     """Threads inside a wait of a capture board channel (to act once one really waits)."""
@@ -136,8 +141,17 @@ def set_journal(on: bool) -> None:
 def set_loopback(board: str, id: int, on: bool) -> None:
     """When on, the inputs follow the outputs."""
 
+def short_frames(board: str, id: int, ch: int, lines: int, count: int = 1) -> None:
+    """The next `count` frames of the board channel arrive with only `lines` lines (at most the frame's height), as when the camera's link drops the end of a frame: the rest of the ring image keeps what it held, the status record's line_count and amount_in_frame say so, and so do frame_info(...).lines and the stream's Frame.lines and Frame.complete. Negative values raise the library's error (InvalidArgument)."""
+
+def sio_drop(board: str, id: int, ch: int, count: int) -> None:
+    """The next `count` bytes the camera sends through the board channel's serial link are lost (what the camera receives is untouched)."""
+
 def sio_feed(board: str, id: int, ch: int, data: bytes) -> None:
     """Bytes arriving from the camera at the far end of the board channel's serial link."""
+
+def sio_garble(board: str, id: int, ch: int, count: int) -> None:
+    """The next `count` bytes the camera sends through the serial link arrive with every bit inverted (after the bytes sio_drop loses, when both are set)."""
 
 def sio_opened(board: str, id: int, ch: int) -> bool:
     """Whether the board channel's serial link is open."""
@@ -169,8 +183,8 @@ def wire(source: _Terminal, sink: _Terminal) -> None:
     (ExtTriggerSrc picks which the board takes). The input takes the output's level at once.
     Refused with TypeError (a terminal that is not a (str, int, str, int) tuple) or ValueError
     (an unknown board, id, terminal, bit or channel; an input given as the source or an output as
-    the sink; a board wired to itself; an encoder wired anywhere but its own channel's trigger
-    input; an input driven already; a wire that exists), and nothing is wired. sim.reset()
+    the sink; a board wired to itself; an encoder wired anywhere but its own channel's trigger or
+    line input; an input driven already; a wire that exists), and nothing is wired. sim.reset()
     takes every wire out."""
 
 def wiring() -> list[tuple[_Terminal, _Terminal]]:

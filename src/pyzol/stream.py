@@ -109,11 +109,13 @@ class Frame:
     """One captured frame: `number` (counted from 0 at `start`), `array` (a read-only numpy view
     of the ring slot `slot`, valid while the board stays off that slot), `status` (the
     board's status record that showed the frame complete), `time_ns` (when the stream saw it
-    complete, on the clock of `time.monotonic_ns`) and `trigger` (the number of the trigger that
+    complete, on the clock of `time.monotonic_ns`), `trigger` (the number of the trigger that
     made it, counted from 1 at `start` over every trigger the board received, missed ones too;
-    0 for a free-running frame; None where the library cannot tell)."""
+    0 for a free-running frame) and `lines` (the lines that arrived; fewer than the array's
+    rows when the camera's link cut the frame short: see `complete`). `trigger` and `lines` are
+    None where the library cannot tell."""
 
-    __slots__ = ("number", "slot", "array", "status", "time_ns", "trigger", "_stream")
+    __slots__ = ("number", "slot", "array", "status", "time_ns", "trigger", "lines", "_stream")
 
     def __init__(self, stream: Frames, number: int, slot: int, status: CaptureStatus) -> None:
         self._stream = stream
@@ -124,7 +126,15 @@ class Frame:
         # Host time at which the stream saw the frame complete: time.monotonic_ns() (nanoseconds
         # on the clock of time.monotonic, which no change of the wall clock moves).
         self.time_ns: int = time.monotonic_ns()
-        self.trigger: int | None = records.frame_trigger(stream.board, number)
+        record = records.frame_record(stream.board, number)
+        self.trigger: int | None = None if record is None else record.trigger
+        self.lines: int | None = None if record is None else record.lines
+
+    @property
+    def complete(self) -> bool | None:
+        """Whether every line of the frame arrived (None: the library cannot tell); the rows
+        past `lines` hold what the ring slot held before."""
+        return None if self.lines is None else self.lines >= self.array.shape[0]
 
     @property
     def intact(self) -> bool:

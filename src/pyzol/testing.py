@@ -7,6 +7,7 @@ project's tests need no ``conftest.py`` for it: they ask for the fixtures by nam
 - ``zol_journal``: the journal on and cleared; gives a `Journal` of the test's library calls.
 - `failing`: a block in which an operation of the library fails, as a board would.
 - `unplugged`: a block in which a board is out of the rack, as if its cable were pulled.
+- `camera_silent`: a block in which the camera of a board channel sends nothing.
 - ``@pytest.mark.zol_sim``: the test runs only where pyzol has its simulated library
   (``pyzol.sim``); a build against the maker's library skips it, as it skips the fixtures.
 
@@ -22,7 +23,10 @@ from typing import Literal
 
 import pytest
 
-__all__ = ["Journal", "Rack", "Fault", "Unplugged", "failing", "unplugged"]
+__all__ = [
+    "CameraSilent", "Fault", "Journal", "Rack", "Unplugged", "camera_silent", "failing",
+    "unplugged",
+]  # fmt: skip
 
 _MARKER = "zol_sim"  # skips a test where pyzol.sim is missing
 
@@ -193,6 +197,47 @@ def unplugged(board: str, id: int = 0) -> Unplugged:
     return Unplugged(board, id)
 
 
+class CameraSilent:
+    """The camera of capture board `board` number `id`, channel `ch`, sends nothing for a
+    ``with`` block (`camera_silent`): no frame arrives, the board's waits run into its Timeout
+    setting (``pyzol.DeviceTimeout`` through the front door); leaving the block, it sends
+    again."""
+
+    __slots__ = ("board", "id", "ch")
+
+    board: str
+    """The board type: "KX210", "KX310" or "TR520"."""
+    id: int
+    """The board's number."""
+    ch: int
+    """The channel."""
+
+    def __init__(self, board: str, id: int = 0, ch: int = 0) -> None:
+        """The camera to silence; nothing happens before the block."""
+        self.board, self.id, self.ch = board, id, ch
+
+    def __enter__(self) -> CameraSilent:
+        """Silences the camera."""
+        _require_sim()
+        from pyzol import sim
+
+        sim.camera_silent(self.board, self.id, self.ch, True)
+        return self
+
+    def __exit__(self, *exc: object) -> Literal[False]:
+        """The camera sends again; never swallows an exception."""
+        from pyzol import sim
+
+        sim.camera_silent(self.board, self.id, self.ch, False)
+        return False
+
+
+def camera_silent(board: str, id: int = 0, ch: int = 0) -> CameraSilent:
+    """``with camera_silent("KX210", 0, 0): ...`` -- the camera sends nothing inside the block
+    (see `CameraSilent`); where ``pyzol.sim`` is missing, the test is skipped."""
+    return CameraSilent(board, id, ch)
+
+
 class Rack:
     """The simulated rack of a test (fixture ``zol_rack``): its journal since the start of the
     test, fault injection and the boards' inputs, each a typed call of ``pyzol.sim`` (which has
@@ -309,6 +354,29 @@ class Rack:
     def unplugged(self, board: str, id: int = 0) -> Unplugged:
         """`unplugged`: the board out of the rack for a ``with`` block only."""
         return unplugged(board, id)
+
+    def camera_silent(self, board: str, id: int = 0, ch: int = 0) -> CameraSilent:
+        """`camera_silent`: the camera sends nothing for a ``with`` block."""
+        return camera_silent(board, id, ch)
+
+    def short_frames(self, board: str, id: int, ch: int, lines: int, count: int = 1) -> None:
+        """The next `count` frames of the board channel arrive with only `lines` lines
+        (``Frame.complete`` is False for them)."""
+        from pyzol import sim
+
+        sim.short_frames(board, id, ch, lines, count)
+
+    def sio_drop(self, board: str, id: int, ch: int, count: int) -> None:
+        """The next `count` bytes the camera sends through the serial link are lost."""
+        from pyzol import sim
+
+        sim.sio_drop(board, id, ch, count)
+
+    def sio_garble(self, board: str, id: int, ch: int, count: int) -> None:
+        """The next `count` bytes the camera sends arrive with every bit inverted."""
+        from pyzol import sim
+
+        sim.sio_garble(board, id, ch, count)
 
 
 @pytest.fixture

@@ -61,7 +61,7 @@ std::int64_t count_pulses(Board& b, const char* op, int count) {
 // The encoder's trigger output: with EncoderMode non-zero, a pulse every ENCSampling pulses
 // (at least 1) of forward movement; backward movement is made up first, as a line-scan camera
 // over a conveyor that stepped back takes no line twice. The output reaches the channel's trigger
-// input when wired there, all pulses of one call at one instant.
+// or line input, whichever it is wired to, all pulses of one call at one instant.
 void encoder_output(Board& b, std::int64_t moved) {
     if (moved == 0 || b.settings.number("EncoderMode") == 0)
         return;

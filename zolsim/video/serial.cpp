@@ -11,6 +11,22 @@
 #include "video/companions.h"
 
 namespace zolsim {
+
+std::string through_link(SerialState& link, const std::string& bytes) {
+    std::string out;
+    for (char c : bytes) {
+        if (link.drop > 0) {
+            --link.drop;
+            continue;
+        }
+        if (link.garble > 0) {
+            --link.garble;
+            c = static_cast<char>(~static_cast<unsigned char>(c));
+        }
+        out += c;
+    }
+    return out;
+}
 namespace {
 
 void require_link(Board& b, const char* op) {
@@ -55,6 +71,7 @@ void send(Board& b, const char* data, std::size_t n, std::string* answers) {
         }
         std::string answer = camera_answer(b, b.sio.line);
         b.sio.line.clear();
+        answer = through_link(b.sio, answer);
         if (answers)
             *answers += answer;
         else {
@@ -165,8 +182,29 @@ namespace sim {
 void SioFeed(const std::string& board, int id, int ch, const std::string& bytes) {
     auto b = zolsim::named_board(board, id, ch, __func__);
     std::lock_guard<std::mutex> lock(b->m);
-    b->sio.rx.insert(b->sio.rx.end(), bytes.begin(), bytes.end());
+    const std::string arrived = zolsim::through_link(b->sio, bytes);
+    b->sio.rx.insert(b->sio.rx.end(), arrived.begin(), arrived.end());
     b->cv.notify_all();
+}
+
+namespace {
+// Arms a fault of the link: the next `count` bytes from the camera are lost or garbled.
+void link_fault(const std::string& board, int id, int ch, int count, int zolsim::SerialState::*fault,
+                const char* op) {
+    if (count < 0)
+        ZOLSIM_RAISE(InvalidArgument, op, "negative byte count");
+    auto b = zolsim::named_board(board, id, ch, op);
+    std::lock_guard<std::mutex> lock(b->m);
+    b->sio.*fault = count;
+}
+} // namespace
+
+void SioDrop(const std::string& board, int id, int ch, int count) {
+    link_fault(board, id, ch, count, &zolsim::SerialState::drop, __func__);
+}
+
+void SioGarble(const std::string& board, int id, int ch, int count) {
+    link_fault(board, id, ch, count, &zolsim::SerialState::garble, __func__);
 }
 
 std::string SioSent(const std::string& board, int id, int ch) {

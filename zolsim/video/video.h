@@ -33,7 +33,12 @@ struct SerialState {
     std::deque<char> rx;        // bytes from the camera, not yet read by the host
     std::string sent;           // bytes the camera received (for sim::SioSent)
     std::string line;           // the camera's partial command line
+    int drop = 0, garble = 0;   // bytes from the camera still to be lost / to arrive inverted
 };
+
+// What arrives at the host of `bytes` the camera sends: the link's faults (sim::SioDrop,
+// sim::SioGarble) applied, in that order; the caller holds the board's mutex.
+std::string through_link(SerialState& link, const std::string& bytes);
 
 // Counters of the encoder unit. Internal values are 64-bit so the flags can be computed.
 struct EncoderState {
@@ -73,6 +78,10 @@ struct Board {
     // opened before knows it must open again.
     std::atomic<bool> unplugged{false};
     std::atomic<std::uint64_t> plugging{0};
+    // The camera stops sending (sim::CameraSilent); the next `short_count` frames arrive with
+    // `short_lines` lines only (sim::ShortFrames; guarded by `m`).
+    std::atomic<bool> silent{false};
+    int short_lines = 0, short_count = 0;
     // The exposure (strobe) output: high while a frame is exposed.
     std::atomic<bool> strobe{false};
     // Encoder pulses since the last trigger the encoder gave (EncoderMode, ENCSampling).
@@ -119,6 +128,8 @@ struct TriggerSetup {
     std::chrono::microseconds exposure{0}; // ExposureTime
     std::chrono::microseconds mask{0};     // TriggerMaskTime: the input rests after a trigger
     bool strobe = false;                   // EXPEnable (TR520: ExpEnable): the strobe follows
+    bool line_scan = false;                // LineSensorEnable: frames made of line triggers
+    int height = 0;                        // lines of a frame
 };
 
 // A trigger taken and not yet turned into a frame.
@@ -162,6 +173,8 @@ struct Session : std::enable_shared_from_this<Session> {
     std::deque<PendingTrigger> pending;
     std::uint32_t detected = 0, taken = 0, missed = 0; // triggers of this run
     Clock::time_point rest_until{};                     // an edge before this is missed
+    std::uint32_t line_first = 0;                       // line scan: the frame's first line
+    int line_count = 0;                                 // ... and the lines it has so far
     std::vector<FrameRecord> frames;                    // frame k at k % size
     std::thread thread;
     std::uint64_t run = 0; // counts Starts, so a finishing thread knows its own run
@@ -242,7 +255,7 @@ bool is_running(Session& s);
 void force_trigger(Session& s, const char* op, int ch);
 // A rising edge at a wired trigger input of the board channel at `t` (capture/triggers.cpp):
 // every run on the channel that takes that input takes it or counts it missed.
-enum class Input { Pin, Encoder };
+enum class Input { Pin, Encoder, Line };
 void trigger_edge(Board& b, Input input, Clock::time_point t);
 // Trigger bookkeeping of a run (capture/triggers.cpp); `s.m` is held.
 void arm_triggers(Session& s, Board& b);           // at Start: settings, counters, the record

@@ -51,6 +51,7 @@ const char* kind_name(PortKind k) {
     case PortKind::Out: return "out";
     case PortKind::In: return "in";
     case PortKind::Trigger: return "trigger";
+    case PortKind::Line: return "line";
     case PortKind::Strobe: return "strobe";
     case PortKind::Encoder: return "encoder";
     }
@@ -90,6 +91,7 @@ Port port_of(const zol::sim::Terminal& t, const char* role) {
     static const std::pair<const char*, PortKind> dio_ports[] = {{"out", PortKind::Out},
                                                                  {"in", PortKind::In}};
     static const std::pair<const char*, PortKind> cap_ports[] = {{"trigger", PortKind::Trigger},
+                                                                 {"line", PortKind::Line},
                                                                  {"strobe", PortKind::Strobe},
                                                                  {"encoder", PortKind::Encoder}};
     bool found = false;
@@ -104,7 +106,7 @@ Port port_of(const zol::sim::Terminal& t, const char* role) {
     }
     if (!found)
         refuse(std::string(role) + ": a " + t.board + " has no terminal '" + t.port +
-               (p.capture ? "': expected 'trigger', 'strobe' or 'encoder'"
+               (p.capture ? "': expected 'trigger', 'line', 'strobe' or 'encoder'"
                           : "': expected 'out' or 'in'"));
     if (p.capture && !rack_channel(t.index))
         refuse(std::string(role) + ": a " + t.board + " has no channel " +
@@ -115,6 +117,8 @@ Port port_of(const zol::sim::Terminal& t, const char* role) {
     p.index = t.index;
     if (p.kind == PortKind::Encoder && p.type == static_cast<int>(zol::ExDevice::TR520))
         refuse(std::string(role) + ": a TR520 has no encoder unit: expected a KX210 or KX310");
+    if (p.kind == PortKind::Line && p.type == static_cast<int>(zol::ExDevice::TR520))
+        refuse(std::string(role) + ": a TR520 has no line trigger input: expected a KX210 or KX310");
     return p;
 }
 
@@ -145,8 +149,9 @@ void deliver(const Port& from, const Port& to, bool level, Clock::time_point t) 
     if (!level)
         return; // the capture inputs take rising edges
     auto b = rack_board(static_cast<zol::ExDevice>(to.type), to.id, to.index, "Wire");
-    const capture::Input input =
-        from.kind == PortKind::Encoder ? capture::Input::Encoder : capture::Input::Pin;
+    const capture::Input input = to.kind == PortKind::Line         ? capture::Input::Line
+                                 : from.kind == PortKind::Encoder ? capture::Input::Encoder
+                                                                  : capture::Input::Pin;
     capture::trigger_edge(*b, input, t);
 }
 
@@ -200,12 +205,12 @@ void Wire(const Terminal& source, const Terminal& sink) {
                " is an input: expected an output ('out', 'strobe' or 'encoder')");
     if (is_source(to.kind))
         refuse("sink: " + text(to) +
-               " is an output: expected an input ('in' or 'trigger')");
+               " is an output: expected an input ('in', 'trigger' or 'line')");
     const bool same_board = from.capture == to.capture && from.type == to.type && from.id == to.id;
     if (from.kind == PortKind::Encoder) {
         if (!same_board || to.kind == PortKind::In || to.index != from.index)
-            refuse("sink: the encoder " + text(from) + " reaches only the trigger input of its " +
-                   "own channel, not " + text(to));
+            refuse("sink: the encoder " + text(from) + " reaches only the trigger or line input " +
+                   "of its own channel, not " + text(to));
     } else if (same_board) {
         refuse("sink: " + text(to) + " is on the board of the source " + text(from) +
                ": a board is not wired to itself (I/O boards have set_loopback)");

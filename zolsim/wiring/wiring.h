@@ -1,7 +1,7 @@
 // The rack's wiring between boards: which signal outputs drive which inputs. The sources are the
 // output bits of the I/O boards, the exposure (strobe) output of a capture board channel and its
-// encoder unit; the sinks are the input bits of the I/O boards and the trigger input of a capture
-// board channel. A source changing level reaches every sink wired to it at
+// encoder unit; the sinks are the input bits of the I/O boards and the trigger and line-trigger
+// inputs of a capture board channel. A source changing level reaches every sink wired to it at
 // the same instant of the stand-in's clock (the families call drive(); wiring.cpp hands the
 // level to the sinks' families). sim::Reset takes every wire out.
 //
@@ -19,7 +19,7 @@ namespace wiring {
 
 using Clock = std::chrono::steady_clock;
 
-enum class PortKind { Out, In, Trigger, Strobe, Encoder };
+enum class PortKind { Out, In, Trigger, Line, Strobe, Encoder };
 
 // One terminal of the rack: the board's family, type (DioType or ExDevice as int) and id, the
 // kind of terminal, and the bit (I/O boards) or channel (capture boards).

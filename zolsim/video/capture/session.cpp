@@ -87,6 +87,17 @@ void end_run(Session& s, int final_state) {
     ++s.end_gen;
 }
 
+// The frame as it arrives from the camera: whole, or cut short (sim::ShortFrames).
+Frame arriving_frame(Board& b, const Frame& f) {
+    std::lock_guard<std::mutex> lock(b.m);
+    if (b.short_count == 0)
+        return f;
+    --b.short_count;
+    Frame cut = f;
+    cut.height = std::min(f.height, b.short_lines);
+    return cut;
+}
+
 // The next frame's trigger, once its exposure is due: false when the run is stopped meanwhile.
 // A wired trigger is due after the delay the settings give; a software trigger at once.
 bool next_trigger(Session& s, std::unique_lock<std::mutex>& lk, PendingTrigger& out) {
@@ -113,6 +124,7 @@ void run(std::shared_ptr<Session> sp, Frame f, std::chrono::microseconds period,
     pthread_setname_np(pthread_self(), "zolsim-capture");
     Session& s = *sp;
     std::unique_lock<std::mutex> lk(s.m);
+    const std::shared_ptr<Board> board = s.board; // kept while the run lasts (Close stops it first)
     auto next = Clock::now() + period;
     for (;;) {
         PendingTrigger trigger{0, {}, false};
@@ -129,6 +141,16 @@ void run(std::shared_ptr<Session> sp, Frame f, std::chrono::microseconds period,
         }
         if (s.stop_req)
             break;
+        if (board->silent.load()) {
+            // The camera sends nothing: a trigger's frame never comes; a free-running board
+            // waits for the camera and keeps its schedule from there.
+            if (!s.triggered) {
+                s.cv.wait(lk, [&] { return s.stop_req || !board->silent.load(); });
+                next = Clock::now() + period;
+            }
+            continue;
+        }
+        const Frame arriving = arriving_frame(*board, f);
         // The exposure: from the trigger's due time for as long as ExposureTime says (a wired
         // trigger; software triggers and free-running frames expose as they are written). The
         // strobe output is high meanwhile.
@@ -141,17 +163,17 @@ void run(std::shared_ptr<Session> sp, Frame f, std::chrono::microseconds period,
         }
         const std::uint32_t k = s.total;
         if (!s.source_locked) {
-            write_slot(s, lk, k, f);
+            write_slot(s, lk, k, arriving);
         } else if (auto target = s.source.lock()) {
             // A foreign ring is handled under its own mutex only, never both at once.
             lk.unlock();
-            deliver(*target, k, f);
+            deliver(*target, k, arriving);
             lk.lock();
         }
         set_strobe(s, lk, false, trigger.timed ? start + s.trig.exposure : Clock::now());
         if (s.stop_req) // stopped or aborted during the copy: the frame does not count
             break;
-        frame_done(s, k, f, trigger.number, start);
+        frame_done(s, k, arriving, trigger.number, start);
         s.cv.notify_all();
         if (frames > 0 && s.total >= static_cast<std::uint32_t>(frames))
             break;

@@ -34,26 +34,57 @@ void set_if_present(Settings& st, const char* name, std::int64_t value) {
         st.number(name, value);
 }
 
+// A line-scan board takes a line per edge at its line input, each a trigger of its own, never
+// missed; once the frame has its lines it is delivered, numbered by its first line's trigger.
+// Whether the board took the line (a board that scans frames takes none); `s.m` is held.
+bool take_line(Session& s, Clock::time_point t) {
+    if (!s.trig.line_scan)
+        return false;
+    ++s.detected;
+    ++s.taken;
+    if (s.line_count == 0)
+        s.line_first = s.detected;
+    s.lines = ++s.line_count; // the status shows the frame being built
+    if (s.line_count >= s.trig.height) {
+        s.pending.push_back({s.line_first, t, false});
+        s.line_count = 0;
+    }
+    return true;
+}
+
+// A frame trigger at `input`: taken, or missed while the board is still exposing or rests in its
+// mask time. `s.m` is held.
+void take_frame_trigger(Session& s, Input input, Clock::time_point t) {
+    // ExtTriggerSrc: the board takes frame triggers from its pin or from its encoder.
+    if ((input == Input::Encoder) != (s.trig.source == 1))
+        return;
+    ++s.detected;
+    set_if_present(s.board->settings, "DetectTrigger", s.detected);
+    if (t < s.rest_until) {
+        ++s.missed;
+        set_if_present(s.board->settings, "MaskedTrigger",
+                       setting_or_0(s.board->settings, "MaskedTrigger") + 1);
+        return;
+    }
+    ++s.taken;
+    s.rest_until = std::max(t + s.trig.delay + s.trig.exposure, t + s.trig.mask);
+    s.pending.push_back({s.detected, t + s.trig.delay, true});
+}
+
 // One run takes the edge at `t`, or counts it missed.
 void accept(Session& s, const Board& b, Input input, Clock::time_point t) {
     {
         std::lock_guard<std::mutex> lock(s.m);
         if (s.state != kRunning || !s.triggered || !s.trig.external || s.board.get() != &b)
             return;
-        // ExtTriggerSrc: the board takes frame triggers from its pin or from its encoder.
-        if ((input == Input::Encoder) != (s.trig.source == 1))
-            return;
-        ++s.detected;
-        set_if_present(s.board->settings, "DetectTrigger", s.detected);
-        if (t < s.rest_until) {
-            ++s.missed;
-            set_if_present(s.board->settings, "MaskedTrigger",
-                           setting_or_0(s.board->settings, "MaskedTrigger") + 1);
+        if (input == Input::Line) {
+            if (!take_line(s, t))
+                return;
+        } else if (!s.trig.line_scan) { // a line-scan board's frames are made of line triggers
+            take_frame_trigger(s, input, t);
+        } else {
             return;
         }
-        ++s.taken;
-        s.rest_until = std::max(t + s.trig.delay + s.trig.exposure, t + s.trig.mask);
-        s.pending.push_back({s.detected, t + s.trig.delay, true});
     }
     s.cv.notify_all();
 }
@@ -69,6 +100,9 @@ void arm_triggers(Session& s, Board& b) {
     s.trig.exposure = micros(st.number("ExposureTime"));
     s.trig.mask = micros(setting_or_0(st, "TriggerMaskTime"));
     s.trig.strobe = st.number(tr520 ? "ExpEnable" : "EXPEnable") != 0;
+    s.trig.line_scan = setting_or_0(st, "LineSensorEnable") != 0;
+    s.trig.height = std::max<int>(1, static_cast<int>(st.number("Height")));
+    s.line_count = 0;
     s.pending.clear();
     s.detected = s.taken = s.missed = 0;
     s.rest_until = Clock::time_point::min();
