@@ -54,6 +54,13 @@ class GroupRecording:
     made by ``pyzol.record(group, path)``: `count` triggers (by default the group's own count;
     None: until stopped)."""
 
+    count: int | None
+    """Triggers recorded at most (None: until stopped)."""
+    group: Group
+    """The group recorded."""
+    writers: list[FrameWriter]
+    """Each camera's writer."""
+
     def __init__(
         self,
         group: Group,

@@ -148,6 +148,11 @@ def _capture_board(camera: object, i: int) -> CaptureBoard:
 class Group:
     """Cameras captured in step (see the module's description); made by `pyzol.sync`."""
 
+    rate: float | None
+    """Pulses a second of the trigger the group pulses (None: a trigger the script drives)."""
+    count: int | None
+    """Triggers the group pulses (None: without end)."""
+
     def __init__(
         self,
         *cameras: object,

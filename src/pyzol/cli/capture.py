@@ -34,7 +34,7 @@ COLUMNS = {
 }
 
 # The capture options with their defaults; --io takes none of them.
-DEFAULTS = {
+DEFAULTS: dict[str, str | int | None] = {
     "board": "KX210",
     "id": 0,
     "camera": None,

@@ -86,12 +86,12 @@ class Live:
         self.camera = camera
         self.folder = folder
         self.ring = ring
-        self.min_period = 1.0 / max_fps if max_fps > 0 else 0.0
+        self.min_period: float = 1.0 / max_fps if max_fps > 0 else 0.0
         self.published = published
-        self.wanted = threading.Event()  # some page waits for a frame
+        self.wanted: threading.Event = threading.Event()  # some page waits for a frame
         self.latest: Snapshot | None = None
-        self.shown = 0  # frames copied out for the view
-        self.overrun = 0  # frames the board came back to while they were copied
+        self.shown: int = 0  # frames copied out for the view
+        self.overrun: int = 0  # frames the board came back to while they were copied
         self.recording: recorder_module.Recorder | None = None
         self.last_recording: recorder_module.Recorder | None = None
         self.record_error: str | None = None

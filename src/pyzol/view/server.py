@@ -174,11 +174,14 @@ class ViewServer:
         host: str = "127.0.0.1", port: int = 8470, token: str | None = None,
         max_fps: float = 60.0, ring: int = 8, start: bool = True,
     ) -> None:  # fmt: skip
-        self.camera, self.io, self.host, self.port = camera, io, host, port
+        self.camera: Camera = camera
+        self.io: IOBoard | None = io
+        self.host: str = host
+        self.port: int = port
         self.folder = folder
-        self.loopback = is_loopback(host)
-        self.token = token or secrets.token_urlsafe(18)
-        self.live = Live(camera, folder, ring, max_fps, published=self._published)
+        self.loopback: bool = is_loopback(host)
+        self.token: str = token or secrets.token_urlsafe(18)
+        self.live: Live = Live(camera, folder, ring, max_fps, published=self._published)
         self.pages: set[_Page] = set()
         self._start = start
         self._loop: asyncio.AbstractEventLoop | None = None
@@ -187,7 +190,7 @@ class ViewServer:
         self._hist: tuple[int, list[list[int]]] = (0, [])
         self._rate: tuple[float, int] | None = None
         self._fps = 0.0
-        self.ended = asyncio.Event()
+        self.ended: asyncio.Event = asyncio.Event()
 
     # ---- addresses -------------------------------------------------------------------------------
     @property
