@@ -5,8 +5,9 @@ folder, in the same run.
     python bench/bench_record.py --long     # the paced one 30 s, as the targets state
     python bench/bench_record.py --folder /data   # where the files go (a temporary folder there)
 
-1. Plain write: one frame's bytes written again and again with os.write, then fsync: the folder's
-   sustained write rate B (the page cache does not set it).
+1. Plain write: one frame's bytes written again and again with os.write for as long as the paced
+   recording runs, then fsync: the folder's sustained write rate B (the page cache does not set
+   it, nor a cache that takes a short burst faster).
 2. Paced: the board paced (TriggerCycleTime) at the frame rate whose data rate is 90% of B, and
    recorded for the run's length (30 s with --long): frames dropped (target: none).
 3. CPU: over a window of each paced recording (three: the first as above, then two of 3 s), the
@@ -21,7 +22,8 @@ folder, in the same run.
    queue, descriptions; target: within them); the size after them is in the reference.
 
 Both recordings use a ring of RING frames (0.3 s at 200 frames/s), so that the scheduling stalls
-of a busy machine do not count as the disk's; the pool has its default size.
+of a busy machine do not count as the disk's. The first paced recording has a pool of 1 GiB
+(PACED_POOL), the others the default pool.
 """
 
 from __future__ import annotations
@@ -44,6 +46,10 @@ from pyzol import unit
 W, H = 1920, 1080
 FRAME = W * H
 RING = 64
+# The paced recordings' pool: 1 GiB of frames, 3 s of the disk's rate on this machine. At 90% of
+# its average rate a disk that stalls for a second (the kernel's writeback, a host's cache
+# emptying) takes ten more to catch up; the pool must hold what comes meanwhile.
+PACED_POOL = 512
 # Resident memory a recording may add besides its pool and ring: the threads' stacks and
 # allocator arenas, the queue, the descriptions.
 SLACK = 16 * 2**20
@@ -65,15 +71,18 @@ def sync(path: Path) -> None:
         os.close(fd)
 
 
-def plain_write(folder: Path, nbytes: int) -> float:
-    """MB/s of writing `nbytes` with os.write, one frame at a time, and syncing the file."""
+def plain_write(folder: Path, seconds: float) -> float:
+    """MB/s of writing one frame after another with os.write for `seconds`, and syncing the
+    file: the folder's sustained rate over as long as the paced recording runs (a disk or a
+    host's cache that takes a short burst faster would set too high a pace)."""
     path = folder / "plain.bin"
     frame = memoryview(bytes(range(256)) * (FRAME // 256))
+    os.sync()
     started = time.perf_counter()
     fd = os.open(path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644)
     try:
-        written = 0
-        while written < nbytes:
+        written, end = 0, started + seconds
+        while time.perf_counter() < end:
             written += os.write(fd, frame)
         os.fsync(fd)
     finally:
@@ -125,7 +134,9 @@ class Window:
         return (cpu - self.start[0]) / max(1, (frames - self.start[1]) * FRAME)
 
 
-def recording(folder: Path, seconds: float, **settings) -> tuple[pyzol.Recorder, float, int, float]:
+def recording(
+    folder: Path, seconds: float, pool: int | None = None, **settings
+) -> tuple[pyzol.Recorder, float, int, float]:
     """Records for `seconds`; gives the recorder, the seconds from its start (record() has
     returned: ring and pool allocated, board running) to the file closed and synced, the most
     resident memory seen meanwhile, and the recorder's CPU seconds per byte after its first
@@ -141,7 +152,7 @@ def recording(folder: Path, seconds: float, **settings) -> tuple[pyzol.Recorder,
 
     watcher = threading.Thread(target=watch, daemon=True)
     watcher.start()
-    rec = pyzol.record(cam, path, ring=RING)
+    rec = pyzol.record(cam, path, ring=RING, pool=pool)
     started = time.perf_counter()
     try:
         time.sleep(seconds / 5)
@@ -220,7 +231,7 @@ def summary(quick: bool = True, folder: str | None = None) -> list[Row]:
 
 
 def _measure(folder: Path, paced_seconds: float, seconds: float) -> list[Row]:
-    bandwidth = plain_write(folder, int(600e6 * min(seconds, 3.0)))
+    bandwidth = plain_write(folder, paced_seconds)
     # The frame rate of 90% of the bandwidth, as a whole frame period in microseconds.
     period = max(1, round(1e6 / (0.9 * bandwidth * 1e6 / FRAME)))
     rate = 1e6 / period
@@ -228,7 +239,11 @@ def _measure(folder: Path, paced_seconds: float, seconds: float) -> list[Row]:
     # speed drifts); the first paced one as long as the run asks.
     ratios, first = [], None
     for i in range(ROUNDS):
+        # The first (the drops' row) with the pool a pace this close to the disk's needs; the
+        # others with the default pool, whose buffers are all touched within a round (a buffer
+        # first used costs its page faults: a larger pool's would fill a short round's CPU).
         paced, _, _, cpu = recording(folder, paced_seconds if i == 0 else seconds,
+                                     PACED_POOL if i == 0 else None,
                                      TriggerCycleTime=period)  # fmt: skip
         if first is None:
             first = (paced.written, paced.dropped, paced.pool_full, paced.missed, paced.overrun)
