@@ -22,7 +22,6 @@ from __future__ import annotations
 import contextlib
 import os
 import threading
-import time
 from collections.abc import Sequence
 from typing import Any
 
@@ -30,7 +29,7 @@ from .boards import frame_format
 from .groups import Group
 from .run_record import run_record, status_fields
 from .writers import FrameMeta, FrameWriter, Run, writer_for
-from .writers.base import write_error
+from .writers.base import remove_made, write_error
 
 __all__ = ["GroupRecording"]
 
@@ -86,12 +85,10 @@ class GroupRecording:
         self.writers = writers
         #: Each camera's file (or its writer's repr).
         self.paths: list[str] = [getattr(w, "path", None) or repr(w) for w in writers]
-        self._fields = []
         opened: list[FrameWriter] = []
         try:
             for i, (cam, writer) in enumerate(zip(cams, writers, strict=True)):
                 fmt, fields = frame_format(cam.board), status_fields(cam.board)
-                self._fields.append(fields)
                 record = run_record(cam.board, fmt, len(cam.stream.images), self.count, 0, None)
                 record["group"] = {"camera": i, "cameras": len(cams), "rate": group.rate}
                 writer.open(Run(fmt, self.count, fields, record))
@@ -103,16 +100,13 @@ class GroupRecording:
             for writer, new in zip(writers, made, strict=False):
                 if writer in opened:
                     writer.fail()
-                    if new:
-                        with contextlib.suppress(OSError):
-                            _remove(getattr(writer, "path", ""))
+                    if new:  # nothing was recorded: what the writer made goes
+                        remove_made(getattr(writer, "path", ""), True)
             raise
         self.group = group
         self._error: BaseException | None = None
         self._reported = False
         self._stopping = False
-        self._started = time.monotonic()
-        self._ended = 0.0
         self._thread = threading.Thread(target=self._run, name="pyzol-group-writer", daemon=True)
         self._thread.start()
 
@@ -203,7 +197,6 @@ class GroupRecording:
                         writer.close()
                     except Exception as e:  # noqa: BLE001 - every file is closed first
                         self._fail(e)
-            self._ended = time.monotonic()
 
     def _fail(self, error: BaseException) -> None:
         if self._error is None:
@@ -214,12 +207,3 @@ class GroupRecording:
         with contextlib.suppress(Exception):
             writer.fail()
         self._fail(write_error(error, writer.written, self.paths[i]))
-
-
-def _remove(path: str) -> None:
-    import shutil
-
-    if os.path.isdir(path):
-        shutil.rmtree(path)
-    elif path:
-        os.unlink(path)

@@ -52,7 +52,6 @@ import contextlib
 import operator
 import os
 import queue
-import shutil
 import threading
 import time
 import weakref
@@ -64,7 +63,7 @@ from .boards import CaptureBoard, FrameFormat, frame_format
 from .run_record import run_record, status_fields
 from .stream import Frames, StreamState
 from .writers import FrameMeta, FrameWriter, Run, writer_for
-from .writers.base import write_error
+from .writers.base import remove_made, write_error
 
 if TYPE_CHECKING:
     import numpy  # noqa: F401
@@ -207,11 +206,7 @@ class Recorder:
         except BaseException:
             writer.fail()
             if made:  # nothing was recorded: what the writer made goes
-                with contextlib.suppress(OSError):
-                    if not os.path.isdir(self.path):
-                        os.unlink(self.path)
-                    elif opened:  # a store the writer made new (it refuses one that exists)
-                        shutil.rmtree(self.path)
+                remove_made(self.path, opened)
             raise
         self._started = time.monotonic()
         self._capturer = threading.Thread(target=self._capture, name="pyzol-capture", daemon=True)

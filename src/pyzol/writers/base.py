@@ -3,6 +3,9 @@ itself, and the null writer (see `pyzol.writers`)."""
 
 from __future__ import annotations
 
+import contextlib
+import os
+import shutil
 from typing import TYPE_CHECKING, Any, NamedTuple, Protocol
 
 from ..boards import FrameFormat
@@ -10,7 +13,7 @@ from ..boards import FrameFormat
 if TYPE_CHECKING:
     import numpy
 
-__all__ = ["FrameMeta", "FrameWriter", "NullWriter", "Run", "write_error"]
+__all__ = ["FrameMeta", "FrameWriter", "NullWriter", "Run", "remove_made", "write_error"]
 
 
 class Run(NamedTuple):
@@ -47,6 +50,17 @@ class FrameWriter(Protocol):
     def write(self, frame: numpy.ndarray[Any, Any], meta: FrameMeta) -> None: ...
     def close(self) -> None: ...
     def fail(self) -> None: ...
+
+
+def remove_made(path: str, opened: bool) -> None:
+    """Removes what a writer the recorder made for `path` left there, for a recording that
+    never started: the file, or the store (a folder) once its writer had opened it (a writer
+    refuses a store that exists, so one it did not open is not its own)."""
+    with contextlib.suppress(OSError):
+        if not os.path.isdir(path):
+            os.unlink(path)
+        elif opened:
+            shutil.rmtree(path)
 
 
 def write_error(error: Exception, written: int, path: str) -> Exception:
