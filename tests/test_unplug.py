@@ -105,6 +105,20 @@ def test_a_capture_wait_in_progress_ends_with_no_device(tmp_path, kind):
     assert not board.is_running
 
 
+@pytest.mark.parametrize("kind", CAPTURE_BOARDS)
+def test_a_frame_stream_unplugged_between_frames_ends_with_no_device(tmp_path, kind):
+    # Out of the rack while the script holds a frame, not inside a wait: the stream's next
+    # frame must tell the board is gone, never end as if the capture had finished.
+    board = getattr(unit, kind).from_file(camera(tmp_path, TriggerMode=1, Timeout=5000), 1, 0)
+    stream = pyzol.frames(board, 4).open()
+    board.force_trigger()
+    next(stream).release()
+    sim.unplug(kind, 1)
+    with pytest.raises(RuntimeError, match=NO_DEVICE):
+        next(stream)
+    stream.close()
+
+
 def test_the_front_door_tells_a_board_that_is_gone(tmp_path):
     sim.unplug("KX210", 0)
     with pytest.raises(pyzol.DeviceNotFound):

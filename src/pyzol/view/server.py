@@ -446,6 +446,10 @@ class ViewServer:
             pass
         finally:
             page.sending = False
+        # The page may have asked again while this frame was on its way (a large frame is sent
+        # in pieces, and the page answers the first ones): that request is served now, or it
+        # would wait for a frame nobody asked the capture side for.
+        self._feed(page)
 
     async def _statuses(self) -> None:
         while True:
