@@ -282,6 +282,24 @@ def test_a_recording_until_stopped_ends_on_the_page_s_word(server, tmp_path):
         assert len(tif.pages) == written
 
 
+def test_a_page_asking_again_at_once_gets_every_frame_at_most_at_the_bound(cam, tmp_path):
+    # The copies for the view keep to the bound however fast the page asks, and no request is
+    # left unanswered (the page would stall, waiting for ever).
+    async def frames(url, n):
+        async with aiohttp.ClientSession() as session, session.ws_connect(url) as ws:
+            numbers = []
+            for _ in range(n):
+                await ws.send_str(json.dumps(ready()))
+                numbers.append((await next_of(ws, "frame"))[0]["number"])
+            return numbers
+
+    with ViewServer(cam, str(tmp_path), port=0, max_fps=50).in_thread() as server:
+        start = time.monotonic()
+        numbers = run(frames(socket_url(server), 21))
+        elapsed = time.monotonic() - start
+    assert numbers == sorted(set(numbers)) and elapsed >= 19 / 50
+
+
 def test_frames_reach_the_page_while_it_records(server):
     async def during():
         async with aiohttp.ClientSession() as session:

@@ -101,7 +101,7 @@ class Live:
         self._thread: threading.Thread | None = None
         self._stopping = threading.Event()
         self._resume = False  # the live stream to start again when the recording ends
-        self._last_copy = 0.0
+        self._due = 0.0  # the earliest time of the next copy for the view
         self._names = itertools.count(1)
 
     # ---- what the pages see ----------------------------------------------------------------------
@@ -172,7 +172,7 @@ class Live:
             while not self._stopping.is_set():
                 if not self.wanted.wait(0.1):
                     continue
-                wait = self._last_copy + self.min_period - time.monotonic()
+                wait = self._due - time.monotonic()
                 if wait > 0 and self._stopping.wait(wait):
                     break
                 frame = next(stream, None)
@@ -180,7 +180,10 @@ class Live:
                     break
                 copy = frame.array.copy()
                 frame.release()
-                self._last_copy = time.monotonic()
+                # The copies keep to a grid of min_period, not to min_period after the last one:
+                # a page whose requests come a little slower than the bound then never waits
+                # (waiting a period from each copy lets the page's own rhythm halve the rate).
+                self._due = max(self._due, time.monotonic() - self.min_period) + self.min_period
                 if frame.intact:
                     self._publish(copy, frame.number, fmt)
                 else:
