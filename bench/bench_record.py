@@ -10,12 +10,12 @@ folder, in the same run.
    it, nor a cache that takes a short burst faster).
 2. Paced: the board paced (TriggerCycleTime) at the frame rate whose data rate is 90% of B, and
    recorded for the run's length (30 s with --long): frames dropped (target: none).
-3. CPU: over a window of each paced recording (three: the first as above, then two of 3 s), the
+3. CPU: over a window of each paced recording (five: the first as above, then four of 3 s), the
    CPU time of the whole process except the simulated board's own thread ("zolsim-capture")
    and the sleeping main thread, per byte recorded, against a plain copy of a frame into a
    buffer and a plain os.write of it, per byte, in one thread just after, at the same pace for
    as long (a write costs the kernel more CPU once it writes back dirty pages, as it does a
-   while into any recording); the median of the three pairs (target: at most 1.25x). The
+   while into any recording); the median of the five pairs (target: at most 1.25x). The
    simulated board takes a core of its own on a small machine; this leaves it out.
 4. Memory: resident size before a free-running recording and the most it reaches during it,
    against the pool and ring the recorder allocates and 16 MiB for the rest (threads,
@@ -53,7 +53,7 @@ PACED_POOL = 512
 # Resident memory a recording may add besides its pool and ring: the threads' stacks and
 # allocator arenas, the queue, the descriptions.
 SLACK = 16 * 2**20
-ROUNDS = 3
+ROUNDS = 5
 
 
 def board(folder: Path, **settings) -> unit.KX210:

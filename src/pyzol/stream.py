@@ -94,7 +94,6 @@ class _WaitsForFrame(CaptureBoardProtocol, Protocol):
 class _WaitsForEvents(CaptureBoardProtocol, Protocol):
     """KX310: waits for numbered events."""
 
-    def wait(self, timeout: int, /) -> bool: ...
     def wait_event(self, event: int, timeout: int, value: int, /) -> bool: ...
     def cancel_wait_event(self, event: int, /) -> None: ...
 
@@ -516,7 +515,7 @@ def _wait_events(stream: Frames, k: int) -> tuple[CaptureStatus, int]:
             # The capture is over. The status of a board taken out of the rack still reads (the
             # run aborted), so ask once more in a way that fails for a board gone (NoDevice) or
             # closed (NotOpened); for a run that really ended it returns at once.
-            board.wait(0)
+            cast(unit.KX310, board).wait(0)
             return cast(CaptureStatus, status), total
         now = time.monotonic()
         if deadline is None:
