@@ -118,7 +118,7 @@ def until(condition, timeout=30.0):
     end = time.monotonic() + timeout
     while not condition():
         if time.monotonic() > end:
-            raise AssertionError("the recording did not get there")
+            raise AssertionError(f"not true within {timeout} s: {condition}")
         time.sleep(0.001)
 
 
