@@ -16,7 +16,17 @@ import time
 import pytest
 
 import pyzol.boards
-from helpers import FORMAT_NAMES, H, W, camera, drawn, kept_frames, needs_reader, until
+from helpers import (
+    CAPTURE_BOARDS,
+    FORMAT_NAMES,
+    H,
+    W,
+    camera,
+    drawn,
+    kept_frames,
+    needs_reader,
+    until,
+)
 from pyzol import cli as job
 from pyzol import frames, record, sim, unit
 from pyzol._linked_last import LinkedLast
@@ -180,6 +190,24 @@ def test_a_recording_ended_early_leaves_a_readable_file_and_a_reusable_board(tmp
     assert numbers[-1] + 1 <= rec.written + rec.dropped
     np.testing.assert_array_equal(stack, np.stack([drawn(k) for k in numbers]))
     reusable(board)
+
+
+@pytest.mark.parametrize("name", FORMAT_NAMES)
+@pytest.mark.parametrize("kind", CAPTURE_BOARDS)
+def test_a_board_unplugged_mid_recording_ends_it_with_no_device_and_a_whole_file(
+    tmp_path, kind, name
+):
+    needs_reader(name)
+    board = getattr(unit, kind).from_file(camera(tmp_path, **PACED))
+    rec = record(board, tmp_path / name, ring=16)
+    until(lambda: rec.written >= 3)
+    sim.unplug(kind, 0)
+    with pytest.raises(RuntimeError, match="^Code:5 "):
+        rec.wait()
+    assert rec.done
+    stack, numbers = kept_frames(tmp_path / name)
+    assert len(numbers) == len(stack) == rec.written >= 3 and numbers == sorted(set(numbers))
+    np.testing.assert_array_equal(stack, np.stack([drawn(k) for k in numbers]))
 
 
 @pytest.mark.parametrize("where", ["missing/run.tif", "."], ids=["no folder", "a folder"])
