@@ -1,12 +1,13 @@
 """Stateful random tests (Hypothesis state machines) over the whole simulated rack.
 
 The rack machine makes boards every way, opens, closes, disposes and drops them, hands images,
-lists and settings of every sort to every member, injects library faults and collects garbage;
-after each step only the documented exception types have escaped, every numpy view it keeps is
-still readable, each board's open state is what a model of the steps says, and at the end no
-library object is left. The threads machine blocks threads in every kind of wait while the main
-thread acts on the boards: every wait ends within its time-out plus a margin, with an allowed
-exception. How to run them long: the README's testing section, or run() below."""
+lists and settings of every sort to every member, takes boards out of the rack and puts them back,
+injects library faults and collects garbage; after each step only the documented exception types
+have escaped, every numpy view it keeps is still readable, each board's open state (and what it
+refuses) is what a model of the steps says, and at the end no library object is left. The
+threads machine blocks threads in every kind of wait while the main thread acts on the boards:
+every wait ends within its time-out plus a margin, with an allowed exception. How to run them
+long: the README's testing section, or run() below."""
 
 import dataclasses
 import gc
@@ -137,7 +138,7 @@ class Folder:
         shutil.rmtree(self.path, ignore_errors=True)
 
 
-NOT_OPENED, DISPOSED = "^Code:6 ", "^Code:9 "
+NO_DEVICE, NOT_OPENED, DISPOSED = "^Code:5 ", "^Code:6 ", "^Code:9 "
 
 PARAMS = {name: getattr(unit, name + "Param") for name in DIO_BOARDS + CAPTURE_BOARDS}
 TYPED = {
@@ -175,6 +176,8 @@ indexes = st.integers(-1, 32)
 board_ids = st.sampled_from([0, 1, 3, -1, 4])
 channels = st.integers(-1, 2)
 short_ms = st.integers(0, 15)
+# Boards of the rack as (kind, id), and some ids it has no board at.
+rack_boards = st.tuples(st.sampled_from(DIO_BOARDS + CAPTURE_BOARDS), st.integers(-1, 4))
 # Terminals of the rack's wiring, the rack's and others; few bits and channels, so that wires
 # meet the outputs the I/O steps write and the boards the capture steps run.
 TERMINALS = {**dict.fromkeys(DIO_BOARDS, ("out", "in")),
@@ -228,16 +231,19 @@ class Held:
 
 class Board(Held):
     """A board object of the machine and what the model says of it: for a capture board whether
-    it is open; for an I/O board the opening of a rack board it takes part in (an I/O board's
-    opening is shared by every handle that opened it while it was open, and ends for all of them
-    at the first close)."""
+    it is open and whether its rack board was unplugged since (its session stays open but refuses
+    until it is opened again); for an I/O board the opening of a rack board it takes part in (an
+    I/O board's opening is shared by every handle that opened it while it was open, and ends for
+    all of them at the first close or when the board is unplugged)."""
 
     def __init__(self, kind, obj):
         super().__init__(obj)
         self.kind = kind
         self.disposed = False
         self.opened = False  # capture boards
-        self.rack = None  # I/O boards: (kind, id) of the rack board last opened
+        self.pulled = False  # capture boards: its rack board was unplugged since it was opened
+        # (kind, id) of the rack board last opened; capture boards: None once closed.
+        self.rack = None
         self.opening = None  # I/O boards: the opening it takes part in
 
     @property
@@ -297,6 +303,7 @@ class RackMachine(Machine):
         self.count = 0
         self.armed = None  # an injected fault waiting for the next step
         self.wires = []  # the rack's wiring, as the model says it is
+        self.unplugged = set()  # (kind, id) of the boards out of the rack
 
     # ---- the model -------------------------------------------------------------------------
 
@@ -309,10 +316,33 @@ class RackMachine(Machine):
             return error
 
     def open_now(self, b):
-        """What the model says `b.is_opened` is."""
+        """What the model says `b.is_opened` is (a capture board's session stays open when its
+        board is unplugged: it refuses until opened again, but says it is open)."""
         if b.dio:
             return b.opening is not None and self.openings.get(b.rack) == b.opening
         return b.opened
+
+    def refusal(self, b):
+        """The error an operation of `b` that needs an open board gets, as a pattern; None when
+        the model says it reaches the board. An I/O handle bound to a board out of the rack is
+        refused as gone whether or not it is open; a capture board is asked first whether it is
+        open."""
+        if b.disposed:
+            return DISPOSED
+        if b.dio:
+            if b.rack in self.unplugged:
+                return NO_DEVICE
+            return None if self.open_now(b) else NOT_OPENED
+        if not b.opened:
+            return NOT_OPENED
+        return NO_DEVICE if b.pulled else None
+
+    def usable(self, b):
+        """Whether the steps may set up `b` (its time-out, a camera file) before they use it."""
+        return not self.armed and self.refusal(b) is None
+
+    def in_rack(self, kind, ident):
+        return 0 <= ident <= 3 and (kind, ident) not in self.unplugged
 
     def expect(self, b, result, succeeds):
         """The call succeeded exactly when the model says it must (an injected fault may make
@@ -323,9 +353,10 @@ class RackMachine(Machine):
         assert failed != succeeds, f"{b!r}: model says {'success' if succeeds else 'failure'}"
         return succeeds
 
-    def track(self, kind, obj, opened=False):
+    def track(self, kind, obj, rack=None):
+        """A new Board; `rack`: the (kind, id) a capture board was opened on."""
         b = Board(kind, obj)
-        b.opened = opened
+        b.opened, b.rack = rack is not None, rack
         self.boards.append(b)
         self.held.append(b)
         return b
@@ -352,10 +383,31 @@ class RackMachine(Machine):
                 continue
             opened = b.obj.is_opened
             assert opened == self.open_now(b), f"{b!r}: is_opened is {opened}, not as modelled"
-            if b.dio and not self.open_now(b):
-                # Refused as before its first open, whichever board another handle opened.
-                with pytest.raises(RuntimeError, match=NOT_OPENED):
+            refusal = self.refusal(b)
+            if b.dio and refusal:
+                # Refused as before its first open, whichever board another handle opened, or
+                # as gone while its board is out of the rack.
+                with pytest.raises(RuntimeError, match=refusal):
                     b.obj.write(0)
+            elif not b.dio:
+                # Reading a setting does nothing to the board: asked whatever the model says.
+                settings = PARAMS[b.kind].from_(b.obj)
+                if refusal:
+                    with pytest.raises(RuntimeError, match=refusal):
+                        settings.get_param("Width")
+                else:
+                    settings.get_param("Width")
+
+    @invariant()
+    def an_unplugged_board_stopped_capturing(self):
+        # Its run was aborted when it was pulled out, and a session that must open again cannot
+        # start another; what it last captured can still be asked.
+        if self.armed:
+            return
+        for b in self.boards:
+            if b.pulled:
+                assert b.obj.is_running is False, f"{b!r} runs on a board that was unplugged"
+                b.obj.query_status()
 
     @invariant()
     def wiring_follows_the_model(self):
@@ -395,7 +447,7 @@ class RackMachine(Machine):
     def open_io(self, b, ident):
         result = self.attempt(lambda: b.obj.open(ident))
         key = (b.kind, ident)
-        opens = self.expect(b, result, not b.disposed and 0 <= ident <= 3)
+        opens = self.expect(b, result, not b.disposed and self.in_rack(*key))
         if opens and not (b.rack == key and self.open_now(b)):
             if self.openings.get(key) is None:
                 self.count += 1
@@ -415,7 +467,7 @@ class RackMachine(Machine):
     @rule(b=st.one_of(dio, cams))
     def dispose(self, b):
         if self.expect(b, self.attempt(b.obj.dispose), True):
-            b.disposed, b.opened, b.opening = True, False, None
+            b.disposed, b.opened, b.pulled, b.rack, b.opening = True, False, False, None, None
         self.after_step()
 
     @rule(b=consumes(dio) | consumes(cams))
@@ -496,6 +548,59 @@ class RackMachine(Machine):
     def turn_encoder(self, kind, ident, count):
         sim.encoder_pulses(kind, ident, 0, count)
 
+    # ---- the rack's plugs ------------------------------------------------------------------
+
+    def plug(self, kind, ident, into):
+        """sim.replug (`into`) or sim.unplug of board `ident` of type `kind`: refused as gone for
+        an id the rack has no board at; True when it was done."""
+        call = sim.replug if into else sim.unplug
+        result = self.attempt(lambda: call(kind, ident))
+        if not 0 <= ident <= 3:
+            assert isinstance(result, RuntimeError) and str(result).startswith("Code:5 "), result
+            return False
+        assert result is None, f"{call.__name__}({kind!r}, {ident})"
+        assert sim.plugged(kind, ident) == into, f"plugged({kind!r}, {ident})"
+        return True
+
+    @rule(data=st.data(), other=rack_boards)
+    def unplug(self, data, other):
+        # Half the time a board that a handle is bound to, so that the steps after meet it gone.
+        bound = sorted({b.rack for b in self.boards if b.rack})
+        key = data.draw(st.sampled_from(bound) | st.just(other)) if bound else other
+        if not self.plug(*key, False):
+            return
+        self.unplugged.add(key)
+        if key[0] in DIO_BOARDS:
+            self.openings[key] = None  # the opening ends for every handle taking part in it
+        # The sessions opened on the board (any channel) stay open but refuse from now on, even
+        # once it is back, until they are opened again; wiring is left as it is.
+        for b in self.boards:
+            if not b.dio and b.opened and b.rack == key:
+                b.pulled = True
+
+    @rule(data=st.data(), other=rack_boards)
+    def replug(self, data, other):
+        # Half the time a board that is out. Back in the rack it is closed: the handles bound to
+        # it must open it again.
+        out = sorted(self.unplugged)
+        key = data.draw(st.sampled_from(out) | st.just(other)) if out else other
+        if self.plug(*key, True):
+            self.unplugged.discard(key)
+
+    @precondition(lambda self: bool(self.unplugged))
+    @rule(data=st.data(), ch=channels)
+    def open_out_of_the_rack(self, data, ch):
+        # An open step aimed at a board that is out, which the ids the open steps draw seldom meet.
+        kind, ident = data.draw(st.sampled_from(sorted(self.unplugged)), label="board")
+        handles = [b for b in self.boards if b.kind == kind]
+        if not handles:
+            return
+        b = data.draw(st.sampled_from(handles), label="handle")
+        if b.dio:
+            self.open_io(b, ident)
+        else:
+            self.open_capture(b, ident, ch)
+
     # ---- capture boards --------------------------------------------------------------------
 
     @rule(target=cams, kind=st.sampled_from(CAPTURE_BOARDS))
@@ -513,19 +618,20 @@ class RackMachine(Machine):
         cls = getattr(unit, kind)
         args = (path,) if where is None else (path, *where)
         result = self.attempt(lambda: cls.from_file(*args))
-        valid = where is None or (0 <= where[0] <= 3 and 0 <= where[1] <= 1)
+        ident, ch = (0, 0) if where is None else where
+        valid = self.in_rack(kind, ident) and 0 <= ch <= 1
         if not self.armed:
             assert isinstance(result, Exception) != valid, "from_file"
         self.after_step()
         if isinstance(result, Exception):
             return self.track(kind, cls())  # the bundle needs a board: an unopened one
-        return self.track(kind, result, opened=True)
+        return self.track(kind, result, rack=(kind, ident))
 
     @rule(target=cams, b=cams)
     def copy_capture_board(self, b):
         copy = type(b.obj)(b.obj)
-        c = self.track(b.kind, copy, opened=b.opened)
-        c.disposed = b.disposed
+        c = self.track(b.kind, copy, rack=b.rack)
+        c.disposed, c.pulled = b.disposed, b.pulled
         return c
 
     @rule(target=cams, kind=st.sampled_from(CAPTURE_BOARDS), ident=board_ids, ch=channels)
@@ -537,14 +643,15 @@ class RackMachine(Machine):
     @rule(b=cams, ident=board_ids, ch=channels)
     def open_capture(self, b, ident, ch):
         result = self.attempt(lambda: b.obj.open(ident, ch))
-        if self.expect(b, result, not b.disposed and 0 <= ident <= 3 and 0 <= ch <= 1):
-            b.opened = True
+        valid = not b.disposed and self.in_rack(b.kind, ident) and 0 <= ch <= 1
+        if self.expect(b, result, valid):
+            b.opened, b.pulled, b.rack = True, False, (b.kind, ident)
         self.after_step()
 
     @rule(b=cams)
     def close_capture(self, b):
         if self.expect(b, self.attempt(b.obj.close), not b.disposed):
-            b.opened = False
+            b.opened, b.pulled, b.rack = False, False, None
         self.after_step()
 
     @rule(b=cams, camera=camera_files())
@@ -582,7 +689,7 @@ class RackMachine(Machine):
         timeout=short_ms,
     )  # fmt: skip
     def capture(self, b, op, num, timeout):
-        if b.opened and not self.armed:
+        if self.usable(b):
             PARAMS[b.kind].from_(b.obj).set_param("Timeout", timeout)
         kx310 = b.kind == "KX310"
         calls = {
@@ -608,7 +715,7 @@ class RackMachine(Machine):
 
     @rule(b=cams, ring=st.integers(2, 3), count=st.integers(1, 3), camera=camera_files())
     def frames(self, b, ring, count, camera):
-        if b.opened and not self.armed:
+        if self.usable(b):
             self.attempt(lambda: b.obj.setup(camera.write(self.folder.path)))
 
         def take():
@@ -775,7 +882,7 @@ class RackMachine(Machine):
         timeout=short_ms,
     )  # fmt: skip
     def adapters_and_functions(self, b, op, index, word, timeout):
-        if not b.dio and b.opened and not self.armed:
+        if not b.dio and self.usable(b):
             PARAMS[b.kind].from_(b.obj).set_param("Timeout", timeout)
         calls = {
             "read": lambda: unit.read(core.as_dio(b.obj)),
