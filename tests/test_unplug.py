@@ -2,6 +2,8 @@
 refuses with the library's NoDevice error, waits in progress end with it, and once the board is
 back it opens again. Through the public API and the front door's typed errors."""
 
+import time
+
 import pytest
 
 import pyzol
@@ -103,6 +105,21 @@ def test_a_capture_wait_in_progress_ends_with_no_device(tmp_path, kind):
     waiter.join()
     assert isinstance(waiter.error, RuntimeError) and str(waiter.error).startswith("Code:5 ")
     assert not board.is_running
+
+
+@pytest.mark.parametrize("kind", ("KX210", "KX310"))
+def test_a_serial_read_in_progress_ends_with_no_device(kind):
+    board = opened(kind, 1)
+    link = getattr(unit, kind + "Sio").from_(board)
+    link.open()
+    link.timeout = -1  # without the unplugging, the read would wait for ever
+    reader = Background(link.read_byte)
+    time.sleep(0.05)  # inside its wait (had it not begun, it is refused the same way)
+    sim.unplug(kind, 1)
+    reader.join(10)
+    assert not reader.is_alive()
+    sim.sio_feed(kind, 1, 0, b"x")  # a byte the camera sends later is not the read's
+    assert isinstance(reader.error, RuntimeError) and str(reader.error).startswith("Code:5 ")
 
 
 @pytest.mark.parametrize("kind", CAPTURE_BOARDS)

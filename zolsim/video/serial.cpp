@@ -85,13 +85,17 @@ void send(Board& b, const char* data, std::size_t n, std::string* answers) {
 
 // Waits (with `lk` on `b.m`) for a byte from the camera for the link's Timeout setting.
 bool wait_byte(Board& b, std::unique_lock<std::mutex>& lk, const char* op) {
-    const std::uint64_t closings = b.sio.closings;
-    auto ready = [&] { return !b.sio.rx.empty() || b.sio.closings != closings; };
+    const std::uint64_t closings = b.sio.closings, plugging = b.plugging.load();
+    // A board taken out of the rack during the read ends it (a byte fed later is not its).
+    auto gone = [&] { return b.unplugged.load() || b.plugging.load() != plugging; };
+    auto ready = [&] { return !b.sio.rx.empty() || b.sio.closings != closings || gone(); };
     int ms = static_cast<int>(b.settings.number("SIOTimeout"));
     if (ms < 0)
         b.cv.wait(lk, ready);
     else
         b.cv.wait_for(lk, std::chrono::milliseconds(ms), ready);
+    if (gone())
+        ZOLSIM_RAISE(NoDevice, op, "the board was unplugged during the read");
     if (b.sio.closings != closings)
         ZOLSIM_RAISE(Aborted, op, "the serial link was closed during the read");
     return !b.sio.rx.empty();

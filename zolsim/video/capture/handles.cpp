@@ -31,6 +31,7 @@ void plug(Board& b, bool in) {
         if (!in) {
             b.unplugged = true;
             ++b.plugging;
+            b.cv.notify_all(); // the serial link's readers wait on the board itself
         } else {
             b.unplugged = false;
         }
