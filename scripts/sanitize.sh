@@ -7,8 +7,8 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 source scripts/find_python.sh
 [ -x .venv-asan/bin/python ] || "$(find_python)" -m venv .venv-asan
-.venv-asan/bin/python -m pip install -q pytest "pytest-timeout>=2.3" numpy hypothesis==6.170.15 "tifffile>=2024.1.30" \
-    "h5py>=3.10" "zarr>=3" "ome-types>=0.6" "xmlschema>=3" \
+.venv-asan/bin/python -m pip install -q pytest "pytest-timeout>=2.3" numpy hypothesis==6.170.15 \
+    "tifffile>=2024.1.30" "h5py>=3.10" "zarr>=3" "ome-types>=0.6" "xmlschema>=3" \
     "cmake>=3.22" ninja
 .venv-asan/bin/python -m pip install -q . -C build-dir=build/asan -C cmake.define.PYZOL_SANITIZE=ON
 # The interpreter is not sanitized: the runtimes come first by preloading. The version tests

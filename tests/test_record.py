@@ -64,6 +64,15 @@ def check_kept(path, rec, fmt="Mono8", w=W, h=H):
     return numbers
 
 
+def kept_whole(path, rec):
+    """The frame numbers of a recording ended early: every frame it wrote is in the file, once,
+    in order, each with its own pixels."""
+    stack, numbers = kept_frames(path)
+    assert len(numbers) == len(stack) == rec.written >= 3 and numbers == sorted(set(numbers))
+    np.testing.assert_array_equal(stack, np.stack([drawn(k) for k in numbers]))
+    return numbers
+
+
 def reusable(board, triggered=False):
     assert not board.is_running
     with frames(board, 2, count=1) as stream:  # the recorder let go of the board
@@ -185,10 +194,8 @@ def test_a_recording_ended_early_leaves_a_readable_file_and_a_reusable_board(tmp
     except (KeyError, KeyboardInterrupt):
         pass
     assert rec.done
-    stack, numbers = kept_frames(path)
-    assert len(numbers) == len(stack) == rec.written >= 3 and numbers == sorted(set(numbers))
+    numbers = kept_whole(path, rec)
     assert numbers[-1] + 1 <= rec.written + rec.dropped
-    np.testing.assert_array_equal(stack, np.stack([drawn(k) for k in numbers]))
     reusable(board)
 
 
@@ -205,9 +212,7 @@ def test_a_board_unplugged_mid_recording_ends_it_with_no_device_and_a_whole_file
     with pytest.raises(RuntimeError, match="^Code:5 "):
         rec.wait()
     assert rec.done
-    stack, numbers = kept_frames(tmp_path / name)
-    assert len(numbers) == len(stack) == rec.written >= 3 and numbers == sorted(set(numbers))
-    np.testing.assert_array_equal(stack, np.stack([drawn(k) for k in numbers]))
+    kept_whole(tmp_path / name, rec)
 
 
 @pytest.mark.parametrize("where", ["missing/run.tif", "."], ids=["no folder", "a folder"])

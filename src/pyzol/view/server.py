@@ -446,9 +446,9 @@ class ViewServer:
             pass
         finally:
             page.sending = False
-        # The page may have asked again while this frame was on its way (a large frame is sent
-        # in pieces, and the page answers the first ones): that request is served now, or it
-        # would wait for a frame nobody asked the capture side for.
+        # The page may have asked again while this frame was on its way (the send waits for the
+        # socket to drain, and the page's messages are read meanwhile): that request is served
+        # now, or it would wait for a frame nobody asked the capture side for.
         self._feed(page)
 
     async def _statuses(self) -> None:
